@@ -1,0 +1,104 @@
+// Failure reporting, restricted formatting, on-screen text, paths and the line tokenizer.
+#pragma once
+
+#include <cstdint>
+#include <cstdarg>
+#include <cstdio>
+
+namespace mirel
+{
+
+// Reports a failed check and returns; the caller goes on along its own path.
+// On Windows this is a modal "MIREL ERROR" box unless MIREL_ASSERT_STDERR is set in the
+// environment, in which case (and always in the native build) the report goes to stderr.
+void Assert(bool condition, const char* file, int line, const char* format, ...);
+
+// Report bookkeeping, used by automated runs and tests.
+int AssertReportCount();
+void ResetAssertReports();
+// Copies the last report's full text (bounded) into out; returns out.
+const char* LastAssertMessage(char* out, int capacity);
+// Native tests silence the stderr echo of expected reports.
+void SetAssertEcho(bool echo);
+// Called before a box is shown (the device layer leaves full-screen there).
+using AssertPreReportHook = void (*)();
+void SetAssertPreReportHook(AssertPreReportHook hook);
+
+// Restricted formatter: only %s, %d and %f. Writes at most capacity-1 characters and a
+// terminator; returns the length written. Unsupported conversions are reported with the
+// given source line of core/utils.
+int FormatRestricted(char* out, int capacity, int reportLine, const char* format, va_list args);
+
+struct TextLine
+{
+    char text[256];
+    float colour[4];
+};
+
+struct TextList
+{
+    static constexpr int kSlots = 30;
+    static constexpr int kMaxLines = 29;
+    float x = 0.0f;
+    float y = 0.0f;
+    TextLine lines[kSlots] = {};
+    int32_t count = 0;
+};
+
+void FormatText(TextList& list, const float colour[4], const char* format, ...);
+void AppendText(TextList& list, const char* text, const float colour[4]);
+
+// Temporary strings: each stays valid until 50 further ones of its ring are handed out.
+char* TempString();
+char16_t* TempWideString();
+
+const char* GetExecutableDirectory();
+void BuildAssetRoot();
+const char* GetAssetRoot();
+const char* GetFileExtension(const char* path);
+const char* GetBaseName(const char* path);
+void Trim(char* text);
+// UTF-16 copy in the wide ring, or null for texts of 256 characters or more.
+const char16_t* ToWide(const char* text);
+
+// Splits text files into lines and lines into tokens.
+class TextParser
+{
+  public:
+    static constexpr int kTokenSize = 256;
+    static constexpr int kLineSize = 1024;
+
+    TextParser(int maxTokens, const char* fileName);
+    ~TextParser();
+    TextParser(const TextParser&) = delete;
+    TextParser& operator=(const TextParser&) = delete;
+
+    bool IsOpen() const { return file_ != nullptr; }
+    // True when a non-empty line was read and tokenised.
+    bool ReadLine();
+    // Tokenises the current line; true when it held no token character at all.
+    bool Tokenize();
+    // Token i of the current line; an empty text for indices outside the buffers.
+    const char* Token(int i) const;
+    // The current line, trimmed.
+    const char* Line() const { return line_; }
+    // Replaces the current line (tests and readers of in-memory text).
+    void SetLine(const char* text);
+
+    int32_t maxTokens;
+    int32_t tokenCount = 0;
+    bool atEnd = false;
+
+  private:
+    char (*tokens_)[kTokenSize] = nullptr;
+    char line_[kLineSize] = {};
+    std::FILE* file_ = nullptr;
+    char fileName_[260] = {};
+};
+
+bool IsTokenChar(char c);
+bool IsSeparator(char c);
+
+} // namespace mirel
+
+#define MIREL_ASSERT(cond, file, line, ...) ::mirel::Assert((cond), (file), (line), __VA_ARGS__)

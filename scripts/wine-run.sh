@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine 10 on a private Xvfb display with a private Wine prefix.
+#
+#   wine-run.sh [--cwd DIR] [--env NAME=VALUE]... [--timeout SECONDS]
+#               [--stdout FILE] [--stderr FILE]
+#               [--screenshot FILE [--screenshot-after SECONDS]]... PROGRAM.exe [ARGS...]
+#
+# Exit status: the program's own, 124 on time-out. Standard output and standard error stay
+# separate (to the files given, else to this script's own). Every run sets MIREL_ASSERT_STDERR=1
+# so that failed checks are printed instead of blocking in a message box.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cwd=$PWD
+timeout_s=60
+out_file=""
+err_file=""
+shots=()
+shot_after=3
+envs=(MIREL_ASSERT_STDERR=1)
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --cwd) cwd=$2; shift 2 ;;
+    --env) envs+=("$2"); shift 2 ;;
+    --timeout) timeout_s=$2; shift 2 ;;
+    --stdout) out_file=$2; shift 2 ;;
+    --stderr) err_file=$2; shift 2 ;;
+    --screenshot) shots+=("$shot_after:$2"); shift 2 ;;
+    --screenshot-after) shot_after=$2; shift 2 ;;
+    --) shift; break ;;
+    -*) echo "wine-run: unknown option $1" >&2; exit 2 ;;
+    *) break ;;
+  esac
+done
+[ $# -ge 1 ] || { echo "usage: wine-run.sh [options] PROGRAM.exe [ARGS...]" >&2; exit 2; }
+prog=$(readlink -f "$1"); shift
+cwd=$(readlink -f "$cwd")
+[ -f "$prog" ] || { echo "wine-run: no such program: $prog" >&2; exit 2; }
+
+eval "$("$here/wine-root.sh")"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/mirel-wine.XXXXXX")
+cleanup() { rm -rf "$work"; }
+trap cleanup EXIT
+mkdir -p "$work/tmp" "$work/xdg"
+chmod 700 "$work/xdg"
+
+if [ "$MIREL_WINE_MODE" = root ]; then
+  template="$MIREL_WINE_ROOT/opt/wineprefix"
+else
+  template="${MIREL_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mirel-wine}/system-prefix"
+  if [ ! -d "$template/drive_c" ]; then
+    mkdir -p "$(dirname "$template")"
+    (exec 9>"$template.lock"; flock 9; [ -d "$template/drive_c" ] ||
+      WINEPREFIX="$template" WINEDEBUG=-all DISPLAY= "$MIREL_WINE_BIN" wineboot -i >/dev/null 2>&1 || true)
+  fi
+fi
+# Hard links keep the copy cheap; the registry files are rewritten by Wine, so they are real copies.
+mkdir "$work/prefix"
+cp -al "$template/drive_c" "$template/dosdevices" "$work/prefix/"
+cp "$template"/*.reg "$template/.update-timestamp" "$work/prefix/" 2>/dev/null || true
+
+# Everything below runs in its own mount namespace so the binds vanish with the run.
+export MIREL_RUN_PROG="$prog" MIREL_RUN_CWD="$cwd" MIREL_RUN_TIMEOUT="$timeout_s" MIREL_RUN_WORK="$work"
+export MIREL_RUN_ENVS="$(printf '%s\n' "${envs[@]}")" MIREL_RUN_SHOTS="$(printf '%s\n' ${shots[@]+"${shots[@]}"})"
+export MIREL_RUN_ARGS="$(printf '%s\n' "$@")"
+inner() {
+  set -euo pipefail
+  local root="" wine="$MIREL_WINE_BIN" xvfb=Xvfb
+  if [ "$MIREL_WINE_MODE" = root ]; then
+    root=$MIREL_WINE_ROOT
+    mount --rbind /dev "$root/dev"
+    mount -t proc proc "$root/proc" 2>/dev/null || mount --rbind /proc "$root/proc"
+    mount --bind "$MIREL_RUN_WORK/tmp" "$root/tmp"
+    local d
+    for d in "$MIREL_RUN_WORK" "$(dirname "$MIREL_RUN_PROG")" "$MIREL_RUN_CWD"; do
+      mkdir -p "$root$d"
+      mount --bind "$d" "$root$d"
+    done
+  fi
+  run_in() { if [ -n "$root" ]; then chroot "$root" "$@"; else "$@"; fi; }
+
+  # -displayfd makes Xvfb pick a display number nobody else holds.
+  run_in $xvfb -displayfd 8 -screen 0 1920x1080x24 +extension GLX -nolisten tcp -ac 8>"$MIREL_RUN_WORK/display" >"$MIREL_RUN_WORK/xvfb.log" 2>&1 &
+  local xpid=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$MIREL_RUN_WORK/display" ] && break
+    sleep 0.1
+  done
+  local disp
+  disp=$(head -n 1 "$MIREL_RUN_WORK/display" | tr -dc '0-9')
+  [ -n "$disp" ] || { echo "wine-run: Xvfb did not start" >&2; cat "$MIREL_RUN_WORK/xvfb.log" >&2; exit 3; }
+
+  local shot
+  local -a shotpids=()
+  while IFS= read -r shot; do
+    [ -n "$shot" ] || continue
+    ( sleep "${shot%%:*}"; DISPLAY=:$disp import -window root "${shot#*:}" >/dev/null 2>&1 || echo "wine-run: screenshot failed" >&2 ) &
+    shotpids+=($!)
+  done <<<"$MIREL_RUN_SHOTS"
+
+  local -a envargs=(DISPLAY=:$disp WINEPREFIX="$MIREL_RUN_WORK/prefix" WINEDEBUG=-all
+    XDG_RUNTIME_DIR="$MIREL_RUN_WORK/xdg" WINEDLLOVERRIDES="mscoree,mshtml=" HOME="$MIREL_RUN_WORK")
+  local e
+  while IFS= read -r e; do [ -n "$e" ] && envargs+=("$e"); done <<<"$MIREL_RUN_ENVS"
+  local -a args=()
+  while IFS= read -r e; do [ -n "$e" ] && args+=("$e"); done <<<"$MIREL_RUN_ARGS"
+
+  local rc=0
+  run_in env "${envargs[@]}" sh -c 'cd "$1" && shift && exec timeout --kill-after=5 "$@"' sh \
+    "$MIREL_RUN_CWD" "$MIREL_RUN_TIMEOUT" "$wine" "$MIREL_RUN_PROG" ${args[@]+"${args[@]}"} </dev/null || rc=$?
+  [ ${#shotpids[@]} -eq 0 ] || wait "${shotpids[@]}" 2>/dev/null || true
+  run_in env WINEPREFIX="$MIREL_RUN_WORK/prefix" "$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
+  kill "$xpid" 2>/dev/null || true
+  wait "$xpid" 2>/dev/null || true
+  return $rc
+}
+export -f inner
+export MIREL_WINE_MODE MIREL_WINE_BIN MIREL_WINE_ROOT="${MIREL_WINE_ROOT:-}"
+
+rc=0
+if [ -n "$out_file" ] && [ -n "$err_file" ]; then
+  unshare --mount --fork bash -c inner >"$out_file" 2>"$err_file" || rc=$?
+elif [ -n "$out_file" ]; then
+  unshare --mount --fork bash -c inner >"$out_file" || rc=$?
+elif [ -n "$err_file" ]; then
+  unshare --mount --fork bash -c inner 2>"$err_file" || rc=$?
+else
+  unshare --mount --fork bash -c inner || rc=$?
+fi
+exit $rc
