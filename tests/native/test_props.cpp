@@ -1,0 +1,173 @@
+#include "engine/core/props.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+using namespace mirel;
+using mirel::test::ReportCapture;
+using mirel::test::TempFile;
+
+namespace
+{
+class Props : public ::testing::Test
+{
+  protected:
+    void SetUp() override { ClearProperties(); }
+    void TearDown() override { ClearProperties(); }
+
+    static void Load(const std::string& text)
+    {
+        TempFile file(text);
+        LoadConfigFileFrom(file.Path());
+    }
+    static std::string Str(const char* name)
+    {
+        const char* s = GetPropertyString(name);
+        return s ? std::string(s, strnlen(s, 16)) : std::string("<missing>");
+    }
+    static PropertyType Type(const char* name)
+    {
+        PropertyType t = static_cast<PropertyType>(99);
+        PropertyTypeOf(name, &t);
+        return t;
+    }
+    static const float* F(const char* name) { return static_cast<const float*>(FindProperty(name, false)); }
+};
+} // namespace
+
+TEST_F(Props, NameSplittingAndRegistration)
+{
+    ReportCapture reports;
+    RegisterProperty("..group..var.", kPropFloat);
+    EXPECT_NE(FindProperty("group.var", false), nullptr);
+    EXPECT_EQ(reports.Count(), 0);
+    for (const char* bad : {"nodot", "a.b.c", "...", ""})
+    {
+        RegisterProperty(bad, kPropFloat);
+        EXPECT_EQ(FindProperty(bad, false), nullptr) << bad;
+    }
+    EXPECT_EQ(reports.Count(), 4);
+    EXPECT_NE(reports.Last().find("file: core/props, line: 111"), std::string::npos);
+    EXPECT_EQ(FindProperty("group.other", false), nullptr);
+    EXPECT_EQ(FindProperty("nogroup.var", false), nullptr);
+}
+
+TEST_F(Props, SecondRegistrationKeepsTypeAndValue)
+{
+    SetPropertyFloat("a.x", 4.0f);
+    RegisterProperty("a.x", kPropString);
+    EXPECT_EQ(Type("a.x"), kPropFloat);
+    EXPECT_FLOAT_EQ(F("a.x")[0], 4.0f);
+}
+
+TEST_F(Props, SlotsSurviveGrowthAndMatricesTakeFourSlots)
+{
+    RegisterProperty("m.mat", kPropMatrix);
+    float* mat = static_cast<float*>(FindProperty("m.mat", true));
+    for (int i = 0; i < 16; ++i) mat[i] = static_cast<float>(i);
+    char name[32];
+    for (int i = 0; i < 100; ++i)
+    {
+        std::snprintf(name, sizeof name, "m.v%d", i);
+        SetPropertyFloat(name, static_cast<float>(i) * 2);
+    }
+    const float* again = F("m.mat");
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(again[i], static_cast<float>(i));
+    for (int i = 0; i < 100; ++i)
+    {
+        std::snprintf(name, sizeof name, "m.v%d", i);
+        ASSERT_NE(F(name), nullptr);
+        EXPECT_FLOAT_EQ(F(name)[0], static_cast<float>(i) * 2);
+    }
+}
+
+TEST_F(Props, StringLimit)
+{
+    ReportCapture reports;
+    SetPropertyString("s.ok", "fifteen_chars__");
+    EXPECT_EQ(reports.Count(), 0);
+    SetPropertyString("s.long", "sixteen_chars___");
+    EXPECT_EQ(reports.Count(), 1);
+    EXPECT_NE(reports.Last().find("Prop Strings are limited to 16 bytes"), std::string::npos);
+    EXPECT_EQ(Str("s.ok"), "fifteen_chars__");
+    EXPECT_EQ(Str("s.long"), "sixteen_chars__");
+    SetPropertyString("s.ok", nullptr);
+    EXPECT_EQ(Str("s.ok"), "fifteen_chars__");
+}
+
+TEST_F(Props, ConfigLines)
+{
+    SetPropertyFloat("render_init.resolutionX", 1280);
+    SetPropertyString("render_init.fullscreen", "true");
+    Load("early = 1\n"
+         "[render_init]\n"
+         "resolutionX = 1920\n"
+         "fullscreen = false\n"
+         "neg = -2\n"
+         "vec = -1, 2.5, 3 , 4\n"
+         "joined = 1,2,3,4\n"
+         "quoted = \"hello\"world\n"
+         "spaced = \"a b\"\n"
+         "#commented = 5\n"
+         "# skipped = 6\n"
+         "#\n"
+         "[]\n"
+         "still = 7\n"
+         "[other\n"
+         "open = 8\n"
+         "a.b = 9\n"
+         "garbage line with words\n");
+    EXPECT_FLOAT_EQ(F("config.early")[0], 1.0f);
+    EXPECT_FLOAT_EQ(F("render_init.resolutionX")[0], 1920.0f);
+    EXPECT_EQ(Str("render_init.fullscreen"), "false");
+    EXPECT_EQ(Type("render_init.neg"), kPropString);
+    EXPECT_EQ(Str("render_init.neg"), "-2");
+    ASSERT_NE(F("render_init.vec"), nullptr);
+    EXPECT_EQ(Type("render_init.vec"), kPropFloat4);
+    EXPECT_FLOAT_EQ(F("render_init.vec")[0], -1.0f);
+    EXPECT_FLOAT_EQ(F("render_init.vec")[1], 2.5f);
+    EXPECT_FLOAT_EQ(F("render_init.vec")[3], 4.0f);
+    EXPECT_EQ(Str("render_init.joined"), "1234");
+    EXPECT_EQ(Str("render_init.quoted"), "hello");
+    EXPECT_EQ(FindProperty("render_init.spaced", false), nullptr);
+    EXPECT_FLOAT_EQ(F("render_init.commented")[0], 5.0f);
+    EXPECT_EQ(FindProperty("render_init.skipped", false), nullptr);
+    EXPECT_FLOAT_EQ(F("render_init.still")[0], 7.0f);
+    EXPECT_FLOAT_EQ(F("other.open")[0], 8.0f);
+    EXPECT_EQ(FindProperty("other.a.b", false), nullptr);
+}
+
+TEST_F(Props, ConfigValueOfAnotherKindThanTheRegisteredOne)
+{
+    SetPropertyFloat("g.speed", 100);
+    SetPropertyString("g.mode", "true");
+    SetPropertyFloat4("g.vec", 1, 2, 3, 4);
+    Load("[g]\nspeed = -5\nmode = 12\nvec = 7\nspeed2 = abc\n");
+    EXPECT_EQ(Type("g.speed"), kPropFloat);
+    EXPECT_FLOAT_EQ(F("g.speed")[0], -5.0f);
+    EXPECT_EQ(Str("g.mode"), "12");
+    EXPECT_FLOAT_EQ(F("g.vec")[0], 7.0f);
+    EXPECT_FLOAT_EQ(F("g.vec")[1], 2.0f);
+    Load("[g]\nspeed = fast\nmode = 1 2 3 4\n");
+    EXPECT_FLOAT_EQ(F("g.speed")[0], -5.0f);
+    EXPECT_EQ(Str("g.mode"), "12");
+}
+
+TEST_F(Props, DefaultsAndExactBooleans)
+{
+    RegisterDefaults();
+    EXPECT_FLOAT_EQ(GetPropertyFloat("camera.rotate_speed"), 200.0f);
+    EXPECT_FLOAT_EQ(GetPropertyFloat("cadora.variable_fps_freq"), 0.1f);
+    EXPECT_FLOAT_EQ(F("render_init.sunDirection")[0], -72.0f);
+    EXPECT_TRUE(IsPropertyTrue("render_init.fullscreen"));
+    EXPECT_TRUE(IsPropertyFalse("render_init.autoDetect"));
+    EXPECT_FLOAT_EQ(GetPropertyFloat("missing.value"), kMissingFloat);
+    SetPropertyString("x.flag", "True");
+    EXPECT_FALSE(IsPropertyTrue("x.flag"));
+    SetPropertyString("x.flag", "true ");
+    EXPECT_FALSE(IsPropertyTrue("x.flag"));
+    EXPECT_FALSE(IsPropertyTrue("x.none"));
+}
