@@ -3,7 +3,10 @@
 #
 #   wine-run.sh [--cwd DIR] [--env NAME=VALUE]... [--timeout SECONDS]
 #               [--stdout FILE] [--stderr FILE]
-#               [--screenshot FILE [--screenshot-after SECONDS]]... PROGRAM.exe [ARGS...]
+#               [--screenshot FILE [--screenshot-after SECONDS]]... [--use-display]
+#               PROGRAM.exe [ARGS...]
+#
+# --use-display shows the program on $DISPLAY instead of a private Xvfb.
 #
 # Exit status: the program's own, 124 on time-out. Standard output and standard error stay
 # separate (to the files given, else to this script's own). Every run sets MIREL_ASSERT_STDERR=1
@@ -18,6 +21,7 @@ err_file=""
 shots=()
 shot_after=3
 envs=(MIREL_ASSERT_STDERR=1)
+use_display=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --cwd) cwd=$2; shift 2 ;;
@@ -27,6 +31,7 @@ while [ $# -gt 0 ]; do
     --stderr) err_file=$2; shift 2 ;;
     --screenshot) shots+=("$shot_after:$2"); shift 2 ;;
     --screenshot-after) shot_after=$2; shift 2 ;;
+    --use-display) use_display=${DISPLAY:?--use-display needs DISPLAY}; shift ;;
     --) shift; break ;;
     -*) echo "wine-run: unknown option $1" >&2; exit 2 ;;
     *) break ;;
@@ -63,7 +68,8 @@ cp "$template"/*.reg "$template/.update-timestamp" "$work/prefix/" 2>/dev/null |
 # Everything below runs in its own mount namespace so the binds vanish with the run.
 export MIREL_RUN_PROG="$prog" MIREL_RUN_CWD="$cwd" MIREL_RUN_TIMEOUT="$timeout_s" MIREL_RUN_WORK="$work"
 export MIREL_RUN_ENVS="$(printf '%s\n' "${envs[@]}")" MIREL_RUN_SHOTS="$(printf '%s\n' ${shots[@]+"${shots[@]}"})"
-export MIREL_RUN_ARGS="$(printf '%s\n' "$@")"
+export MIREL_RUN_ARGS="$(printf '%s\n' "$@")" MIREL_RUN_USE_DISPLAY="$use_display"
+export MIREL_RUN_XAUTH="${XAUTHORITY:-$HOME/.Xauthority}"
 inner() {
   set -euo pipefail
   local root="" wine="$MIREL_WINE_BIN" xvfb=Xvfb
@@ -80,17 +86,28 @@ inner() {
   fi
   run_in() { if [ -n "$root" ]; then chroot "$root" "$@"; else "$@"; fi; }
 
+  local disp xpid=""
+  if [ -n "$MIREL_RUN_USE_DISPLAY" ]; then
+    disp=${MIREL_RUN_USE_DISPLAY#*:}
+    if [ -n "$root" ]; then
+      mkdir -p "$root/tmp/.X11-unix"
+      [ -d /tmp/.X11-unix ] && mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+      if [ -f "$MIREL_RUN_XAUTH" ]; then
+        cp "$MIREL_RUN_XAUTH" "$MIREL_RUN_WORK/Xauthority"
+      fi
+    fi
+  else
   # -displayfd makes Xvfb pick a display number nobody else holds.
   run_in $xvfb -displayfd 8 -screen 0 1920x1080x24 +extension GLX -nolisten tcp -ac 8>"$MIREL_RUN_WORK/display" >"$MIREL_RUN_WORK/xvfb.log" 2>&1 &
-  local xpid=$!
+  xpid=$!
   local i
   for i in $(seq 1 100); do
     [ -s "$MIREL_RUN_WORK/display" ] && break
     sleep 0.1
   done
-  local disp
   disp=$(head -n 1 "$MIREL_RUN_WORK/display" | tr -dc '0-9')
   [ -n "$disp" ] || { echo "wine-run: Xvfb did not start" >&2; cat "$MIREL_RUN_WORK/xvfb.log" >&2; exit 3; }
+  fi
 
   local shot
   local -a shotpids=()
@@ -102,6 +119,7 @@ inner() {
 
   local -a envargs=(DISPLAY=:$disp WINEPREFIX="$MIREL_RUN_WORK/prefix" WINEDEBUG=-all
     XDG_RUNTIME_DIR="$MIREL_RUN_WORK/xdg" WINEDLLOVERRIDES="mscoree,mshtml=" HOME="$MIREL_RUN_WORK")
+  [ -f "$MIREL_RUN_WORK/Xauthority" ] && envargs+=(XAUTHORITY="$MIREL_RUN_WORK/Xauthority")
   local e
   while IFS= read -r e; do [ -n "$e" ] && envargs+=("$e"); done <<<"$MIREL_RUN_ENVS"
   local -a args=()
@@ -112,8 +130,10 @@ inner() {
     "$MIREL_RUN_CWD" "$MIREL_RUN_TIMEOUT" "$wine" "$MIREL_RUN_PROG" ${args[@]+"${args[@]}"} </dev/null || rc=$?
   [ ${#shotpids[@]} -eq 0 ] || wait "${shotpids[@]}" 2>/dev/null || true
   run_in env WINEPREFIX="$MIREL_RUN_WORK/prefix" "$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
-  kill "$xpid" 2>/dev/null || true
-  wait "$xpid" 2>/dev/null || true
+  if [ -n "$xpid" ]; then
+    kill "$xpid" 2>/dev/null || true
+    wait "$xpid" 2>/dev/null || true
+  fi
   return $rc
 }
 export -f inner

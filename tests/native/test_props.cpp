@@ -100,6 +100,7 @@ TEST_F(Props, StringLimit)
 
 TEST_F(Props, ConfigLines)
 {
+    ReportCapture reports;
     SetPropertyFloat("render_init.resolutionX", 1280);
     SetPropertyString("render_init.fullscreen", "true");
     Load("early = 1\n"
@@ -107,7 +108,8 @@ TEST_F(Props, ConfigLines)
          "resolutionX = 1920\n"
          "fullscreen = false\n"
          "neg = -2\n"
-         "vec = -1, 2.5, 3 , 4\n"
+         "vec = -1, 2.5, 3, 4\n"
+         "spaced_comma = 1 , 2 , 3 , 4\n"
          "joined = 1,2,3,4\n"
          "quoted = \"hello\"world\n"
          "spaced = \"a b\"\n"
@@ -130,7 +132,7 @@ TEST_F(Props, ConfigLines)
     EXPECT_FLOAT_EQ(F("render_init.vec")[0], -1.0f);
     EXPECT_FLOAT_EQ(F("render_init.vec")[1], 2.5f);
     EXPECT_FLOAT_EQ(F("render_init.vec")[3], 4.0f);
-    EXPECT_EQ(Str("render_init.joined"), "1234");
+    EXPECT_FLOAT_EQ(F("render_init.joined")[0], 1234.0f); // commas without blanks join the numbers
     EXPECT_EQ(Str("render_init.quoted"), "hello");
     EXPECT_EQ(FindProperty("render_init.spaced", false), nullptr);
     EXPECT_FLOAT_EQ(F("render_init.commented")[0], 5.0f);
@@ -138,6 +140,9 @@ TEST_F(Props, ConfigLines)
     EXPECT_FLOAT_EQ(F("render_init.still")[0], 7.0f);
     EXPECT_FLOAT_EQ(F("other.open")[0], 8.0f);
     EXPECT_EQ(FindProperty("other.a.b", false), nullptr);
+    EXPECT_EQ(FindProperty("render_init.spaced_comma", false), nullptr);
+    EXPECT_EQ(reports.Count(), 1); // the dotted key
+    EXPECT_NE(reports.Last().find("line: 111"), std::string::npos);
 }
 
 TEST_F(Props, ConfigValueOfAnotherKindThanTheRegisteredOne)
