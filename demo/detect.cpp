@@ -6,6 +6,7 @@
 namespace miCadora
 {
 
+// clang-format off
 const char* const kTeskEntryNames[11] = {
     "Tesk_Main_Control_Create",
     "Tesk_Main_Control_Destroy",
@@ -19,6 +20,7 @@ const char* const kTeskEntryNames[11] = {
     "Tesk_Adapter_Bifrex2_Get",
     "Tesk2_Main_Control_Create",
 };
+// clang-format on
 
 namespace
 {
@@ -42,7 +44,10 @@ int32_t ReadInt(const unsigned char* record, int offset)
     return v;
 }
 
-int32_t SaneCount(int32_t count, int32_t limit) { return count > 0 && count <= limit ? count : 0; }
+int32_t SaneCount(int32_t count, int32_t limit)
+{
+    return count > 0 && count <= limit ? count : 0;
+}
 
 struct MapQuery
 {
@@ -98,23 +103,31 @@ void Enumerate(const TeskApi& api, std::FILE* out)
         infos = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(adapterCount), kAdapterInfoSize));
         if (!infos || api.adapterInfoGet(infos, adapterCount * kAdapterInfoSize) != 0) adapterCount = 0;
     }
-    auto adapterIndex = [&](int a) {
-        return ReadInt(infos + static_cast<size_t>(a) * kAdapterInfoSize, kAdapterInfoIndexOffset);
-    };
+    auto adapterIndex = [&](int a)
+    { return ReadInt(infos + static_cast<size_t>(a) * kAdapterInfoSize, kAdapterInfoIndexOffset); };
 
+    // What each adapter counted here bounds what it may add to the list in the second pass.
+    int32_t* counted = nullptr;
+    if (adapterCount > 0)
+        counted = static_cast<int32_t*>(std::calloc(static_cast<size_t>(adapterCount), sizeof(int32_t)));
+    if (!counted) adapterCount = 0;
     int64_t total = 0;
     for (int a = 0; a < adapterCount; ++a)
     {
         MapQuery q;
         if (!QueryMaps(api, adapterIndex(a), q)) continue;
+        int64_t n = 0;
         for (int m = 0; m < q.mapCount; ++m)
-            total += SaneCount(ReadInt(q.Map(m), kDisplayMapTargetCountOffset), kMaxMapsOrTargets);
+            n += SaneCount(ReadInt(q.Map(m), kDisplayMapTargetCountOffset), kMaxMapsOrTargets);
         q.Free();
+        if (n > kMaxActiveDisplays - total) n = kMaxActiveDisplays - total;
+        counted[a] = static_cast<int32_t>(n);
+        total += n;
     }
-    if (total > kMaxActiveDisplays) total = kMaxActiveDisplays;
     if (total > 0)
     {
-        r.displayList = static_cast<DisplayPair*>(std::calloc(static_cast<size_t>(total), sizeof(DisplayPair)));
+        r.displayList =
+            static_cast<DisplayPair*>(std::calloc(static_cast<size_t>(total), sizeof(DisplayPair)));
         if (!r.displayList) total = 0;
     }
     r.activeDisplayCount = static_cast<int32_t>(total);
@@ -141,7 +154,7 @@ void Enumerate(const TeskApi& api, std::FILE* out)
             std::fprintf(out, ">>> DisplayIndex: %d\n", r.primaryDisplay);
         }
         // The library may report more targets now than its maps counted a moment ago.
-        for (int t = 0; t < q.targetCount && filled < r.activeDisplayCount; ++t)
+        for (int t = 0; t < q.targetCount && t < counted[a] && filled < r.activeDisplayCount; ++t)
         {
             r.displayList[filled].adapterIndex = ReadInt(q.Target(t), kDisplayTargetAdapterOffset);
             r.displayList[filled].displayIndex = ReadInt(q.Target(t), kDisplayTargetDisplayOffset);
@@ -158,6 +171,7 @@ void Enumerate(const TeskApi& api, std::FILE* out)
     std::fprintf(out, "%s", kRule);
     std::fprintf(out, "--Number of active displays: %d\n", r.activeDisplayCount);
     std::fprintf(out, "%s", kRuleEnd);
+    std::free(counted);
     std::free(infos);
 }
 
@@ -189,7 +203,8 @@ void List(const TeskApi& api, std::FILE* out)
         std::fprintf(out, "--Adapter / Display Index: [%d][%d]\n", p.adapterIndex, p.displayIndex);
 
         int32_t current = 0, defaultState = 0, minHz = 0, maxHz = 0;
-        const bool ok = api.cadoraStateGet(p.adapterIndex, p.displayIndex, &current, &defaultState, &minHz, &maxHz) == 0;
+        const bool ok =
+            api.cadoraStateGet(p.adapterIndex, p.displayIndex, &current, &defaultState, &minHz, &maxHz) == 0;
         if (!ok) minHz = maxHz = 0;
         if (ok && minHz != 0)
         {
@@ -227,8 +242,8 @@ void List(const TeskApi& api, std::FILE* out)
 bool HasRequiredEntries(const TeskApi& api)
 {
     return api.mainControlCreate && api.mainControlDestroy && api.numberOfAdaptersGet && api.adapterInfoGet &&
-           api.primaryGet && api.displayMapConfigGet && api.cadoraStateGet && api.cadoraStateSet && api.send &&
-           api.bifrex2Get;
+           api.primaryGet && api.displayMapConfigGet && api.cadoraStateGet && api.cadoraStateSet &&
+           api.send && api.bifrex2Get;
 }
 
 const DetectionRecord* DetectDisplayWith(const TeskApi& api, std::FILE* out)
@@ -246,14 +261,20 @@ const DetectionRecord* DetectDisplayWith(const TeskApi& api, std::FILE* out)
     return &g_record;
 }
 
-const DetectionRecord* GetDetectionRecord() { return g_present ? &g_record : nullptr; }
+const DetectionRecord* GetDetectionRecord()
+{
+    return g_present ? &g_record : nullptr;
+}
 
 bool IsUsable(const DetectionRecord* r)
 {
     return r && r->minRefreshMilliHz != 0 && r->maxRefreshMilliHz > 0 && !r->multiGpuActive;
 }
 
-bool IsCompatible(const DetectionRecord* r) { return r && r->minRefreshMilliHz != 0 && r->maxRefreshMilliHz != 0; }
+bool IsCompatible(const DetectionRecord* r)
+{
+    return r && r->minRefreshMilliHz != 0 && r->maxRefreshMilliHz != 0;
+}
 
 void SetCadoraState(bool on)
 {

@@ -26,8 +26,10 @@ using TeskPrimaryGetFn = int32_t(TESK_CALL*)(int32_t* adapter);
 using TeskDisplayMapConfigGetFn = int32_t(TESK_CALL*)(int32_t adapter, int32_t* mapCount, void** maps,
                                                       int32_t* targetCount, void** targets, int32_t options);
 using TeskCadoraStateGetFn = int32_t(TESK_CALL*)(int32_t adapter, int32_t display, int32_t* current,
-                                                 int32_t* defaultState, int32_t* minMicroHz, int32_t* maxMicroHz);
-using TeskCadoraStateSetFn = int32_t(TESK_CALL*)(int32_t adapter, int32_t display, int32_t state, int32_t reserved);
+                                                 int32_t* defaultState, int32_t* minMicroHz,
+                                                 int32_t* maxMicroHz);
+using TeskCadoraStateSetFn = int32_t(TESK_CALL*)(int32_t adapter, int32_t display, int32_t state,
+                                                 int32_t reserved);
 using TeskSendFn = int32_t(TESK_CALL*)();
 using TeskBifrex2GetFn = int32_t(TESK_CALL*)(int32_t adapter, void* reserved, int32_t* state);
 using Tesk2MainControlCreateFn = int32_t(TESK_CALL*)(TeskAllocateFn allocate, int32_t enumConnectedOnly);

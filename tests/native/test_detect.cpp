@@ -52,7 +52,10 @@ struct Scenario
 Scenario g_s;
 TeskAllocateFn g_allocate = nullptr;
 
-void Put(unsigned char* p, int offset, int v) { std::memcpy(p + offset, &v, 4); }
+void Put(unsigned char* p, int offset, int v)
+{
+    std::memcpy(p + offset, &v, 4);
+}
 
 int32_t FakeCreate(TeskAllocateFn allocate, int32_t)
 {
@@ -60,7 +63,10 @@ int32_t FakeCreate(TeskAllocateFn allocate, int32_t)
     g_allocate = allocate;
     return g_s.createStatus;
 }
-int32_t FakeDestroy() { return ++g_s.destroyCalls, 0; }
+int32_t FakeDestroy()
+{
+    return ++g_s.destroyCalls, 0;
+}
 int32_t FakeCount(int32_t* n)
 {
     *n = g_s.overrideCount ? g_s.reportedCount : static_cast<int>(g_s.adapters.size());
@@ -83,10 +89,12 @@ int32_t FakePrimary(int32_t* a)
     *a = g_s.primary;
     return g_s.primaryStatus;
 }
-int32_t FakeMaps(int32_t adapter, int32_t* mapCount, void** maps, int32_t* targetCount, void** targets, int32_t)
+int32_t FakeMaps(int32_t adapter, int32_t* mapCount, void** maps, int32_t* targetCount, void** targets,
+                 int32_t)
 {
     int earlier = 0;
-    for (int q : g_s.mapQueries) earlier += q == adapter;
+    for (int q : g_s.mapQueries)
+        earlier += q == adapter;
     g_s.mapQueries.push_back(adapter);
     for (int f : g_s.failMaps)
         if (f == adapter) return -1;
@@ -99,8 +107,10 @@ int32_t FakeMaps(int32_t adapter, int32_t* mapCount, void** maps, int32_t* targe
         if (t.query == adapter) ts.push_back(t);
     if (earlier > 0)
     {
-        for (int i = 0; i < g_s.extraTargetsLater; ++i) ts.push_back({adapter, 50 + i, adapter});
-        for (int i = 0; i < g_s.missingTargetsLater && !ts.empty(); ++i) ts.pop_back();
+        for (int i = 0; i < g_s.extraTargetsLater; ++i)
+            ts.push_back({adapter, 50 + i, adapter});
+        for (int i = 0; i < g_s.missingTargetsLater && !ts.empty(); ++i)
+            ts.pop_back();
     }
 
     auto* m = static_cast<unsigned char*>(g_allocate(static_cast<int>(ms.size()) * kDisplayMapSize + 1));
@@ -148,7 +158,10 @@ int32_t FakeStateSet(int32_t a, int32_t d, int32_t state, int32_t reserved)
     g_s.sets.push_back({a, d, state, reserved});
     return 0;
 }
-int32_t FakeSend() { return 0; }
+int32_t FakeSend()
+{
+    return 0;
+}
 int32_t FakeBifrex(int32_t, void* reserved, int32_t* state)
 {
     EXPECT_EQ(reserved, nullptr);
@@ -181,7 +194,8 @@ std::string Detect(const TeskApi& api, const DetectionRecord** record)
     *record = DetectDisplayWith(api, f);
     std::string text;
     std::rewind(f);
-    for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
+    for (int c; (c = std::fgetc(f)) != EOF;)
+        text += static_cast<char>(c);
     std::fclose(f);
     return text;
 }
@@ -190,16 +204,19 @@ std::string Detect(const TeskApi& api, const DetectionRecord** record)
 const std::string kRule = "===================================\n";
 std::string Finding(const std::string& found, int count)
 {
-    return kRule + "=     Finding Primary Display     =\n" + kRule + found + "==================================\n\n\n" +
-           kRule + "=         Active Displays         =\n" + kRule +
-           "--Number of active displays: " + std::to_string(count) + "\n" + kRule + "\n\n";
+    return kRule + "=     Finding Primary Display     =\n" + kRule + found +
+           "==================================\n\n\n" + kRule + "=         Active Displays         =\n" +
+           kRule + "--Number of active displays: " + std::to_string(count) + "\n" + kRule + "\n\n";
 }
 std::string Found(int a, int d)
 {
-    return ">>> Primary display found\n>>> AdapterIndex: " + std::to_string(a) + "\n>>> DisplayIndex: " +
-           std::to_string(d) + "\n";
+    return ">>> Primary display found\n>>> AdapterIndex: " + std::to_string(a) +
+           "\n>>> DisplayIndex: " + std::to_string(d) + "\n";
 }
-std::string Listing(const std::string& body) { return kRule + "=    Listing Cadora Displays    =\n" + kRule + body + kRule + "\n\n"; }
+std::string Listing(const std::string& body)
+{
+    return kRule + "=    Listing Cadora Displays    =\n" + kRule + body + kRule + "\n\n";
+}
 const std::string kSep = "----------------------------------\n";
 
 class DetectTest : public ::testing::Test
@@ -299,10 +316,9 @@ Scenario With(Scenario s, void (*tweak)(Scenario&))
 
 const Scenario kTwoOnPrimary =
     Make({0}, 0, {{0, 0, 0, 2}}, {{0, 0, 0}, {0, 1, 0}}, {{0, 1, 40000000, 75000000, 0}});
-const Scenario kThreeAdapters = Make({0, 1, 2}, 1, {{0, 0, 0, 1}, {1, 1, 0, 1}, {2, 2, 0, 2}},
-                                     {{0, 0, 0}, {1, 0, 1}, {2, 0, 2}, {2, 1, 2}},
-                                     {{0, 0, 40000000, 75000000, 0}, {1, 0, 48000000, 144000000, 0},
-                                      {2, 0, 50000000, 100000000, 0}});
+const Scenario kThreeAdapters = Make(
+    {0, 1, 2}, 1, {{0, 0, 0, 1}, {1, 1, 0, 1}, {2, 2, 0, 2}}, {{0, 0, 0}, {1, 0, 1}, {2, 0, 2}, {2, 1, 2}},
+    {{0, 0, 40000000, 75000000, 0}, {1, 0, 48000000, 144000000, 0}, {2, 0, 50000000, 100000000, 0}});
 const Scenario kCapable = Make({0}, 0, {{0, 0, 0, 1}}, {{0, 0, 0}}, {{0, 0, 30000000, 60000000, 0}});
 
 const std::string kThreeAdaptersBody = "--Adapter / Display Index: [0][0]\n--Min Refresh Rate: 40.00 Hz\n"
@@ -322,14 +338,17 @@ INSTANTIATE_TEST_SUITE_P(
         // one still leaves its range as the last successful query before a capable primary.
         ListingCase{"TwoDisplaysOnPrimaryAdapter", kTwoOnPrimary,
                     Finding(Found(0, 0), 2) +
-                        Listing("--Adapter / Display Index: [0][0]\n--PRIMARY DISPLAY IS NOT CADORA.\n" + kSep +
+                        Listing("--Adapter / Display Index: [0][0]\n--PRIMARY DISPLAY IS NOT CADORA.\n" +
+                                kSep +
                                 "--Adapter / Display Index: [0][1]\n--Min Refresh Rate: 40.00 Hz\n"
                                 "--Max Refresh Rate: 75.00 Hz\n"),
                     2, 0, 0, 40000, 75000, true, true},
         // Ranges before the capable primary are overwritten, those after it are not.
         ListingCase{"RangeFreezesAtCapablePrimary", kThreeAdapters,
-                    Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 4, 1, 0, 48000, 144000, true, true},
-        ListingCase{"MultiGpuIsCompatibleButNotUsable", With(kCapable, [](Scenario& s) { s.multiGpu = true; }),
+                    Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 4, 1, 0, 48000, 144000, true,
+                    true},
+        ListingCase{"MultiGpuIsCompatibleButNotUsable",
+                    With(kCapable, [](Scenario& s) { s.multiGpu = true; }),
                     Finding(Found(0, 0), 1) +
                         Listing("--Adapter / Display Index: [0][0]\n--Min Refresh Rate: 30.00 Hz\n"
                                 "--Max Refresh Rate: 60.00 Hz\n--PRIMARY DISPLAY IS CADORA.\n"),
@@ -339,30 +358,33 @@ INSTANTIATE_TEST_SUITE_P(
                     Finding(Found(0, 0), 1) +
                         Listing("--Adapter / Display Index: [0][0]\n--PRIMARY DISPLAY IS NOT CADORA.\n"),
                     1, 0, 0, 0, 0, false, false},
-        ListingCase{"FailedMapQuerySkipsAdapter",
-                    With(kThreeAdapters, [](Scenario& s) { s.failMaps = {0}; }),
-                    Finding(Found(1, 0), 3) + Listing(kThreeAdaptersBody.substr(kThreeAdaptersBody.find("--Adapter / Display Index: [1][0]"))),
+        ListingCase{"FailedMapQuerySkipsAdapter", With(kThreeAdapters, [](Scenario& s) { s.failMaps = {0}; }),
+                    Finding(Found(1, 0), 3) + Listing(kThreeAdaptersBody.substr(kThreeAdaptersBody.find(
+                                                  "--Adapter / Display Index: [1][0]"))),
                     3, 1, 0, 48000, 144000, true, true},
         ListingCase{"NoAdapters", Scenario{}, Finding("", 0) + Listing(""), 0, 0, -1, 0, 0, false, false},
-        ListingCase{"PrimaryQueryFailsStopsEnumeration", With(kCapable, [](Scenario& s) { s.primaryStatus = 1; }),
-                    Listing(""), 0, -1, -1, 0, 0, false, false},
-        ListingCase{"AdapterCountFailsStopsEnumeration", With(kCapable, [](Scenario& s) { s.countStatus = 1; }),
-                    Listing(""), 0, 0, -1, 0, 0, false, false},
+        ListingCase{"PrimaryQueryFailsStopsEnumeration",
+                    With(kCapable, [](Scenario& s) { s.primaryStatus = 1; }), Listing(""), 0, -1, -1, 0, 0,
+                    false, false},
+        ListingCase{"AdapterCountFailsStopsEnumeration",
+                    With(kCapable, [](Scenario& s) { s.countStatus = 1; }), Listing(""), 0, 0, -1, 0, 0,
+                    false, false},
         // A first-target index outside the targets finds no primary.
         ListingCase{"FirstTargetOutOfRange",
-                    With(kTwoOnPrimary, [](Scenario& s) { s.maps = {{0, 0, 2, 1}, {0, 0, -1, 1}}; }),
+                    With(kTwoOnPrimary,
+                         [](Scenario& s) {
+                             s.maps = {{0, 0, 2, 1}, {0, 0, -1, 1}};
+                         }),
                     Finding("", 2) +
                         Listing("--Adapter / Display Index: [0][0]\n--DISPLAY IS NOT CADORA.\n" + kSep +
                                 "--Adapter / Display Index: [0][1]\n--Min Refresh Rate: 40.00 Hz\n"
                                 "--Max Refresh Rate: 75.00 Hz\n"),
                     2, 0, -1, 40000, 75000, true, true},
-        // The pass-two targets beyond what pass one counted are dropped, never written.
-        ListingCase{"MoreTargetsOnSecondPass",
-                    With(kCapable, [](Scenario& s) { s.extraTargetsLater = 40; }),
-                    Finding(Found(0, 0), 1) +
-                        Listing("--Adapter / Display Index: [0][0]\n--Min Refresh Rate: 30.00 Hz\n"
-                                "--Max Refresh Rate: 60.00 Hz\n--PRIMARY DISPLAY IS CADORA.\n"),
-                    1, 0, 0, 30000, 60000, true, true},
+        // Pass-two targets beyond what each adapter counted in pass one are dropped: never
+        // written past the list, nor in place of another adapter's displays.
+        ListingCase{
+            "MoreTargetsOnSecondPass", With(kThreeAdapters, [](Scenario& s) { s.extraTargetsLater = 40; }),
+            Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 4, 1, 0, 48000, 144000, true, true},
         ListingCase{"FewerTargetsOnSecondPass",
                     With(kTwoOnPrimary, [](Scenario& s) { s.missingTargetsLater = 1; }),
                     Finding(Found(0, 0), 1) +
