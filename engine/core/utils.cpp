@@ -98,7 +98,8 @@ int FormatRestricted(char* out, int capacity, int reportLine, const char* format
         }
         else
         {
-            Assert(false, kUtilsFile, reportLine, "Mirel strings only support %s, %d, %f");
+            // The text holds conversions itself, so it travels as an argument.
+            Assert(false, kUtilsFile, reportLine, "%s", "Mirel strings only support %s, %d, %f");
         }
         if (conv == '\0') break; // a trailing '%' has nothing to consume
         ++p;
