@@ -5,7 +5,7 @@ pkgs=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  debootstrap util-linux imagemagick python3 ca-certificates
+  debootstrap util-linux imagemagick x11-utils python3 ca-certificates
 )
 missing=()
 for p in "${pkgs[@]}"; do
