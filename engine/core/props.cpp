@@ -291,10 +291,7 @@ void RegisterDefaults()
         RegisterProperty(name, kPropFloat);
         static_cast<float*>(FindProperty(name, true))[0] = v;
     };
-    auto s = [](const char* name, const char* v) {
-        RegisterProperty(name, kPropString);
-        SetPropertyString(name, v);
-    };
+    auto s = [](const char* name, const char* v) { SetPropertyString(name, v); };
     auto f4 = [](const char* name, float x, float y, float z, float w) { SetPropertyFloat4(name, x, y, z, w); };
 
     f("camera.translate_speed", 100);
@@ -322,7 +319,6 @@ void RegisterDefaults()
     s("debug.hotkey", "false");
 
     LoadConfigFile();
-    if (IsPropertyTrue("debug.hotkey")) g_debugHotkeysEnabled = true;
 }
 
 void ClearProperties() { Store().clear(); }

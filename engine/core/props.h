@@ -39,11 +39,12 @@ bool IsPropertyFalse(const char* name);
 void LoadConfigFile();
 // Reads a given file in config.ini syntax.
 void LoadConfigFileFrom(const char* path);
-// Start-up registrations followed by LoadConfigFile() and the debug-hotkey switch.
-// The display settlement that follows belongs to the caller, which knows the screen.
+// Start-up registrations followed by LoadConfigFile(). The display settlement that follows
+// (SettleDisplaySettings, which also sets the debug-hotkey switch) belongs to the caller,
+// which knows the screen.
 void RegisterDefaults();
 
-// Set from "debug.hotkey" at start-up; never cleared there.
+// Set from "debug.hotkey" by the start-up settlement; never cleared there.
 extern bool g_debugHotkeysEnabled;
 
 // Drops every property (tests and shut-down).
