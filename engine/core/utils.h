@@ -100,5 +100,3 @@ bool IsTokenChar(char c);
 bool IsSeparator(char c);
 
 } // namespace mirel
-
-#define MIREL_ASSERT(cond, file, line, ...) ::mirel::Assert((cond), (file), (line), __VA_ARGS__)
