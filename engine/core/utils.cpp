@@ -230,6 +230,8 @@ void BuildAssetRoot()
 
 const char* GetAssetRoot() { return g_assetRoot; }
 
+void SetAssetRoot(const char* root) { CopyBounded(g_assetRoot, sizeof g_assetRoot, root); }
+
 const char* GetFileExtension(const char* path)
 {
     char* out = TempString();
@@ -333,6 +335,7 @@ bool TextParser::ReadLine()
                 tooLong = true; // the rest of an over-long line is dropped
         }
         line_[n] = '\0';
+        lineTooLong = tooLong;
         Assert(!tooLong, kUtilsFile, 309, "Parse error");
         Trim(line_);
         if (line_[0] != '\0') break;

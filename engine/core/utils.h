@@ -55,6 +55,8 @@ char16_t* TempWideString();
 const char* GetExecutableDirectory();
 void BuildAssetRoot();
 const char* GetAssetRoot();
+// Points the asset root elsewhere (tests and tools that run outside the installed tree).
+void SetAssetRoot(const char* root);
 const char* GetFileExtension(const char* path);
 const char* GetBaseName(const char* path);
 void Trim(char* text);
@@ -88,6 +90,8 @@ class TextParser
     int32_t maxTokens;
     int32_t tokenCount = 0;
     bool atEnd = false;
+    // The last line read was longer than the line buffer and was cut (it was also reported).
+    bool lineTooLong = false;
 
   private:
     char (*tokens_)[kTokenSize] = nullptr;
