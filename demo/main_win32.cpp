@@ -1,5 +1,10 @@
-// Program entry: detection, properties and display settlement, in start-up order.
+// Program entry: detection, properties, display settlement, window, engine start and the pump.
+#include "cadora.h"
 #include "detect.h"
+
+#include "input/input.h"
+#include "mainloop.h"
+#include "window_win32.h"
 
 #include "core/props.h"
 #include "core/sys.h"
@@ -35,9 +40,31 @@ void DumpProperty(const char* group, const char* variable, mirel::PropertyType t
     }
 }
 
+void DumpProperties(const char* prefix)
+{
+    if (!mirel::sys::EnvironmentFlag("MIREL_DUMP_PROPERTIES")) return;
+    std::fprintf(stderr, "%s\n", prefix);
+    mirel::ForEachProperty(DumpProperty, nullptr);
+    std::fflush(stderr);
+}
+
+// Counters for automated runs: frames presented in each loop mode.
+void ReportLoop()
+{
+    if (!mirel::sys::EnvironmentFlag("MIREL_LOOP_STATS")) return;
+    std::fprintf(stderr, "loop frames: loading %llu warmup %llu pipelined %llu total %llu\n",
+                 static_cast<unsigned long long>(mirel::FramesInMode(mirel::kLoopLoading)),
+                 static_cast<unsigned long long>(mirel::FramesInMode(mirel::kLoopWarmUp)),
+                 static_cast<unsigned long long>(mirel::FramesInMode(mirel::kLoopPipelined)),
+                 static_cast<unsigned long long>(mirel::g_engineState.frameCounter.load()));
+    std::fflush(stderr);
+}
+
+miSim::Module* const kEngineModules[] = {&miUtils::g_utilsModule, &miInput::g_inputModule};
+
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     const miCadora::DetectionRecord* record = DetectDisplay();
     const float detectedHz = record ? static_cast<float>(record->maxRefreshMilliHz / 1000.0) : 0.0f;
@@ -48,13 +75,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         MessageBoxW(nullptr, L"Interlaced mode is not supported", L"Error", MB_OK);
         ExitProcess(0);
     }
-    if (mirel::sys::EnvironmentFlag("MIREL_DUMP_PROPERTIES"))
-    {
-        mirel::ForEachProperty(DumpProperty, nullptr);
-        std::fflush(stderr);
-    }
-
-    ShutdownDisplay();
+    DumpProperties("properties at start-up");
     std::fflush(stdout);
-    return 0;
+
+    if (mirel::CreateMainWindow(instance, showCommand) < 0) return 0;
+    mirel::InstallWin32Input();
+    mirel::SetEngineModules(kEngineModules, static_cast<int32_t>(sizeof kEngineModules / sizeof kEngineModules[0]));
+    mirel::RegisterApp(&miCadora::g_cadoraApp);
+    mirel::Start(mirel::MainWindowHandle());
+    const int code = mirel::RunMessageLoop();
+    ReportLoop();
+    DumpProperties("properties at exit");
+    std::fflush(stdout);
+    return code;
 }

@@ -3,9 +3,12 @@
 #
 #   wine-run.sh [--cwd DIR] [--env NAME=VALUE]... [--timeout SECONDS]
 #               [--stdout FILE] [--stderr FILE]
-#               [--screenshot FILE [--screenshot-after SECONDS]]... [--use-display]
+#               [--screenshot FILE [--screenshot-after SECONDS | --screenshot-when MARKER]]...
+#               [--use-display]
 #               PROGRAM.exe [ARGS...]
 #
+# --screenshot-when takes the next screenshot once the file MARKER exists (the program under
+# test writes it when there is something to see), rather than after a fixed delay.
 # --use-display shows the program on $DISPLAY instead of a private Xvfb.
 #
 # Exit status: the program's own, 124 on time-out. Standard output and standard error stay
@@ -31,6 +34,7 @@ while [ $# -gt 0 ]; do
     --stderr) err_file=$2; shift 2 ;;
     --screenshot) shots+=("$shot_after:$2"); shift 2 ;;
     --screenshot-after) shot_after=$2; shift 2 ;;
+    --screenshot-when) shot_after=@$2; shift 2 ;;
     --use-display) use_display=${DISPLAY:?--use-display needs DISPLAY}; shift ;;
     --) shift; break ;;
     -*) echo "wine-run: unknown option $1" >&2; exit 2 ;;
@@ -113,7 +117,13 @@ inner() {
   local -a shotpids=()
   while IFS= read -r shot; do
     [ -n "$shot" ] || continue
-    ( sleep "${shot%%:*}"; DISPLAY=:$disp import -window root "${shot#*:}" >/dev/null 2>&1 || echo "wine-run: screenshot failed" >&2 ) &
+    ( when=${shot%%:*}
+      if [ "${when#@}" != "$when" ]; then
+        for _ in $(seq 1 $((MIREL_RUN_TIMEOUT * 10))); do [ -e "${when#@}" ] && break; sleep 0.1; done
+      else
+        sleep "$when"
+      fi
+      DISPLAY=:$disp import -window root "${shot#*:}" >/dev/null 2>&1 || echo "wine-run: screenshot failed" >&2 ) &
     shotpids+=($!)
   done <<<"$MIREL_RUN_SHOTS"
 

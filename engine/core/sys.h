@@ -14,6 +14,10 @@ void ShowErrorBox(const char* title, const char* message);
 // Debugger output line (OutputDebugStringA); elsewhere stderr.
 void DebugOutput(const char* text);
 bool EnvironmentFlag(const char* name);
+// Value of an environment variable into out (bounded); false when unset or too long.
+bool EnvironmentValue(const char* name, char* out, int capacity);
+// High-resolution counter (QueryPerformanceCounter); *frequency receives counts per second.
+int64_t PerformanceCounter(int64_t* frequency);
 
 // Recursive lock (CRITICAL_SECTION on Windows).
 class CriticalSection

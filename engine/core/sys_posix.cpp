@@ -31,6 +31,22 @@ bool EnvironmentFlag(const char* name)
     return v && *v && std::strcmp(v, "0") != 0;
 }
 
+bool EnvironmentValue(const char* name, char* out, int capacity)
+{
+    const char* v = std::getenv(name);
+    if (!v || capacity < 1 || std::strlen(v) >= static_cast<size_t>(capacity)) return false;
+    std::memcpy(out, v, std::strlen(v) + 1);
+    return true;
+}
+
+int64_t PerformanceCounter(int64_t* frequency)
+{
+    if (frequency) *frequency = 1000000000;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 static_assert(sizeof(std::recursive_mutex) <= 64, "storage too small");
 
 CriticalSection::CriticalSection() { new (storage_) std::recursive_mutex(); }

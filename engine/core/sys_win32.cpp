@@ -37,6 +37,21 @@ bool EnvironmentFlag(const char* name)
     return n > 0 && n < sizeof buf && std::strcmp(buf, "0") != 0;
 }
 
+bool EnvironmentValue(const char* name, char* out, int capacity)
+{
+    if (capacity < 1) return false;
+    DWORD n = GetEnvironmentVariableA(name, out, static_cast<DWORD>(capacity));
+    return n > 0 && n < static_cast<DWORD>(capacity);
+}
+
+int64_t PerformanceCounter(int64_t* frequency)
+{
+    LARGE_INTEGER f, c;
+    if (frequency) *frequency = QueryPerformanceFrequency(&f) ? f.QuadPart : 0;
+    QueryPerformanceCounter(&c);
+    return c.QuadPart;
+}
+
 static_assert(sizeof(CRITICAL_SECTION) <= 64, "storage too small");
 
 CriticalSection::CriticalSection() { InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }

@@ -3,6 +3,7 @@
 
 #include "module.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace miInput
@@ -58,10 +59,11 @@ struct GamepadState
 // What the pump records between two polls (written on the message thread, read by Update()).
 struct KeyboardRecord
 {
-    uint8_t shift = 0;
-    uint8_t control = 0;
-    uint8_t alt = 0;
-    uint8_t keyState[256] = {};
+    std::atomic<uint8_t> shift{0};
+    std::atomic<uint8_t> control{0};
+    std::atomic<uint8_t> alt{0};
+    // 1 when a key-down message arrived since the last poll.
+    std::atomic<uint8_t> keyState[256] = {};
 };
 
 // Raw pad reading as XInputGetState reports it.
@@ -89,6 +91,7 @@ class InputPlatform
     virtual bool CursorPosition(float& x, float& y) = 0;
 };
 
+// Null restores the default, which has no pad, no focus and no held keys.
 void SetInputPlatform(InputPlatform* platform);
 
 void RegisterKey(const KeyBinding& binding);

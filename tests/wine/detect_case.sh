@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Runs CadoraDemo.exe under Wine for one display-detection case and checks what it prints.
 #
-#   detect_case.sh CASE DEMO_EXE STUB_DLL NOSEND_STUB_DLL
+#   detect_case.sh CASE DEMO_EXE STUB_DLL NOSEND_STUB_DLL DRIVER_EXE
 #
+# frame_driver.exe starts the program and quits it with Escape once its window is up.
 # The program's standard output must equal expected/CASE.txt byte for byte once that file's
 # line ends are made the CRLF that text-mode stdout writes on Windows; standard error must hold
 # no failed check; the stand-in library must be shut down exactly when it produced a record.
 set -euo pipefail
 
-[ $# -eq 4 ] || { echo "usage: detect_case.sh CASE DEMO_EXE STUB_DLL NOSEND_STUB_DLL" >&2; exit 2; }
-name=$1 exe=$2 stub=$3 nosend=$4
+[ $# -eq 5 ] || { echo "usage: detect_case.sh CASE DEMO_EXE STUB_DLL NOSEND_STUB_DLL DRIVER_EXE" >&2; exit 2; }
+name=$1 exe=$2 stub=$3 nosend=$4 driver=$5
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 runner=$here/../../scripts/wine-run.sh
 expected=$here/expected/$name.txt
@@ -19,7 +20,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/detect-case.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 app=$work/app
 mkdir -p "$app"
-cp "$exe" "$app/"
+cp "$exe" "$driver" "$app/"
 [ -f "$(dirname "$exe")/config.ini" ] && cp "$(dirname "$exe")/config.ini" "$app/"
 cwd=$app
 dll=""
@@ -93,7 +94,7 @@ printf '%s\n' "${config:-}" >"$cwd/stub.cfg"
 rc=0
 "$runner" --cwd "$cwd" --timeout 60 \
   --env "TESKLIB_STUB_CONFIG=$cwd/stub.cfg" --env "TESKLIB_STUB_LOG=$cwd/stub.log" \
-  --stdout "$work/stdout.txt" --stderr "$work/stderr.txt" "$app/CadoraDemo.exe" || rc=$?
+  --stdout "$work/stdout.txt" --stderr "$work/stderr.txt" "$app/frame_driver.exe" "$app/CadoraDemo.exe" --run-ms 300 || rc=$?
 
 fail=0
 if [ "$rc" -ne 0 ]; then
@@ -104,6 +105,11 @@ sed 's/$/\r/' "$expected" >"$work/expected.txt"
 if ! cmp -s "$work/expected.txt" "$work/stdout.txt"; then
   echo "detect_case[$name]: standard output differs from expected/$name.txt" >&2
   diff <(cat -A "$work/expected.txt") <(cat -A "$work/stdout.txt") >&2 || true
+  fail=1
+fi
+if ! grep -q "driver: exit code 0" "$work/stderr.txt"; then
+  echo "detect_case[$name]: the program did not end with exit code 0:" >&2
+  cat "$work/stderr.txt" >&2
   fail=1
 fi
 if grep -q "MIREL ERROR" "$work/stderr.txt"; then

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The program's frame under Wine: it opens "Cadora Demo" with the configured client size, runs
+# through Loading, WarmUp (exactly four frames) and Pipelined, and ends with exit code 0 on a
+# real Escape key press or on WM_CLOSE; a windowed resize reaches the resolution properties.
+#
+#   frame_case.sh CASE DEMO_EXE DRIVER_EXE
+set -euo pipefail
+case=$1 exe=$2 driver=$3
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/frame-case.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cp "$exe" "$driver" "$work/"
+fail() { echo "frame_case $case: $*" >&2; echo "--- stdout" >&2; cat "$work/stdout.txt" >&2 || true; echo "--- stderr" >&2; cat "$work/stderr.txt" >&2 || true; exit 1; }
+
+args=()
+case $case in
+escape)
+  printf '[render_init]\nfullscreen = false\nmax_resolution_X = 1280\nmax_resolution_Y = 720\n' >"$work/config.ini"
+  args=(--expect 1280 720 --run-ms 4000) ;;
+close)
+  printf '[render_init]\nfullscreen = false\nmax_resolution_X = 800\nmax_resolution_Y = 600\n' >"$work/config.ini"
+  args=(--expect 800 600 --run-ms 3000 --close) ;;
+resize)
+  printf '[render_init]\nfullscreen = false\nmax_resolution_X = 1024\nmax_resolution_Y = 768\n' >"$work/config.ini"
+  args=(--expect 1024 768 --run-ms 2500 --resize 640 480) ;;
+resize_fullscreen)
+  printf '[render_init]\nfullscreen = true\nmax_resolution_X = 1024\nmax_resolution_Y = 768\n' >"$work/config.ini"
+  args=(--expect 1024 768 --run-ms 2500 --resize 640 480) ;;
+absurd_size)
+  # Caps of 0 and -5 leave no usable size; the window still opens, as large as the screen allows.
+  printf '[render_init]\nfullscreen = false\nmax_resolution_X = 0\nmax_resolution_Y = -5\n' >"$work/config.ini"
+  args=(--run-ms 2500) ;;
+*) echo "unknown case $case" >&2; exit 2 ;;
+esac
+
+rc=0
+"$here/../../scripts/wine-run.sh" --cwd "$work" --timeout 90 --env MIREL_LOOP_STATS=1 --env MIREL_DUMP_PROPERTIES=1 \
+  --stdout "$work/stdout.txt" --stderr "$work/stderr.txt" --screenshot-when "$work/window.up" --screenshot "$work/shot.png" \
+  "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}" --marker window.up || rc=$?
+tr -d '\r' <"$work/stdout.txt" >"$work/out.txt"; tr -d '\r' <"$work/stderr.txt" >"$work/err.txt"
+[ "$rc" -eq 0 ] || fail "exit status $rc"
+grep -q "driver: exit code 0" "$work/err.txt" || fail "no exit code 0"
+! grep -q "MIREL ERROR" "$work/err.txt" || fail "assertion reported"
+
+stats=$(grep '^loop frames:' "$work/err.txt") || fail "no loop counters"
+read -r loading warmup pipelined total < <(echo "$stats" | sed -E 's/.*loading ([0-9]+) warmup ([0-9]+) pipelined ([0-9]+) total ([0-9]+).*/\1 \2 \3 \4/')
+[ "$loading" -ge 1 ] || fail "no Loading frame: $stats"
+[ "$warmup" -eq 4 ] || fail "WarmUp ran $warmup frames, not 4: $stats"
+[ "$total" -ge 300 ] && [ "$pipelined" -ge 1 ] || fail "too few frames: $stats"
+
+# The window is on the X screen: the bare root is one colour, a window adds its frame and client.
+[ -s "$work/shot.png" ] || fail "no screenshot"
+colours=$(convert "$work/shot.png" -format '%k' info:)
+[ "$colours" -ge 2 ] || fail "screenshot shows no window"
+
+exitprop() { awk '/^properties at exit/{on=1;next} on' "$work/err.txt" | grep "^prop render_init.$1 " | awk '{print $4}'; }
+case $case in
+absurd_size)
+  grep -Eq "client at start (1[0-9]{3})x([0-9]{3,4})" "$work/err.txt" || fail "no screen-sized window" ;;
+resize)
+  grep -q "client after resize 640x480" "$work/err.txt" || fail "window not resized"
+  [ "$(exitprop resolutionX)" = 640 ] && [ "$(exitprop resolutionY)" = 480 ] || fail "windowed resize did not reach the resolution" ;;
+resize_fullscreen)
+  [ "$(exitprop resolutionX)" = 1024 ] && [ "$(exitprop resolutionY)" = 768 ] || fail "full-screen resize changed the resolution" ;;
+esac
+echo "frame_case $case: $stats"
