@@ -27,8 +27,9 @@ void RouteChar(uintptr_t wParam)
 
 void RecordKey(uint32_t message, uintptr_t wParam, uint32_t ch)
 {
-    const bool locked = miInput::IsKeyboardLocked();
-    if (miInput::ConsoleOpen() || (locked && ch != static_cast<uint32_t>(miInput::kConsoleKey))) return;
+    // The console key is always recorded, so it can close the console and reach a locked keyboard.
+    const bool blocked = miInput::ConsoleOpen() || miInput::IsKeyboardLocked();
+    if (blocked && ch != static_cast<uint32_t>(miInput::kConsoleKey)) return;
     const uint8_t down = message != msg::kKeyUp ? 1 : 0;
     miInput::KeyboardRecord& keys = miInput::Keyboard();
     if (wParam == msg::kVkShift)
@@ -37,8 +38,11 @@ void RecordKey(uint32_t message, uintptr_t wParam, uint32_t ch)
         keys.control.store(down);
     else if (wParam == msg::kVkMenu)
         keys.alt.store(down);
-    else if (ch != 0 && ch < 256) // dead keys come back with the top bit set
-        keys.keyState[ch].store(down);
+    // A key-up leaves the entry alone: the entry means "pressed since the last poll", and a tap
+    // whose down and up both arrive between two polls must still fire. Dead keys come back
+    // with the top bit set and are not recorded.
+    else if (down && ch != 0 && ch < 256)
+        keys.keyState[ch].store(1);
 }
 
 } // namespace

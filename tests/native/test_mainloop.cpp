@@ -1,0 +1,339 @@
+// The main loop driven by a scripted application, modules and backend.
+#include "engine/core/props.h"
+#include "engine/frametimer.h"
+#include "engine/input/input.h"
+#include "engine/mainloop.h"
+#include "tests/native/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+using mirel::kLoopLoading;
+using mirel::kLoopPipelined;
+using mirel::kLoopWarmUp;
+
+struct CallLog
+{
+    std::mutex m;
+    std::vector<std::string> calls;
+    void Add(const std::string& s)
+    {
+        std::lock_guard<std::mutex> lock(m);
+        calls.push_back(s);
+    }
+    std::vector<std::string> Matching(const std::string& prefix)
+    {
+        std::lock_guard<std::mutex> lock(m);
+        std::vector<std::string> out;
+        for (const auto& c : calls)
+            if (c.compare(0, prefix.size(), prefix) == 0) out.push_back(c.substr(prefix.size()));
+        return out;
+    }
+};
+
+CallLog g_log;
+
+class ScriptedModule : public miSim::Module
+{
+  public:
+    ScriptedModule(const char* name, int32_t init, int32_t update) : Module(init, update), name_(name) {}
+    void Init() override { g_log.Add(std::string("init:") + name_); }
+    void Shutdown() override { g_log.Add(std::string("shutdown:") + name_); }
+    void Update() override
+    {
+        if (logUpdates) g_log.Add(std::string("update:") + name_);
+    }
+    static bool logUpdates;
+
+  private:
+    const char* name_;
+};
+bool ScriptedModule::logUpdates = false;
+
+// The engine's five modules, with their ranks, in registration order.
+ScriptedModule g_world("World", 4, 2), g_physics("Physics", 2, 1), g_camera("Camera", 3, 3), g_utils("Utils", 0, 4),
+    g_input("Input", 1, 0);
+miSim::Module* const kModules[] = {&g_world, &g_physics, &g_camera, &g_utils, &g_input};
+
+// Tracks the hand-over: which step is being updated, recorded, executed and presented.
+struct Handover
+{
+    std::atomic<bool> stepRunning{false};
+    std::atomic<int64_t> stepsStarted{0};
+    std::atomic<int64_t> recorded{0};
+    std::atomic<int64_t> executed{0};
+    std::atomic<int64_t> executeBeforeRecord{0};
+    std::atomic<int64_t> executeDuringStep{0};
+    std::atomic<int64_t> overlappedPresents[3] = {};
+    std::atomic<int64_t> updatesOffMainThread{0};
+    std::thread::id mainThread;
+};
+
+Handover* g_handover = nullptr;
+
+class ScriptedApp : public mirel::MirelApp
+{
+  public:
+    void Init() override { g_log.Add("app:Init"); }
+    void Load() override { g_log.Add("app:Load"); }
+    void Shutdown() override { g_log.Add("app:Shutdown"); }
+    void Update() override
+    {
+        g_handover->stepRunning.store(true);
+        g_handover->stepsStarted.fetch_add(1);
+        if (std::this_thread::get_id() != g_handover->mainThread) g_handover->updatesOffMainThread.fetch_add(1);
+        if (++updates == loadingDoneAfter) mirel::g_engineState.loadingDone.store(1);
+        if (stepSleepUs) std::this_thread::sleep_for(std::chrono::microseconds(stepSleepUs));
+        if (logUpdates) g_log.Add("app:Update");
+    }
+    int updates = 0;
+    int loadingDoneAfter = -1;
+    int stepSleepUs = 0;
+    bool logUpdates = false;
+};
+
+class ScriptedBackend : public mirel::FrameBackend
+{
+  public:
+    void InitRenderDevice(void*) override { g_log.Add("backend:InitRenderDevice"); }
+    void SetUpRenderer() override { g_log.Add("backend:SetUpRenderer"); }
+    void ResetComputeContexts() override { g_log.Add("backend:ResetComputeContexts"); }
+    void RunComputeContexts() override { ++computeRuns; }
+    void RebuildForResize() override { ++rebuilds; }
+    void RecordViews() override
+    {
+        g_handover->recorded.fetch_add(1);
+        g_handover->stepRunning.store(false);
+    }
+    void ExecuteViews() override
+    {
+        Handover& h = *g_handover;
+        if (h.stepRunning.load()) h.executeDuringStep.fetch_add(1);
+        if (h.recorded.load() <= h.executed.load()) h.executeBeforeRecord.fetch_add(1);
+        h.executed.store(h.recorded.load());
+    }
+    void Present() override
+    {
+        // Long enough for a signalled step to start on the other thread.
+        const int64_t startedBefore = g_handover->stepsStarted.load();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(presentUs);
+        bool overlapped = g_handover->stepRunning.load();
+        while (std::chrono::steady_clock::now() < until) overlapped = overlapped || g_handover->stepRunning.load();
+        overlapped = overlapped || g_handover->stepsStarted.load() != startedBefore;
+        if (overlapped) g_handover->overlappedPresents[mirel::CurrentLoopMode()].fetch_add(1);
+    }
+    void ShutdownRenderer() override { g_log.Add("backend:ShutdownRenderer"); }
+    void ClearObjectManagers() override { g_log.Add("backend:ClearObjectManagers"); }
+    bool GpuQueryEnabled() override { return gpuQueries; }
+    bool HasDevice() override { return true; }
+    void BeginGpuFrameQuery() override { ++queriesBegun; }
+    void EndGpuFrameQuery() override
+    {
+        ++queriesEnded;
+        if (breakTimerOnFirstQuery) mirel::g_engineState.gpuTimingBroken.store(1);
+    }
+    float GpuFrameResultMs() override { return 7.5f; }
+    void RecreateGpuQueryRing() override { ++ringRecreations; }
+
+    int computeRuns = 0, rebuilds = 0, queriesBegun = 0, queriesEnded = 0, ringRecreations = 0;
+    int presentUs = 0;
+    bool gpuQueries = false, breakTimerOnFirstQuery = false;
+};
+
+class MainLoopTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(g_log.m);
+            g_log.calls.clear();
+        }
+        ScriptedModule::logUpdates = false;
+        handover_.mainThread = std::this_thread::get_id();
+        g_handover = &handover_;
+        mirel::ClearProperties();
+        mirel::ClearEngineState();
+        mirel::g_resizePending.store(0);
+        miInput::g_inputModule.Init(); // empties the key table the console key goes into
+        mirel::SetFrameBackend(&backend_);
+        mirel::SetEngineModules(kModules, 5);
+        mirel::RegisterApp(&app_);
+    }
+    void TearDown() override
+    {
+        mirel::Shutdown();
+        mirel::SetFrameBackend(nullptr);
+        mirel::RegisterApp(nullptr);
+        g_handover = nullptr;
+    }
+    void RunPasses(int n)
+    {
+        for (int i = 0; i < n; ++i) mirel::RunLoopPass();
+    }
+    // Passes until the loop has presented n frames in Pipelined mode.
+    void RunPipelinedFrames(uint64_t n)
+    {
+        for (int guard = 0; mirel::FramesInMode(kLoopPipelined) < n && guard < 10000000; ++guard) mirel::RunLoopPass();
+    }
+
+    Handover handover_;
+    ScriptedApp app_;
+    ScriptedBackend backend_;
+};
+
+TEST_F(MainLoopTest, StartUpAndShutDownCallEveryoneInOrder)
+{
+    mirel::Start(nullptr);
+    ScriptedModule::logUpdates = true;
+    app_.logUpdates = true;
+    RunPasses(1);
+    mirel::Shutdown();
+
+    const std::vector<std::string> expected = {
+        "app:Init", "backend:InitRenderDevice", "init:Utils", "init:Input", "init:Physics", "init:Camera",
+        "init:World", "app:Load", "backend:SetUpRenderer", "backend:ResetComputeContexts",
+        // one Loading pass: the application first, then the modules by update rank
+        "app:Update", "update:Input", "update:Physics", "update:World", "update:Camera", "update:Utils",
+        "shutdown:World", "shutdown:Camera", "shutdown:Physics", "shutdown:Input", "shutdown:Utils",
+        "backend:ShutdownRenderer", "app:Shutdown", "backend:ClearObjectManagers"};
+    std::lock_guard<std::mutex> lock(g_log.m);
+    EXPECT_EQ(g_log.calls, expected);
+}
+
+TEST_F(MainLoopTest, ConsoleKeyIsRegisteredAtStart)
+{
+    const int32_t before = miInput::RegisteredKeyCount();
+    mirel::Start(nullptr);
+    EXPECT_EQ(miInput::RegisteredKeyCount(), before + 1);
+}
+
+TEST_F(MainLoopTest, StaysInLoadingOnTheMessageThreadUntilLoadingIsDone)
+{
+    mirel::Start(nullptr);
+    RunPasses(50);
+    EXPECT_EQ(mirel::CurrentLoopMode(), kLoopLoading);
+    EXPECT_EQ(mirel::FramesInMode(kLoopLoading), 50u);
+    EXPECT_EQ(handover_.updatesOffMainThread.load(), 0);
+    EXPECT_EQ(backend_.computeRuns, 0) << "compute contexts run only once loading is over";
+    EXPECT_EQ(mirel::g_engineState.frameCounter.load(), 50u);
+}
+
+TEST_F(MainLoopTest, ExactlyFourWarmUpFramesThenPipelined)
+{
+    app_.loadingDoneAfter = 3;
+    mirel::Start(nullptr);
+    RunPasses(3);
+    EXPECT_EQ(mirel::CurrentLoopMode(), kLoopWarmUp);
+    RunPasses(4);
+    EXPECT_EQ(mirel::FramesInMode(kLoopWarmUp), 4u);
+    EXPECT_EQ(mirel::CurrentLoopMode(), kLoopWarmUp);
+    // The fifth pass presents nothing but hands over to Pipelined and starts the next step.
+    RunPasses(1);
+    EXPECT_EQ(mirel::CurrentLoopMode(), kLoopPipelined);
+    EXPECT_EQ(mirel::FramesInMode(kLoopWarmUp), 4u);
+    EXPECT_EQ(mirel::g_engineState.frameCounter.load(), 7u);
+    RunPasses(10);
+    EXPECT_EQ(mirel::FramesInMode(kLoopLoading), 3u);
+    EXPECT_EQ(mirel::FramesInMode(kLoopPipelined), 10u);
+    EXPECT_EQ(mirel::FramesInMode(kLoopWarmUp), 4u);
+    EXPECT_GT(handover_.updatesOffMainThread.load(), 0) << "after loading the update thread runs the steps";
+    EXPECT_EQ(backend_.computeRuns, 14);
+}
+
+TEST_F(MainLoopTest, BrokenTimerDuringWarmUpGrowsTheQueryRingAndEndsWarmUp)
+{
+    app_.loadingDoneAfter = 1;
+    backend_.gpuQueries = true;
+    backend_.breakTimerOnFirstQuery = true;
+    mirel::g_engineState.overlayGpuTiming.store(1);
+    mirel::Start(nullptr);
+    RunPasses(1 + 1);
+    EXPECT_EQ(backend_.queriesBegun, 1);
+    EXPECT_EQ(backend_.ringRecreations, 1);
+    EXPECT_FLOAT_EQ(mirel::GetPropertyFloat("debug.gpuQueryRingBufferSize", -1.0f), 8.0f);
+    EXPECT_FLOAT_EQ(mirel::g_engineState.gpuFrameMs.load(), 7.5f);
+    RunPasses(1);
+    EXPECT_EQ(mirel::CurrentLoopMode(), kLoopPipelined);
+    EXPECT_EQ(mirel::FramesInMode(kLoopWarmUp), 1u);
+}
+
+TEST_F(MainLoopTest, TimerAlreadyBrokenSkipsWarmUpFrames)
+{
+    app_.loadingDoneAfter = 1;
+    mirel::g_engineState.gpuTimingBroken.store(1);
+    mirel::Start(nullptr);
+    RunPasses(2);
+    EXPECT_EQ(mirel::CurrentLoopMode(), kLoopPipelined);
+    EXPECT_EQ(mirel::FramesInMode(kLoopWarmUp), 0u);
+    EXPECT_EQ(backend_.ringRecreations, 0) << "recovery acts only when the timer breaks during warm-up";
+}
+
+TEST_F(MainLoopTest, ResizeRequestRebuildsOnce)
+{
+    mirel::Start(nullptr);
+    RunPasses(1);
+    mirel::Backend().RequestResize();
+    RunPasses(3);
+    EXPECT_EQ(backend_.rebuilds, 1);
+    EXPECT_EQ(mirel::g_resizePending.load(), 0);
+}
+
+// Pipelined: step N+1 overlaps the present of frame N; a recording is executed only after its
+// step finished, and never while a step runs. Many frames so a sanitizer sees the hand-over.
+TEST_F(MainLoopTest, PipelinedHandOverOverlapsPresentAndNeverExecutesEarly)
+{
+    app_.loadingDoneAfter = 2;
+    backend_.presentUs = 200;
+    mirel::Start(nullptr);
+    RunPipelinedFrames(10000);
+    mirel::Shutdown();
+
+    EXPECT_EQ(handover_.executeBeforeRecord.load(), 0);
+    EXPECT_EQ(handover_.executeDuringStep.load(), 0);
+    EXPECT_EQ(handover_.overlappedPresents[kLoopLoading].load(), 0);
+    EXPECT_EQ(handover_.overlappedPresents[kLoopWarmUp].load(), 0);
+    // A busy machine may delay the worker's wake-up past a present now and then.
+    EXPECT_GT(handover_.overlappedPresents[kLoopPipelined].load(), 1000);
+    EXPECT_GE(app_.updates, 10000);
+}
+
+TEST_F(MainLoopTest, ShutdownWaitsForAStepInFlight)
+{
+    app_.loadingDoneAfter = 1;
+    mirel::Start(nullptr);
+    RunPasses(10);
+    app_.stepSleepUs = 30000;
+    RunPasses(1); // signals a slow step
+    mirel::Shutdown();
+    const int updatesAtExit = app_.updates;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(app_.updates, updatesAtExit) << "no step may run after shut-down";
+    const auto modules = g_log.Matching("shutdown:");
+    ASSERT_EQ(modules.size(), 5u);
+    EXPECT_FALSE(handover_.stepRunning.load()) << "the step in flight finished before the modules went down";
+}
+
+TEST(MainLoopNoApp, StartWithoutApplicationIsReportedAndGoesNoFurther)
+{
+    mirel::test::ReportCapture reports;
+    mirel::ClearEngineState();
+    mirel::RegisterApp(nullptr);
+    mirel::Start(nullptr);
+    EXPECT_EQ(reports.Count(), 1);
+    EXPECT_NE(reports.Last().find("Mirel has no registered app to execute"), std::string::npos);
+    mirel::RunLoopPass();
+    EXPECT_EQ(mirel::g_engineState.frameCounter.load(), 0u);
+    mirel::Shutdown();
+}
+
+} // namespace
