@@ -7,7 +7,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/install-deps.sh
 scripts/wine-root.sh >/dev/null
 [ -f build/mingw/CMakeCache.txt ] || cmake --preset mingw >/dev/null
-cmake --build build/mingw --target CadoraDemo tesklib_stub
+cmake --build build/mingw --target CadoraDemo tesklib_stub frame_driver
 
 # Windows has the display maker's library; this machine has none. Unless
 # MIREL_DEMO_STUB=0, the run gets the project's stand-in beside a staged copy of the program,
@@ -30,11 +30,15 @@ if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null && xdpyinfo >/dev/nul
 fi
 
 secs=${MIREL_DEMO_SECONDS:-20}
+# Headless: a driver presses Escape near the end, so the demo shuts down the ordinary way.
+cp build/mingw/tests/wine/frame_driver.exe "$out/bin/"
 rc=0
-scripts/wine-run.sh "${envs[@]}" --cwd "$(dirname "$exe")" --timeout "$secs" \
+scripts/wine-run.sh "${envs[@]}" --env MIREL_LOOP_STATS=1 --cwd "$(dirname "$exe")" --timeout $((secs + 30)) \
   --screenshot-after 3 --screenshot "$out/screenshot-3s.png" \
   --screenshot-after $((secs - 2)) --screenshot "$out/screenshot-end.png" \
-  --stdout "$out/stdout.txt" --stderr "$out/stderr.txt" "$exe" || rc=$?
+  --stdout "$out/stdout.txt" --stderr "$out/stderr.txt" \
+  "$out/bin/frame_driver.exe" "$exe" --run-ms $(((secs - 1) * 1000)) || rc=$?
+grep -a '^loop frames' "$out/stderr.txt" || true
 cp "$out/bin/cadoraLog.txt" "$out/" 2>/dev/null || true
 cat "$out/stdout.txt"
 echo "exit code $rc; output, screenshots and logs are in $out"

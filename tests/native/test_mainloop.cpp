@@ -97,7 +97,7 @@ class ScriptedApp : public mirel::MirelApp
     }
     int updates = 0;
     int loadingDoneAfter = -1;
-    int stepSleepUs = 0;
+    std::atomic<int> stepSleepUs{0};
     bool logUpdates = false;
 };
 
