@@ -97,6 +97,7 @@ struct SamplerRecord
 class CodeSnippet : public mirel::ManagedResource
 {
   public:
+    ~CodeSnippet() override { OnRelease(); }
     void OnRelease() override;
 
     int32_t length = 0;
@@ -106,6 +107,7 @@ class CodeSnippet : public mirel::ManagedResource
 class MaterialCfg : public mirel::ManagedResource
 {
   public:
+    ~MaterialCfg() override { MaterialCfg::OnRelease(); }
     void OnCreate() override;
     void OnRelease() override;
 
@@ -168,6 +170,7 @@ class Material : public mirel::ManagedResource
     int32_t constantWordCount = 0;    // words in constantData
 
     Material();
+    ~Material() override { Material::OnRelease(); }
 };
 
 // The configuration pool holds the device layer's derived configuration class; material code
@@ -185,7 +188,7 @@ class MaterialCfgPool
 };
 
 template <typename T>
-class PooledMaterialCfgs final : public MaterialCfgPool
+class PooledMaterialCfgs : public MaterialCfgPool
 {
   public:
     explicit PooledMaterialCfgs(int32_t capacity = 32) : manager(capacity) {}

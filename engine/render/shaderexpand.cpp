@@ -152,8 +152,12 @@ bool ExpandIncludes(const char* folder, const char* inputPath, const char* outpu
         {
             // Text-mode reads may return fewer bytes than the size; only those are real text.
             size_t got = std::fread(text, 1, static_cast<size_t>(size), included);
-            std::fwrite(text, 1, got, out);
-            std::fputc('\n', out);
+            // A read error (a folder named like a file) counts as a file that cannot be opened.
+            if (!std::ferror(included))
+            {
+                std::fwrite(text, 1, got, out);
+                std::fputc('\n', out);
+            }
             std::free(text);
         }
         std::fclose(included);
