@@ -1,6 +1,7 @@
 #include "cadora.h"
 
 #include "detect.h"
+#include "switches.h"
 
 #include "input/input.h"
 
@@ -59,6 +60,8 @@ void CadoraApp::Load()
 {
     RegisterHotkey('M', ReloadMaterials);
     RegisterHotkey('R', ReloadConfig);
+    // The demo renderer's keys, until that renderer registers them itself.
+    RegisterRendererHotkeys();
 }
 
 void CadoraApp::Shutdown()
