@@ -11,8 +11,6 @@ namespace miRender
 namespace
 {
 constexpr const char* kSource = "render/device/dx11/dx11DevicePipe";
-// Far beyond any frame's recording; a runaway recorder stops here instead of exhausting memory.
-constexpr uint32_t kMaxCapacity = 256u * 1024u * 1024u;
 constexpr int32_t kDispatchMax = 65535; // larger group counts are dropped by the runtime
 
 void Nothing(const void*) {}
@@ -45,6 +43,9 @@ DrawStatistics& GetDrawStatistics()
     return stats;
 }
 
+// Far beyond any frame's recording; a runaway recorder stops here instead of exhausting memory.
+uint32_t PlatformDevicePipe::maxCapacity = 256u * 1024u * 1024u;
+
 PlatformDevicePipe::PlatformDevicePipe()
 {
     buffer_ = static_cast<uint8_t*>(std::malloc(kInitialCapacity));
@@ -60,7 +61,7 @@ bool PlatformDevicePipe::Append(PipeOp op, const void* payload, uint32_t bytes)
     {
         uint64_t grown = capacity_ > 0 ? capacity_ : kInitialCapacity;
         while (grown < need) grown *= 2;
-        uint8_t* bigger = grown <= kMaxCapacity ? static_cast<uint8_t*>(std::malloc(static_cast<size_t>(grown))) : nullptr;
+        uint8_t* bigger = grown <= maxCapacity ? static_cast<uint8_t*>(std::malloc(static_cast<size_t>(grown))) : nullptr;
         if (!bigger)
         {
             mirel::Assert(false, kSource, __LINE__, "Device pipe recording is full");
@@ -196,21 +197,21 @@ void PlatformDevicePipe::RecordConstantBuffer(const PipeCfgInfo* cfg, int32_t bu
         if (HasShader(cfg, s)) Record(kOpConstantBuffer, ConstantBufferPayload{s, cb.registerSlot, cb.buffer});
 }
 
-void PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantBufferId, const Transform* transform,
+bool PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantBufferId, const Transform* transform,
                                       int32_t modelId, int32_t surfaceIndex, int32_t dynamicBufferId)
 {
-    if (!g_source) return;
+    if (!g_source) return false;
     PipeMaterialInfo mat{};
     if (!g_source->Material(materialId, mat))
     {
         mirel::Assert(false, kSource, __LINE__, "Material Cfg not found");
-        return;
+        return false;
     }
     const PipeCfgInfo* cfg = g_source->Cfg(mat.cfgId);
     if (!cfg)
     {
         mirel::Assert(false, kSource, __LINE__, "MatCfg not found");
-        return;
+        return false;
     }
 
     // Render states.
@@ -244,7 +245,7 @@ void PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantB
         if (!g_source->DynamicBuffer(dynamicBufferId, dyn))
         {
             mirel::Assert(false, kSource, __LINE__, "Dynamic vertex buffer not found");
-            return;
+            return false;
         }
         modelId = -1;
         surfaceIndex = -1;
@@ -255,7 +256,7 @@ void PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantB
         if (!haveModel)
         {
             mirel::Assert(false, kSource, __LINE__, "Model not found");
-            return;
+            return false;
         }
         haveSurface = g_source->Surface(modelId, surfaceIndex, surface) && surface.indexCount >= 1;
         if (!haveSurface) surfaceIndex = -1;
@@ -397,6 +398,7 @@ void PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantB
         if (g_source->ConstantBuffer(mat.constantBufferId, cb))
             RecordConstantBuffer(cfg, mat.constantBufferId, cb.data, cb.byteSize);
     }
+    return true;
 }
 
 void PlatformDevicePipe::DrawModel(int32_t modelId, const Transform* transform, int32_t materialId,
@@ -435,7 +437,8 @@ void PlatformDevicePipe::DrawModel(int32_t modelId, const Transform* transform, 
             }
             if (material < 0) continue;
         }
-        BindMaterial(material, worldBuffer, transform, modelId, i, -1);
+        // Drawing with whatever the last surface left bound would be wrong, not just missing.
+        if (!BindMaterial(material, worldBuffer, transform, modelId, i, -1)) continue;
         if (surface.type == 0)
         {
             if (instanced)
@@ -477,7 +480,7 @@ void PlatformDevicePipe::DrawLines(uint32_t vertexCount)
         return t;
     }();
     identity.constantBufferId = g_source->FindConstantBuffer("physicsIdentityWorldConstant");
-    BindMaterial(line, identity.constantBufferId, &identity, -1, -1, buffer);
+    if (!BindMaterial(line, identity.constantBufferId, &identity, -1, -1, buffer)) return;
     RecordDraw(kOpDraw, vertexCount, 1, vertexCount);
 }
 

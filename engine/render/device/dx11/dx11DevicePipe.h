@@ -210,6 +210,8 @@ class PlatformDevicePipe : public DevicePipe
     static constexpr uint32_t kInitialCapacity = 65536;
     static constexpr uint32_t kHeaderBytes = sizeof(uint32_t) + sizeof(PipeExec);
     static constexpr uint32_t kNoBuffer = 0xFFFFFFFFu;
+    // Largest recording a pipe grows to; past it records are dropped and reported.
+    static uint32_t maxCapacity;
 
     PlatformDevicePipe();
     ~PlatformDevicePipe() override;
@@ -234,8 +236,9 @@ class PlatformDevicePipe : public DevicePipe
     void UnbindComputeUAVs() override;
     void Execute() override;
 
-    // Binds a material's states, geometry, shaders, samplers, resources and constants.
-    void BindMaterial(int32_t materialId, int32_t worldConstantBufferId, const Transform* transform,
+    // Binds a material's states, geometry, shaders, samplers, resources and constants; false
+    // when the material, its configuration or the geometry is missing.
+    bool BindMaterial(int32_t materialId, int32_t worldConstantBufferId, const Transform* transform,
                       int32_t modelId, int32_t surfaceIndex, int32_t dynamicBufferId);
     // Constant buffers for the compute stage at their own registers (-1 entries skipped).
     void SetComputeConstantBuffers(const int32_t* constantBufferIds, int32_t count);

@@ -1,0 +1,146 @@
+// DDS images: subresource layout of plain, block-compressed, extended-header and cube files, and
+// refusal of anything that does not fit the bytes it has.
+#include "engine/render/dds.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+using namespace miResources;
+
+namespace
+{
+void Put(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
+uint32_t Cc(const char* s) { return s[0] | s[1] << 8 | s[2] << 16 | static_cast<uint32_t>(s[3]) << 24; }
+
+// Header of a w x h image with mips levels; dx10Format != 0 adds the extended header.
+std::vector<uint8_t> Header(uint32_t w, uint32_t h, uint32_t mips, const char* fourCC, uint32_t dx10Format = 0,
+                            uint32_t misc = 0, uint32_t arraySize = 1)
+{
+    std::vector<uint8_t> b(dx10Format ? 148 : 128, 0);
+    Put(b, 0, Cc("DDS "));
+    Put(b, 4, 124);
+    Put(b, 12, h);
+    Put(b, 16, w);
+    Put(b, 28, mips);
+    Put(b, 76, 32);
+    if (fourCC)
+    {
+        Put(b, 80, 0x4);
+        Put(b, 84, Cc(fourCC));
+    }
+    else
+    {
+        Put(b, 80, 0x41); // RGB with alpha
+        Put(b, 88, 32);
+        Put(b, 92, 0xFF);
+        Put(b, 96, 0xFF00);
+        Put(b, 100, 0xFF0000);
+        Put(b, 104, 0xFF000000u);
+    }
+    if (dx10Format)
+    {
+        Put(b, 128, dx10Format);
+        Put(b, 132, 3);
+        Put(b, 136, misc);
+        Put(b, 140, arraySize);
+    }
+    return b;
+}
+
+std::unique_ptr<DdsImage> Parse(const std::vector<uint8_t>& b)
+{
+    auto img = std::make_unique<DdsImage>();
+    std::vector<uint8_t> exact(b);
+    if (!ParseDds(exact.data(), exact.size(), *img)) return nullptr;
+    return img;
+}
+} // namespace
+
+TEST(Dds, PlainRgbaMipChainOffsets)
+{
+    auto b = Header(8, 4, 4, nullptr);
+    b.resize(128 + (32 + 8 + 2 + 1) * 4);
+    auto img = Parse(b);
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->format, 28u);
+    ASSERT_EQ(img->subresourceCount, 4u);
+    const uint32_t widths[4] = {8, 4, 2, 1}, heights[4] = {4, 2, 1, 1};
+    size_t offset = 128;
+    for (int m = 0; m < 4; ++m)
+    {
+        EXPECT_EQ(img->subresources[m].offset, offset);
+        EXPECT_EQ(img->subresources[m].width, widths[m]);
+        EXPECT_EQ(img->subresources[m].height, heights[m]);
+        EXPECT_EQ(img->subresources[m].rowPitch, widths[m] * 4);
+        offset += widths[m] * heights[m] * 4;
+    }
+    b.pop_back();
+    EXPECT_FALSE(Parse(b));
+}
+
+TEST(Dds, BlockCompressedPitchesRoundUpToBlocks)
+{
+    struct Case
+    {
+        const char* fourCC;
+        uint32_t format, blockBytes;
+    } cases[] = {{"DXT1", 71, 8}, {"DXT5", 77, 16}, {"ATI2", 83, 16}};
+    for (const Case& c : cases)
+    {
+        // 6 x 5 texels are 2 x 2 blocks; the 3 x 2 and 1 x 1 levels one block each.
+        auto b = Header(6, 5, 3, c.fourCC);
+        b.resize(128 + c.blockBytes * (4 + 1 + 1));
+        auto img = Parse(b);
+        ASSERT_TRUE(img) << c.fourCC;
+        EXPECT_EQ(img->format, c.format);
+        EXPECT_EQ(img->subresources[0].rowPitch, 2 * c.blockBytes);
+        EXPECT_EQ(img->subresources[0].slicePitch, 4 * c.blockBytes);
+        EXPECT_EQ(img->subresources[2].offset, 128 + 5 * c.blockBytes);
+    }
+}
+
+TEST(Dds, ExtendedHeaderCubeHasSixFacesInOrder)
+{
+    auto b = Header(4, 4, 1, "DX10", 28, 0x4, 1);
+    b.resize(148 + 6 * 64);
+    auto img = Parse(b);
+    ASSERT_TRUE(img);
+    EXPECT_TRUE(img->cube);
+    EXPECT_EQ(img->arraySize, 6u);
+    EXPECT_EQ(img->subresources[5].offset, 148u + 5 * 64);
+    b.resize(b.size() - 64);
+    EXPECT_FALSE(Parse(b));
+}
+
+TEST(Dds, RefusesWhatItCannotSize)
+{
+    std::vector<std::vector<uint8_t>> bad;
+    bad.push_back({});
+    bad.push_back(std::vector<uint8_t>(127, 0));
+    auto wrongMagic = Header(4, 4, 1, nullptr);
+    wrongMagic.resize(128 + 64);
+    wrongMagic[0] = 'X';
+    bad.push_back(wrongMagic);
+    auto unknownFourCC = Header(4, 4, 1, "ABCD");
+    unknownFourCC.resize(1024);
+    bad.push_back(unknownFourCC);
+    auto tooManyMips = Header(4, 4, 4, nullptr); // a 4 x 4 chain has 3 levels
+    tooManyMips.resize(4096);
+    bad.push_back(tooManyMips);
+    auto huge = Header(0x40000000u, 0x40000000u, 1, nullptr);
+    huge.resize(4096);
+    bad.push_back(huge);
+    auto zero = Header(0, 4, 1, nullptr);
+    zero.resize(4096);
+    bad.push_back(zero);
+    auto hugeArray = Header(4, 4, 1, "DX10", 28, 0x4, 0x40000000u);
+    hugeArray.resize(4096);
+    bad.push_back(hugeArray);
+    auto cutExtended = Header(4, 4, 1, "DX10", 28);
+    cutExtended.resize(140);
+    bad.push_back(cutExtended);
+    for (size_t i = 0; i < bad.size(); ++i) EXPECT_FALSE(Parse(bad[i])) << "case " << i;
+}
