@@ -9,3 +9,10 @@ for t in textparser config; do
   mkdir -p "build/fuzz/tests/fuzz/fuzz_$t.corpus"
   (cd build/fuzz/tests/fuzz && ./fuzz_$t -max_total_time="$secs" -max_len=4096 "fuzz_$t.corpus" "../../../../tests/fuzz/corpus/$t")
 done
+# The material and shader targets also start from the shipped files.
+for t in material:materials matcfg:materials shaderexpand:shaders; do
+  name=${t%%:*} seeds=${t##*:}
+  mkdir -p "build/fuzz/tests/fuzz/fuzz_$name.corpus"
+  (cd build/fuzz/tests/fuzz && ./fuzz_$name -max_total_time="$secs" -max_len=4096 "fuzz_$name.corpus" \
+    "../../../../tests/fuzz/corpus/$name" "../../../../assets/$seeds")
+done
