@@ -5,7 +5,7 @@
 
 namespace mirel
 {
-class TextList;
+struct TextList;
 }
 
 namespace miInput
