@@ -1,0 +1,417 @@
+// Transforms, projections, frustum tests and the flown camera, driven through the input module.
+#include "engine/core/props.h"
+#include "engine/frametimer.h"
+#include "engine/input/input.h"
+#include "engine/render/camera.h"
+#include "tests/native/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+namespace
+{
+
+using mirel::Mat4;
+using mirel::Vec3;
+using mirel::Vec4;
+using miSim::CameraEnt;
+
+void ExpectNear(Vec3 a, Vec3 b, float tol = 1e-4f)
+{
+    EXPECT_NEAR(a.x, b.x, tol);
+    EXPECT_NEAR(a.y, b.y, tol);
+    EXPECT_NEAR(a.z, b.z, tol);
+}
+
+void ExpectIdentity(const Mat4& m, float tol = 1e-4f)
+{
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(m.m[i], (i % 5 == 0) ? 1.0f : 0.0f, tol) << "element " << i;
+}
+
+struct PoseCase
+{
+    Vec3 position, rotation, point, expected;
+};
+
+// Expected images worked out by hand from the single-axis rotations; the mixed cases only
+// come out right when X is applied first, then Y, then Z.
+class TransformPose : public ::testing::TestWithParam<PoseCase>
+{
+};
+
+TEST_P(TransformPose, WorldMatrixMapsPoint)
+{
+    const PoseCase& c = GetParam();
+    miSim::Transform t;
+    t.position = c.position;
+    t.rotation = c.rotation;
+    miSim::UpdateTransform(t, false);
+    ExpectNear(mirel::TransformPoint(t.world, c.point), c.expected);
+    EXPECT_EQ(t.dirty, 0);
+    EXPECT_EQ(t.boundsUpdated, 1);
+
+    Mat4 inv;
+    ASSERT_TRUE(mirel::Inverse(t.world, inv));
+    ExpectIdentity(inv * t.world);
+    // The view undoes the world pose and flips Z so that the camera's -Z looks down +Z.
+    Mat4 flip;
+    flip.At(2, 2) = -1.0f;
+    const Mat4 vw = miSim::ViewFromWorld(t.world, t.position) * t.world;
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(vw.m[i], flip.m[i], 1e-4f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Poses, TransformPose,
+                         ::testing::Values(PoseCase{{0, 0, 0}, {90, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+                                           PoseCase{{0, 0, 0}, {0, 90, 0}, {0, 0, 1}, {1, 0, 0}},
+                                           PoseCase{{0, 0, 0}, {0, 0, 90}, {1, 0, 0}, {0, 1, 0}},
+                                           PoseCase{{1, 2, 3}, {0, 90, 0}, {0, 0, -1}, {0, 2, 3}},
+                                           PoseCase{{0, 0, 0}, {90, 90, 0}, {0, 1, 0}, {1, 0, 0}},
+                                           PoseCase{{0, 0, 0}, {0, 90, 90}, {0, 1, 0}, {-1, 0, 0}},
+                                           PoseCase{{5, -1, 2}, {90, 0, 90}, {0, 0, 1}, {6, -1, 2}}));
+
+TEST(Transform, WrapsPitchAndYawButNotRoll)
+{
+    const float cases[][2] = {{190, -170}, {-180, 180}, {180, 180}, {540, 180}, {-190, 170}, {360, 0}, {-720.5f, -0.5f}};
+    for (const auto& c : cases) EXPECT_NEAR(miSim::WrapDegrees(c[0]), c[1], 1e-4f) << c[0];
+    miSim::Transform t;
+    t.rotation = {190, -180, 400};
+    miSim::UpdateTransform(t, false);
+    EXPECT_FLOAT_EQ(t.rotation.x, -170);
+    EXPECT_FLOAT_EQ(t.rotation.y, 180);
+    EXPECT_FLOAT_EQ(t.rotation.z, 400);
+}
+
+TEST(Transform, CleanTransformIsKeptUnlessForced)
+{
+    miSim::Transform t;
+    miSim::UpdateTransform(t, false);
+    t.position = {4, 0, 0};
+    miSim::UpdateTransform(t, false);
+    EXPECT_FLOAT_EQ(t.world.At(0, 3), 0.0f);
+    miSim::UpdateTransform(t, true);
+    EXPECT_FLOAT_EQ(t.world.At(0, 3), 4.0f);
+}
+
+TEST(Transform, WorldBoxEnclosesRotatedLocalBox)
+{
+    miSim::Transform t;
+    t.localBoundsMin = {-1, -2, -1};
+    t.localBoundsMax = {1, 2, 1};
+    t.position = {10, 0, 0};
+    t.rotation = {0, 45, 0};
+    miSim::UpdateTransform(t, false);
+    const float r = std::sqrt(2.0f);
+    ExpectNear(t.worldBoundsMin, {10 - r, -2, -r});
+    ExpectNear(t.worldBoundsMax, {10 + r, 2, r});
+}
+
+// Camera-space points through projection * view into normalised device coordinates.
+Vec3 Ndc(const CameraEnt& cam, Vec3 world)
+{
+    const Vec4 c = mirel::TransformVec4(cam.projection * cam.view, {world.x, world.y, world.z, 1.0f});
+    return {c.x / c.w, c.y / c.w, c.z / c.w};
+}
+
+class CameraTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override { miCamera::SetOutputSize(-1, -1); }
+    void TearDown() override { miCamera::SetOutputSize(-1, -1); }
+};
+
+TEST_F(CameraTest, PerspectiveMapsFrustumEdgesToClipBounds)
+{
+    CameraEnt cam;
+    const float fov = 0.7855f, n = 0.01f, f = 2000.0f;
+    miSim::SetPerspective(cam, fov, n, f, 1920, 1080);
+    EXPECT_FLOAT_EQ(cam.aspect, 1920.0f / 1080.0f);
+    const float t = std::tan(fov / 2);
+    const float a = 1920.0f / 1080.0f;
+    ExpectNear(Ndc(cam, {0, 0, -n}), {0, 0, 0});
+    ExpectNear(Ndc(cam, {0, 0, -f}), {0, 0, 1}, 1e-3f);
+    ExpectNear(Ndc(cam, {t * a * 50, t * 50, -50}), {1, 1, Ndc(cam, {0, 0, -50}).z});
+    ExpectNear(Ndc(cam, {-t * a * 50, -t * 50, -50}), {-1, -1, Ndc(cam, {0, 0, -50}).z});
+}
+
+TEST_F(CameraTest, UnknownSizeGivesSquareAspectUntilOutputIsKnown)
+{
+    CameraEnt cam;
+    miSim::SetPerspective(cam, 0.7855f, 0.01f, 2000.0f, -1, -1);
+    EXPECT_FLOAT_EQ(cam.aspect, 1.0f);
+    miCamera::SetOutputSize(1280, 720);
+    miSim::UpdateMatrices(cam);
+    EXPECT_EQ(cam.width, 1280);
+    EXPECT_EQ(cam.height, 720);
+    EXPECT_FLOAT_EQ(cam.aspect, 1280.0f / 720.0f);
+    EXPECT_FLOAT_EQ(cam.projection.At(0, 0), 1.0f / (std::tan(0.7855f / 2) * cam.aspect));
+}
+
+TEST_F(CameraTest, OrthographicLastsUntilOutputSizeChanges)
+{
+    miCamera::SetOutputSize(800, 600);
+    CameraEnt cam;
+    miSim::SetPerspective(cam, 0.7855f, 1.0f, 101.0f, 800, 600);
+    miSim::SetOrthographic(cam, 100, 50);
+    miSim::UpdateMatrices(cam);
+    EXPECT_FLOAT_EQ(cam.projection.At(0, 0), 0.02f);
+    EXPECT_FLOAT_EQ(cam.projection.At(1, 1), 0.04f);
+    EXPECT_FLOAT_EQ(cam.projection.At(2, 2), 0.01f);
+    EXPECT_FLOAT_EQ(cam.projection.At(2, 3), -0.01f);
+    EXPECT_FLOAT_EQ(cam.projection.At(3, 3), 1.0f);
+    miCamera::SetOutputSize(1024, 600);
+    miSim::UpdateMatrices(cam);
+    EXPECT_FLOAT_EQ(cam.projection.At(3, 2), 1.0f);
+    EXPECT_FLOAT_EQ(cam.projection.At(3, 3), 0.0f);
+}
+
+struct BoxCase
+{
+    const char* what;
+    Vec3 lo, hi;
+    int expected;
+};
+
+// A 90-degree square frustum at the origin looking down -Z, near 1 and far 100: each side
+// plane is |x| = -z or |y| = -z.
+class FrustumBox : public ::testing::TestWithParam<BoxCase>
+{
+};
+
+TEST_P(FrustumBox, Classifies)
+{
+    CameraEnt cam;
+    miSim::SetPerspective(cam, 1.5707964f, 1.0f, 100.0f, 100, 100);
+    for (const Vec4& p : cam.planes) EXPECT_NEAR(p.x * p.x + p.y * p.y + p.z * p.z, 1.0f, 1e-5f);
+    const BoxCase& c = GetParam();
+    EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, c.lo, c.hi), c.expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Planes, FrustumBox,
+    ::testing::Values(BoxCase{"inside", {-1, -1, -20}, {1, 1, -10}, miSim::kInside},
+                      BoxCase{"behind near", {-1, -1, -0.9f}, {1, 1, 5}, miSim::kOutside},
+                      BoxCase{"straddles near", {-1, -1, -2}, {1, 1, 0}, miSim::kIntersecting},
+                      BoxCase{"beyond far", {-1, -1, -150}, {1, 1, -101}, miSim::kOutside},
+                      BoxCase{"straddles far", {-1, -1, -120}, {1, 1, -90}, miSim::kIntersecting},
+                      BoxCase{"left of left", {-30, -1, -11}, {-20, 1, -10}, miSim::kOutside},
+                      BoxCase{"straddles left", {-12, -1, -11}, {-8, 1, -10}, miSim::kIntersecting},
+                      BoxCase{"right of right", {20, -1, -11}, {30, 1, -10}, miSim::kOutside},
+                      BoxCase{"straddles right", {8, -1, -11}, {12, 1, -10}, miSim::kIntersecting},
+                      BoxCase{"above top", {-1, 20, -11}, {1, 30, -10}, miSim::kOutside},
+                      BoxCase{"straddles top", {-1, 8, -11}, {1, 12, -10}, miSim::kIntersecting},
+                      BoxCase{"below bottom", {-1, -30, -11}, {1, -20, -10}, miSim::kOutside},
+                      BoxCase{"straddles bottom", {-1, -12, -11}, {1, -8, -10}, miSim::kIntersecting},
+                      BoxCase{"encloses frustum", {-500, -500, -500}, {500, 500, 500}, miSim::kIntersecting}));
+
+TEST_F(CameraTest, FrustumFollowsCameraPoseAndCornersLieOnItsPlanes)
+{
+    CameraEnt cam;
+    cam.transform.position = {0, 1000, 0};
+    cam.transform.rotation = {0, 90, 0}; // looks down -X
+    miSim::SetPerspective(cam, 1.5707964f, 1.0f, 100.0f, 200, 100);
+    EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, {-20, 999, -1}, {-10, 1001, 1}), miSim::kInside);
+    EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, {-1, 999, -20}, {1, 1001, -10}), miSim::kOutside);
+
+    Vec3 corners[8];
+    miSim::GetFrustumCorners(cam, corners);
+    // Near corners at x = -1, far ones at x = -100; half height = distance, half width twice it.
+    const Vec3 expected[8] = {{-1, 1001, 2},      {-1, 1001, -2},     {-1, 999, -2},      {-1, 999, 2},
+                              {-100, 1100, 200}, {-100, 1100, -200}, {-100, 900, -200}, {-100, 900, 200}};
+    for (int i = 0; i < 8; ++i) ExpectNear(corners[i], expected[i], 1e-2f);
+}
+
+// The operating system's side of input, scripted per frame.
+class ScriptedInput : public miInput::InputPlatform
+{
+  public:
+    bool LoadPad() override { return true; }
+    bool ReadPad(miInput::RawPad& out) override
+    {
+        out = pad;
+        return true;
+    }
+    bool WindowHasFocus() override { return true; }
+    bool KeyHeld(char key) override { return held[key]; }
+    bool CursorPosition(float& x, float& y) override
+    {
+        x = cursorX;
+        y = cursorY;
+        return true;
+    }
+    miInput::RawPad pad{};
+    std::map<char, bool> held;
+    float cursorX = 500, cursorY = 500;
+};
+
+class CameraControls : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        mirel::ClearProperties();
+        mirel::SetPropertyFloat("camera.translate_speed", 100);
+        mirel::SetPropertyFloat("camera.rotate_speed", 200);
+        miInput::SetInputPlatform(&input);
+        miInput::g_inputModule.Init();
+        miCamera::g_cameraModule.Init();
+        cam = miSim::FindCamera("mainCamera");
+        ASSERT_NE(cam, nullptr);
+        miCamera::g_cameraModule.UpdateStep(0.0f);
+    }
+    void TearDown() override
+    {
+        miCamera::g_cameraModule.Shutdown();
+        miInput::SetInputPlatform(nullptr);
+        mirel::ClearProperties();
+    }
+    // One frame of the engine's order: frame time, input poll, camera module.
+    void Frame(float dt)
+    {
+        mirel::g_frameTimer.delta = dt;
+        miInput::g_inputModule.Update();
+        miCamera::g_cameraModule.Update();
+    }
+    void MoveCursor(float dx, float dy)
+    {
+        input.cursorX += dx;
+        input.cursorY += dy;
+        miInput::OnMouseMessage(0x0200);
+    }
+
+    ScriptedInput input;
+    CameraEnt* cam = nullptr;
+};
+
+TEST_F(CameraControls, StandardCamerasAndSunPose)
+{
+    mirel::SetPropertyFloat4("render_init.sunDirection", -72, 35, 0, 0);
+    miCamera::g_cameraModule.Shutdown();
+    miInput::g_inputModule.Init();
+    miCamera::g_cameraModule.Init();
+    for (const char* name : {"testCamera", "sunCamera", "mainCamera"}) EXPECT_NE(miSim::FindCamera(name), nullptr);
+    EXPECT_FLOAT_EQ(miSim::FindCamera("testCamera")->farZ, 10.0f);
+    const CameraEnt* sun = miSim::FindCamera("sunCamera");
+    EXPECT_FLOAT_EQ(sun->transform.rotation.x, -72);
+    EXPECT_FLOAT_EQ(sun->transform.rotation.y, 35);
+    EXPECT_EQ(sun->transform.dirty, 0);
+    EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera("mainCamera"));
+    EXPECT_EQ(miSim::g_mainCameraHandle, miSim::FindCamera("mainCamera")->handle);
+}
+
+class FrameRates : public CameraControls, public ::testing::WithParamInterface<int>
+{
+};
+
+// One second each of keys, mouse and pad: amounts per second of frame time at any frame rate.
+TEST_P(FrameRates, ControlsMoveByAmountsPerSecond)
+{
+    const int fps = GetParam();
+    const float dt = 1.0f / static_cast<float>(fps);
+
+    input.held['W'] = input.held['D'] = true;
+    for (int i = 0; i < fps; ++i) Frame(dt);
+    input.held.clear();
+    ExpectNear(cam->transform.position, {100, 0, -100}, 0.05f);
+
+    // The hand moves the mouse 30 pixels right and 15 up in that second, the left button down.
+    MoveCursor(0, 0);
+    miInput::OnMouseMessage(0x0201);
+    for (int i = 0; i < fps; ++i)
+    {
+        MoveCursor(30.0f / fps, -15.0f / fps);
+        Frame(dt);
+    }
+    miInput::OnMouseMessage(0x0202);
+    const float perPixel = 200.0f / 60.0f;
+    EXPECT_NEAR(cam->transform.rotation.y, -30 * perPixel, 0.05f);
+    EXPECT_NEAR(cam->transform.rotation.x, 15 * perPixel, 0.05f);
+
+    // Left stick full forward flies along the new view direction; right stick half right turns.
+    const Vec3 before = cam->transform.position;
+    const Vec3 forward = -cam->transform.world.Column(2);
+    input.pad.thumbLY = 32767;
+    for (int i = 0; i < fps; ++i) Frame(dt);
+    ExpectNear(cam->transform.position, before + forward * 100.0f, 0.05f);
+    input.pad = miInput::RawPad{};
+    input.pad.thumbRX = 16384;
+    const float yaw = cam->transform.rotation.y;
+    for (int i = 0; i < fps; ++i) Frame(dt);
+    EXPECT_NEAR(cam->transform.rotation.y, miSim::WrapDegrees(yaw - 200.0f * 16384 / 32767), 0.05f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fps, FrameRates, ::testing::Values(30, 144));
+
+TEST_F(CameraControls, MouseJumpsAreIgnoredAndMiddleButtonLifts)
+{
+    MoveCursor(0, 0);
+    miInput::OnMouseMessage(0x0201);
+    MoveCursor(151, 0);
+    Frame(0.016f);
+    EXPECT_FLOAT_EQ(cam->transform.rotation.y, 0.0f);
+    miInput::OnMouseMessage(0x0202);
+    miInput::OnMouseMessage(0x0207);
+    MoveCursor(0, 2);
+    Frame(0.016f);
+    EXPECT_NEAR(cam->transform.position.y, -2 * 100 * 100 / 60.0f, 1e-2f);
+    MoveCursor(0, -200);
+    Frame(0.016f);
+    EXPECT_NEAR(cam->transform.position.y, -2 * 100 * 100 / 60.0f, 1e-2f);
+}
+
+TEST_F(CameraControls, DisabledControlsDoNothing)
+{
+    miCamera::cameraControlEnabled = false;
+    input.held['W'] = true;
+    input.pad.thumbLY = 32767;
+    miInput::Keyboard().keyState[static_cast<unsigned char>('Z')] = 1;
+    Frame(0.5f);
+    ExpectNear(cam->transform.position, {0, 0, 0});
+    EXPECT_EQ(miCamera::ControlledCamera(), cam);
+}
+
+TEST_F(CameraControls, ZCyclesThroughStandardCameras)
+{
+    auto pressZ = [&] {
+        miInput::Keyboard().keyState[static_cast<unsigned char>('Z')] = 1;
+        Frame(0.016f);
+    };
+    {
+        mirel::test::ReportCapture reports;
+        pressZ();
+        EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera("sunCamera"));
+        pressZ();
+        EXPECT_EQ(reports.Count(), 1);
+        EXPECT_NE(reports.Last().find("Camera not found:shadowCam"), std::string::npos);
+        EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera("sunCamera"));
+        pressZ();
+        EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera("mainCamera"));
+    }
+    CameraEnt* shadow = miSim::g_cameraManager.Create("shadowCam");
+    miSim::SetPerspective(*shadow, 0.7855f, 0.01f, 4000.0f, -1, -1);
+    const char* expected[] = {"sunCamera", "shadowCam", "mainCamera"};
+    for (const char* name : expected)
+    {
+        pressZ();
+        EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera(name)) << name;
+    }
+    // Held W now flies the controlled camera only.
+    pressZ();
+    input.held['W'] = true;
+    Frame(0.1f);
+    EXPECT_NEAR(miSim::FindCamera("sunCamera")->transform.position.y, 0.0f, 1e-4f);
+    EXPECT_GT(mirel::Length(miSim::FindCamera("sunCamera")->transform.position), 9.99f);
+    ExpectNear(miSim::FindCamera("mainCamera")->transform.position, {0, 0, 0});
+}
+
+TEST_F(CameraControls, ControlledCameraSurvivesReleaseOfAnother)
+{
+    miSim::g_cameraManager.Release(miSim::FindCamera("testCamera")->handle);
+    miSim::g_cameraManager.ProcessPendingReleases();
+    input.held['W'] = true;
+    Frame(0.1f);
+    EXPECT_NEAR(miSim::FindCamera("mainCamera")->transform.position.z, -10.0f, 1e-3f);
+}
+
+} // namespace

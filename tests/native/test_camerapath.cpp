@@ -1,0 +1,307 @@
+// The camera path file, its sampling, the animators and the demo's camera modes.
+#include "demo/animation.h"
+#include "demo/camerapath.h"
+#include "engine/core/props.h"
+#include "engine/render/camera.h"
+#include "tests/native/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace
+{
+
+using miCadora::CameraPath;
+using mirel::Vec3;
+
+void ExpectNear(Vec3 a, Vec3 b, float tol = 1e-3f)
+{
+    EXPECT_NEAR(a.x, b.x, tol);
+    EXPECT_NEAR(a.y, b.y, tol);
+    EXPECT_NEAR(a.z, b.z, tol);
+}
+
+constexpr const char* kBadData = "Bad data in camera animation data";
+
+struct FileCase
+{
+    const char* what;
+    std::string content;
+    int keys;
+    int reports;
+};
+
+class PathFile : public ::testing::TestWithParam<FileCase>
+{
+};
+
+TEST_P(PathFile, KeepsGoodLinesAndReportsTheRest)
+{
+    const FileCase& c = GetParam();
+    mirel::test::TempFile file(c.content);
+    mirel::test::ReportCapture reports;
+    CameraPath path;
+    EXPECT_EQ(path.Load(file.Path()), c.reports == 0) << c.what;
+    EXPECT_EQ(path.Count(), c.keys) << c.what;
+    EXPECT_EQ(reports.Count(), c.reports) << c.what;
+    if (c.reports)
+    {
+        EXPECT_NE(reports.Last().find(kBadData), std::string::npos) << c.what << ": " << reports.Last();
+    }
+    for (int i = 1; i < path.Count(); ++i) EXPECT_LE(path.Key(i - 1).Time(), path.Key(i).Time());
+}
+
+const std::string kGood = "0 1 2 3 4 5\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PathFile,
+    ::testing::Values(FileCase{"empty", "", 0, 1}, FileCase{"blank lines only", "\n  \n\t\n", 0, 1},
+                      FileCase{"one key without newline", "1 2 3 4 5 6", 1, 0},
+                      FileCase{"blank line between keys", "0 1 2 3 4 5\n\n  \n1.5 -1 2e1 3 4 5\r\n", 2, 0},
+                      FileCase{"five numbers", "0 1 2 3 4\n" + kGood, 1, 1},
+                      FileCase{"seven numbers", kGood + "1 1 2 3 4 5 6\n", 1, 1},
+                      FileCase{"trailing garbage", kGood + "1 1 2 3 4 5abc\n", 1, 1},
+                      FileCase{"comma after a number", kGood + "1 1 2 3 4 5,\n", 1, 1},
+                      FileCase{"word for a number", "0 1 x 3 4 5\n" + kGood, 1, 1},
+                      FileCase{"not a number", "nan 1 2 3 4 5\n" + kGood, 1, 1},
+                      FileCase{"out of range", "1e999 1 2 3 4 5\n" + kGood, 1, 1},
+                      FileCase{"lone minus", "- 1 2 3 4 5\n" + kGood, 1, 1},
+                      FileCase{"time runs backwards", "0 0 0 0 0 0\n2 0 0 0 0 0\n1 0 0 0 0 0\n3 0 0 0 0 0\n", 3, 1},
+                      FileCase{"only bad lines", "a\nb c\n", 0, 2}));
+
+TEST(PathFileLimits, OverlongLineIsDroppedNotTruncatedIntoAKey)
+{
+    // Cut at the reader's line limit, this line would read as six numbers.
+    const std::string longLine = "0 1 2 3 4 5" + std::string(1100, ' ') + "6\n";
+    mirel::test::TempFile file(longLine + "1 1 1 1 1 1\n");
+    mirel::test::ReportCapture reports;
+    CameraPath path;
+    EXPECT_FALSE(path.Load(file.Path()));
+    ASSERT_EQ(path.Count(), 1);
+    EXPECT_FLOAT_EQ(path.Key(0).Time(), 1.0f);
+    EXPECT_EQ(reports.Count(), 2); // the reader's cut and the dropped key
+    EXPECT_NE(reports.Last().find(kBadData), std::string::npos);
+}
+
+TEST(PathFileLimits, MissingFileIsReported)
+{
+    mirel::SetAssetRoot("/nonexistent-mirel-assets");
+    mirel::test::ReportCapture reports;
+    miCadora::g_cameraPath.Clear();
+    EXPECT_FALSE(miCadora::LoadCameraPath());
+    EXPECT_EQ(reports.Count(), 1);
+    EXPECT_NE(reports.Last().find("Camera animation data file not found"), std::string::npos);
+    EXPECT_NE(reports.Last().find("cadora"), std::string::npos);
+    EXPECT_EQ(miCadora::g_cameraPath.Count(), 0);
+}
+
+TEST(ShippedPath, FliesOutAndBackFacingTheWindmill)
+{
+    mirel::SetAssetRoot(MIREL_SOURCE_ASSETS);
+    miCadora::g_cameraPath.Clear();
+    ASSERT_TRUE(miCadora::LoadCameraPath());
+    const CameraPath& path = miCadora::g_cameraPath;
+    ASSERT_GE(path.Count(), 20);
+    ExpectNear(path.Key(0).Position(), path.Key(path.Count() - 1).Position());
+    for (int i = 0; i < path.Count(); ++i)
+    {
+        const miCadora::CameraKey& k = path.Key(i);
+        if (i > 0)
+        {
+            EXPECT_GT(k.Time(), path.Key(i - 1).Time());
+        }
+        // Posed through the engine's own transform, the camera must look at the windmill.
+        miSim::Transform t;
+        t.position = k.Position();
+        t.rotation = k.Rotation();
+        miSim::UpdateTransform(t, true);
+        const Vec3 toHub = mirel::Normalize(Vec3{7.988f, 1040.0f, -2.8f} - k.Position());
+        EXPECT_GT(mirel::Dot(-t.world.Column(2), toHub), 0.9995f) << "key " << i;
+        const float distance = mirel::Length(Vec3{7.988f, 1051.0f, -2.8f} - k.Position());
+        EXPECT_GT(distance, 40.0f);
+        EXPECT_LT(distance, 100.0f);
+        EXPECT_GT(k.Position().y, 1005.0f); // above the ground
+    }
+}
+
+// x runs linearly with time, y steps up between the middle keys; yaw crosses +-180.
+CameraPath SampleKeys()
+{
+    CameraPath p;
+    const float keys[4][6] = {{0, 0, 0, 0, 0, 160}, {1, 10, 0, 0, 10, 170}, {2, 20, 10, 0, 20, -170}, {3, 30, 10, 0, 30, -150}};
+    for (const auto& k : keys)
+    {
+        miCadora::CameraKey key;
+        for (int i = 0; i < 6; ++i) key.values[i] = k[i];
+        p.keys.Append(key);
+    }
+    return p;
+}
+
+TEST(PathSampling, KeysBetweenAndEnds)
+{
+    const CameraPath p = SampleKeys();
+    Vec3 pos, rot;
+    struct Case
+    {
+        float t;
+        Vec3 pos, rot;
+    };
+    // Between the middle keys the spline's y is 0.5 * (10u + 30u^2 - 20u^3); at u = 0.25 that is 2.03125.
+    const Case cases[] = {{-5, {0, 0, 0}, {0, 160, 0}},    {0, {0, 0, 0}, {0, 160, 0}},
+                          {1, {10, 0, 0}, {10, 170, 0}},   {2, {20, 10, 0}, {20, -170, 0}},
+                          {1.25f, {12.5f, 2.03125f, 0}, {12.5f, 175, 0}},
+                          {1.5f, {15, 5, 0}, {15, 180, 0}}, {3, {30, 10, 0}, {30, -150, 0}},
+                          {99, {30, 10, 0}, {30, -150, 0}}};
+    for (const Case& c : cases)
+    {
+        ASSERT_TRUE(p.Sample(c.t, pos, rot));
+        ExpectNear(pos, c.pos);
+        EXPECT_NEAR(rot.x, c.rot.x, 1e-3f) << c.t;
+        EXPECT_NEAR(miSim::WrapDegrees(rot.y), c.rot.y, 1e-3f) << c.t;
+    }
+    EXPECT_FLOAT_EQ(p.LoopTime(4.0f), 1.0f);
+    EXPECT_FLOAT_EQ(p.LoopTime(-0.5f), 2.5f);
+    EXPECT_FALSE(CameraPath().Sample(0.0f, pos, rot));
+}
+
+TEST(PathSampling, EqualTimesCutToTheLaterKey)
+{
+    CameraPath p;
+    const float keys[4][6] = {{0, 0, 0, 0, 0, 0}, {1, 5, 0, 0, 0, 0}, {1, 50, 0, 0, 0, 0}, {2, 60, 0, 0, 0, 0}};
+    for (const auto& k : keys)
+    {
+        miCadora::CameraKey key;
+        for (int i = 0; i < 6; ++i) key.values[i] = k[i];
+        p.keys.Append(key);
+    }
+    Vec3 pos, rot;
+    ASSERT_TRUE(p.Sample(1.0f, pos, rot));
+    EXPECT_FLOAT_EQ(pos.x, 50.0f);
+    ASSERT_TRUE(p.Sample(0.999f, pos, rot));
+    EXPECT_NEAR(pos.x, 5.0f, 0.1f);
+}
+
+class Animators : public ::testing::Test
+{
+  protected:
+    void SetUp() override { mirel::ClearProperties(); }
+    void TearDown() override { mirel::ClearProperties(); }
+};
+
+TEST_F(Animators, CircleWrapsAtBothEnds)
+{
+    miCadora::CircleAnim up(179, 3, -180, 180);
+    EXPECT_FLOAT_EQ(miCadora::Advance(up, 1.0f), -178.0f);
+    miCadora::CircleAnim down(-179, -3, -180, 180);
+    EXPECT_FLOAT_EQ(miCadora::Advance(down, 1.0f), 178.0f);
+    EXPECT_FLOAT_EQ(up.t, 1.0f);
+}
+
+TEST_F(Animators, SinusoidRangeAndRateReadOnce)
+{
+    miCadora::SinusoidAnim s(0.5f, 30, 120);
+    EXPECT_FLOAT_EQ(s.Update(0, 0), 75.0f);
+    EXPECT_FLOAT_EQ(miCadora::Advance(s, 0.5f), 120.0f);
+    EXPECT_NEAR(miCadora::Advance(s, 1.0f), 30.0f, 1e-3f);
+    EXPECT_NEAR(miCadora::Advance(s, 1.0f), 120.0f, 1e-3f); // wrapped past its 2 s period
+
+    mirel::SetPropertyFloat("cadora.anim_1_rate", 0.5f);
+    miCadora::SinusoidAnim slow(0.5f, -25, 25);
+    EXPECT_NEAR(miCadora::Advance(slow, 1.0f), 25.0f, 1e-3f);
+    mirel::SetPropertyFloat("cadora.anim_1_rate", 4.0f);
+    EXPECT_NEAR(miCadora::Advance(slow, 0.5f), 25.0f * std::sin(0.75f * 3.14159265f), 1e-3f);
+}
+
+class CameraModes : public Animators
+{
+  protected:
+    void SetUp() override
+    {
+        Animators::SetUp();
+        cam = miSim::g_cameraManager.Create("mainCamera");
+        miSim::SetPerspective(*cam, 0.7855f, 0.01f, 2000.0f, -1, -1);
+        miCadora::ResetAnimations();
+        miCadora::g_orbitAnim.value = -180.0f;
+        miCadora::g_orbitAnim.rate = miCadora::g_swayAnim.rate = -1.0f;
+    }
+    void TearDown() override
+    {
+        miSim::g_cameraManager.Clear();
+        miCadora::cameraMode = miCadora::kCameraFree;
+        Animators::TearDown();
+    }
+    // The application's update, then the camera module's.
+    void Frame(float dt)
+    {
+        miCadora::UpdateCamera(dt);
+        miSim::UpdateMatrices(*cam);
+    }
+    miSim::CameraEnt* cam = nullptr;
+};
+
+TEST_F(CameraModes, OrbitLooksAtTheHubAtHalfRate)
+{
+    mirel::SetPropertyFloat("cadora.anim_0_rate", 0.5f);
+    mirel::SetPropertyFloat("cadora.radius_mult", 1.5f);
+    miCadora::SetCameraMode(miCadora::kCameraOrbit);
+    EXPECT_FALSE(miCamera::cameraControlEnabled);
+    for (int i = 0; i < 60; ++i) Frame(1.0f / 60.0f);
+    EXPECT_NEAR(miCadora::g_orbit.lastOrbitValue, -160.0f, 1e-2f);
+    const Vec3 hub{7.988f, 1051.0f, -2.8f};
+    // The hub sits straight ahead in view space, at the scaled radius (not compounded per frame).
+    const Vec3 inView = mirel::TransformPoint(cam->view, hub);
+    ExpectNear(inView, {0, 0, 90}, 1e-2f);
+    const float az = (-160.0f - 1.0f / 6.0f) * mirel::kDegToRad; // the first of the frame's two steps
+    ExpectNear(cam->transform.position, {-std::sin(az) * 90 + hub.x, hub.y, -std::cos(az) * 90 + hub.z}, 1e-2f);
+}
+
+TEST_F(CameraModes, SwayBacksOffAndSwingsSideways)
+{
+    mirel::SetPropertyFloat4("camera.start_pos", 40, 55, 0, 0);
+    mirel::SetPropertyFloat4("camera.start_rot", -10, 90, 0, 0);
+    miCadora::SetCameraMode(miCadora::kCameraSway);
+    Frame(0.125f);
+    Frame(0.125f);
+    const Vec3 back = cam->transform.world.Column(2);
+    const Vec3 side = cam->transform.world.Column(0);
+    const float sway = miCadora::g_orbit.lastSwayValue;
+    // rate 1, freq 0.5: a quarter second in, the sine is an eighth of the way round.
+    EXPECT_NEAR(sway, 25.0f * std::sin(0.5f * 0.25f * 6.2831855f), 1e-3f);
+    ExpectNear(cam->transform.position, Vec3{40, 1055, 0} + back * 22.0f + side * sway);
+    EXPECT_NEAR(cam->transform.rotation.y, 90.0f, 1e-4f);
+}
+
+TEST_F(CameraModes, FreeModeResetsAndHandsOverControl)
+{
+    miCadora::SetCameraMode(miCadora::kCameraFree);
+    ExpectNear(cam->transform.position, {54.9f, 53.9f, -61.8f});
+    EXPECT_TRUE(miCamera::cameraControlEnabled);
+    mirel::SetPropertyFloat4("camera.start_pos", 40, 55, 0, 0);
+    mirel::SetPropertyFloat4("camera.start_rot", -10, 90, 0, 0);
+    miCadora::SetCameraMode(miCadora::kCameraFree);
+    ExpectNear(cam->transform.position, {40, 1055, 0});
+    ExpectNear(cam->transform.rotation, {-10, 90, 0});
+    const Vec3 before = cam->transform.position;
+    Frame(1.0f);
+    ExpectNear(cam->transform.position, before);
+}
+
+TEST_F(CameraModes, PathModeLoopsThroughTheKeys)
+{
+    miCadora::g_cameraPath.Clear();
+    const CameraPath keys = SampleKeys();
+    for (int i = 0; i < keys.Count(); ++i) miCadora::g_cameraPath.keys.Append(keys.Key(i));
+    miCadora::SetCameraMode(miCadora::kCameraPathMode);
+    Frame(1.5f);
+    ExpectNear(cam->transform.position, {15, 5, 0});
+    Frame(2.0f); // 3.5 s: half a second into the second lap
+    Vec3 pos, rot;
+    keys.Sample(0.5f, pos, rot);
+    ExpectNear(cam->transform.position, pos);
+    miCadora::g_cameraPath.Clear();
+}
+
+} // namespace

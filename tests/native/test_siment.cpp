@@ -1,0 +1,282 @@
+// Entities in their pools, their constant buffers and transforms, and the world and physics steps.
+#include "engine/core/siment.h"
+#include "engine/frametimer.h"
+#include "tests/native/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using mirel::Vec3;
+using miSim::DynamicEnt;
+
+// Resource pools as the entities see them, recording what they were asked for.
+class FakeResources : public miSim::SceneResources
+{
+  public:
+    int32_t CreateConstantBuffer(const char* name, int32_t reg, int32_t size, const void* data) override
+    {
+        buffers[nextId] = {name, reg, size, data};
+        return nextId++;
+    }
+    void ReleaseConstantBuffer(int32_t id) override { released.insert(id); }
+    int32_t FindOrLoadMaterial(const char* name) override { return materials.count(name) ? materials[name] : -1; }
+    int32_t FindOrLoadModel(const char* name, Vec3& lo, Vec3& hi) override
+    {
+        lo = {-1, 0, -2};
+        hi = {1, 10, 2};
+        return std::string(name) == "missing" ? -1 : 7;
+    }
+
+    struct Buffer
+    {
+        std::string name;
+        int32_t reg, size;
+        const void* data;
+    };
+    std::map<int32_t, Buffer> buffers;
+    std::set<int32_t> released;
+    std::map<std::string, int32_t> materials;
+    int32_t nextId = 0;
+};
+
+class Entities : public ::testing::Test
+{
+  protected:
+    void SetUp() override { miSim::SetSceneResources(&resources); }
+    void TearDown() override
+    {
+        miSim::ClearScenePools();
+        miSim::SetSceneResources(nullptr);
+    }
+    FakeResources resources;
+};
+
+std::string Name(int i) { return "ent" + std::to_string(i); }
+
+TEST_F(Entities, CreateFindReleaseAcrossPoolCapacity)
+{
+    std::vector<int32_t> handles;
+    for (int i = 0; i < miSim::kDynamicEntCapacity - 1; ++i)
+    {
+        DynamicEnt* e = miSim::BuildDynamicEnt(Name(i).c_str(), "m", {float(i), 0, 0}, {0, 0, 0});
+        ASSERT_NE(e, nullptr) << i;
+        handles.push_back(e->handle);
+    }
+    {
+        mirel::test::ReportCapture reports;
+        EXPECT_EQ(miSim::BuildDynamicEnt("oneTooMany", "m", {}, {}), nullptr);
+        EXPECT_GE(reports.Count(), 1);
+        EXPECT_NE(reports.Last().find("No free items left in array"), std::string::npos);
+    }
+    // Release every third one; the rest keep their handles and poses.
+    for (int i = 0; i < 99; i += 3) miSim::g_dynamicEntManager.Release(handles[size_t(i)]);
+    EXPECT_EQ(miSim::FindDynamicEnt(Name(3).c_str()), nullptr);
+    miSim::ProcessSceneReleases();
+    EXPECT_EQ(resources.released.size(), 33u);
+    for (int i = 0; i < 99; ++i)
+    {
+        DynamicEnt* e = miSim::FindDynamicEnt(Name(i).c_str());
+        if (i % 3 == 0)
+        {
+            EXPECT_EQ(e, nullptr);
+            continue;
+        }
+        ASSERT_NE(e, nullptr) << i;
+        EXPECT_EQ(e->handle, handles[size_t(i)]);
+        EXPECT_FLOAT_EQ(e->transform.position.x, float(i));
+        EXPECT_EQ(miSim::g_dynamicEntManager.FromHandle(e->handle), e);
+    }
+    for (int i = 0; i < 33; ++i) EXPECT_NE(miSim::BuildDynamicEnt(("again" + Name(i)).c_str(), "m", {}, {}), nullptr);
+    EXPECT_EQ(miSim::g_dynamicEntManager.Count(), 99);
+
+    for (int i = 0; i < miSim::kLightEntCapacity - 1; ++i) ASSERT_NE(miSim::g_lightManager.Create(Name(i).c_str()), nullptr);
+    mirel::test::ReportCapture reports;
+    EXPECT_EQ(miSim::g_lightManager.Create("oneTooMany"), nullptr);
+    EXPECT_GE(reports.Count(), 1);
+}
+
+TEST_F(Entities, ResetValuesOfEachKind)
+{
+    DynamicEnt* e = miSim::BuildDynamicEnt("ground", "ground", {0, 1000, 0}, {0, 0, 0});
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->flags & miSim::kEntityCastsShadow, miSim::kEntityCastsShadow);
+    e->flags &= ~miSim::kEntityCastsShadow;
+    e->materialId = 3;
+    e->instanceCount = 9;
+    e->OnCreate();
+    EXPECT_EQ(e->flags & miSim::kEntityCastsShadow, 0u);
+    EXPECT_EQ(e->materialId, -1);
+    EXPECT_EQ(e->depthMaterialId, -1);
+    EXPECT_EQ(e->instanceCount, 1u);
+    EXPECT_EQ(e->modelId, 7u);
+
+    miSim::LightEnt* light = miSim::g_lightManager.Create("lamp");
+    EXPECT_EQ(light->type, miSim::kEntityLight);
+    EXPECT_FLOAT_EQ(light->params[1], 50.0f);
+    miSim::ParticleEmitterEnt* emitter = miSim::g_particleEmitterManager.Create("smoke");
+    EXPECT_EQ(emitter->type, miSim::kEntityParticleEmitter);
+    EXPECT_TRUE(std::all_of(emitter->block, emitter->block + miSim::ParticleEmitterEnt::kBlockFloats,
+                            [](float f) { return f == 1.0f; }));
+}
+
+TEST_F(Entities, ReusedSlotStartsLikeANewEntity)
+{
+    DynamicEnt* ground = miSim::BuildDynamicEnt("ground", "ground", {5, 1000, 0}, {0, 30, 0});
+    ground->flags &= ~miSim::kEntityCastsShadow;
+    ground->userData = new uint8_t[16];
+    const int32_t slot = ground->handle;
+    miSim::g_dynamicEntManager.Release(slot);
+    miSim::ProcessSceneReleases();
+    DynamicEnt* fresh = miSim::g_dynamicEntManager.Create("fresh");
+    ASSERT_EQ(fresh->handle, slot);
+    EXPECT_EQ(fresh->flags, miSim::kEntityCastsShadow);
+    EXPECT_FLOAT_EQ(fresh->transform.position.x, 0.0f);
+    EXPECT_EQ(fresh->transform.dirty, 1);
+    EXPECT_EQ(fresh->transform.constantBufferId, miSim::kNoConstantBuffer);
+    EXPECT_EQ(fresh->userData, nullptr);
+}
+
+TEST_F(Entities, InitTransformComposesAndNamesTheBuffer)
+{
+    DynamicEnt* blade = miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {90, 0, 0});
+    ASSERT_NE(blade, nullptr);
+    const auto& b = resources.buffers.at(int32_t(blade->transform.constantBufferId));
+    EXPECT_EQ(b.name, "windmill_blade0_entConst");
+    EXPECT_EQ(b.reg, 3);
+    EXPECT_EQ(b.size, 64);
+    EXPECT_EQ(b.data, static_cast<const void*>(blade->transform.world.m));
+    // Rx(90) takes the model's +Y (its 10 units of height) to +Z, then the position is added.
+    const Vec3 tip = mirel::TransformPoint(blade->transform.world, {0, 10, 0});
+    EXPECT_NEAR(tip.x, 3.8f, 1e-4f);
+    EXPECT_NEAR(tip.y, 1050.84f, 1e-3f);
+    EXPECT_NEAR(tip.z, 10.0f, 1e-4f);
+    EXPECT_NEAR(blade->transform.worldBoundsMin.z, 0.0f, 1e-4f);
+    EXPECT_NEAR(blade->transform.worldBoundsMax.z, 10.0f, 1e-4f);
+    EXPECT_NEAR(blade->transform.worldBoundsMin.y, 1048.84f, 1e-3f);
+
+    // Rebuilding by name gives back the old buffer before making the new one.
+    const uint32_t oldId = blade->transform.constantBufferId;
+    miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {0, 0, 0}, {0, 0, 0});
+    EXPECT_TRUE(resources.released.count(int32_t(oldId)));
+    EXPECT_EQ(miSim::g_dynamicEntManager.Count(), 1);
+}
+
+TEST(EntityBuffers, BuiltInRegistryEnforcesNames)
+{
+    struct Case
+    {
+        size_t nameLength;
+        bool twice;
+        const char* report;
+    };
+    const Case cases[] = {{54, false, nullptr},
+                          {55, false, "ObjectManagerPooled: name too long"},
+                          {6, true, "Trying to create an object that already exists: aaaaaa_entConst"}};
+    for (const Case& c : cases)
+    {
+        const std::string name(c.nameLength, 'a');
+        mirel::test::ReportCapture reports;
+        DynamicEnt* e = miSim::g_dynamicEntManager.Create(name.c_str());
+        ASSERT_NE(e, nullptr);
+        miSim::InitTransform(e->transform, name.c_str(), {}, {}, {}, {});
+        if (c.twice) miSim::InitTransform(e->transform, name.c_str(), {}, {}, {}, {});
+        EXPECT_EQ(reports.Count(), c.report ? 1 : 0) << c.nameLength;
+        if (c.report)
+        {
+            EXPECT_NE(reports.Last().find(c.report), std::string::npos) << reports.Last();
+        }
+        miSim::ClearScenePools();
+        // The released buffer's name is free again.
+        e = miSim::g_dynamicEntManager.Create(name.c_str());
+        if (c.nameLength < 55) miSim::InitTransform(e->transform, name.c_str(), {}, {}, {}, {});
+        EXPECT_EQ(reports.Count(), c.report ? 1 : 0) << c.nameLength;
+        miSim::ClearScenePools();
+    }
+}
+
+TEST_F(Entities, SkyIsNeverCulledAndNeedsItsMaterial)
+{
+    resources.materials["skybox"] = 4;
+    DynamicEnt* sky = miSim::BuildDynamicEnt("sky1", "unitcube", {}, {}, miSim::kEntitySky);
+    EXPECT_EQ(sky->type, miSim::kEntitySky);
+    EXPECT_EQ(sky->materialId, 4);
+    EXPECT_EQ(sky->transform.worldBoundsMin.x, -mirel::kLargestFloat);
+    EXPECT_EQ(sky->transform.worldBoundsMax.y, mirel::kLargestFloat);
+    miSim::CameraEnt cam;
+    miSim::SetPerspective(cam, 0.7855f, 0.01f, 2000.0f, 16, 9);
+    EXPECT_NE(miSim::TestBoxAgainstFrustum(cam.planes, sky->transform.worldBoundsMin, sky->transform.worldBoundsMax),
+              miSim::kOutside);
+
+    resources.materials.clear();
+    mirel::test::ReportCapture reports;
+    DynamicEnt* bare = miSim::BuildDynamicEnt("sky2", "unitcube", {}, {}, miSim::kEntitySky);
+    EXPECT_EQ(bare->materialId, -1);
+    EXPECT_EQ(reports.Count(), 1);
+    EXPECT_NE(reports.Last().find("Material not found: skybox"), std::string::npos);
+}
+
+// Records the simulation calls and what the entities looked like at that moment.
+class RecordingSim : public miPhysics::PhysEngRigidBodySim
+{
+  public:
+    void Init() override { log += "init;"; }
+    void Shutdown() override { log += "shutdown;"; }
+    void Step(float dt) override
+    {
+        const DynamicEnt* e = miSim::FindDynamicEnt("windmill_blade0");
+        log += "step " + std::to_string(dt) + (e && e->transform.dirty ? " dirty;" : " clean;");
+    }
+    static std::string log;
+};
+std::string RecordingSim::log;
+miPhysics::PhysEngRigidBodySim* MakeRecordingSim() { return new RecordingSim(); }
+
+TEST_F(Entities, PhysicsThenWorldInUpdateRankOrder)
+{
+    std::vector<miSim::Module*> modules = {&miWorld::g_worldModule, &miPhysics::g_physicsModule,
+                                           &miCamera::g_cameraModule};
+    std::stable_sort(modules.begin(), modules.end(),
+                     [](const miSim::Module* a, const miSim::Module* b) { return a->updateRank < b->updateRank; });
+    ASSERT_EQ(modules[0], &miPhysics::g_physicsModule);
+    ASSERT_EQ(modules[1], &miWorld::g_worldModule);
+    ASSERT_EQ(modules[2], &miCamera::g_cameraModule);
+    EXPECT_LT(miPhysics::g_physicsModule.initRank, miCamera::g_cameraModule.initRank);
+    EXPECT_LT(miCamera::g_cameraModule.initRank, miWorld::g_worldModule.initRank);
+
+    RecordingSim::log.clear();
+    miPhysics::SetSimulationFactory(MakeRecordingSim);
+    miPhysics::g_physicsModule.Init();
+    DynamicEnt* blade = miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {0, 0, 0});
+    miSim::LightEnt* lamp = miSim::g_lightManager.Create("lamp");
+    miSim::ParticleEmitterEnt* smoke = miSim::g_particleEmitterManager.Create("smoke");
+    lamp->transform.position = smoke->transform.position = {0, 5, 0};
+
+    // The demo turns the blades, then the update step runs the modules.
+    mirel::g_frameTimer.delta = 0.25f;
+    blade->transform.rotation.x -= 50.0f * mirel::FrameDelta();
+    blade->transform.dirty = 1;
+    modules[0]->Update();
+    modules[1]->Update();
+    EXPECT_EQ(RecordingSim::log, "init;step 0.250000 dirty;");
+    EXPECT_EQ(blade->transform.dirty, 0);
+    EXPECT_NEAR(blade->transform.world.At(1, 2), -std::sin(-12.5f * mirel::kDegToRad), 1e-5f);
+    EXPECT_FLOAT_EQ(lamp->transform.world.At(1, 3), 5.0f);
+    EXPECT_EQ(smoke->transform.dirty, 1); // emitters have no per-step work
+
+    miPhysics::g_physicsModule.Shutdown();
+    EXPECT_EQ(RecordingSim::log, "init;step 0.250000 dirty;shutdown;");
+    EXPECT_EQ(miPhysics::g_rigidBodySim, nullptr);
+    miPhysics::SetSimulationFactory(nullptr);
+    mirel::g_frameTimer.delta = 0.0f;
+}
+
+} // namespace
