@@ -169,13 +169,14 @@ bool ParseMeshData(const uint8_t* bytes, size_t size, MeshData& mesh)
         out.indexCount = (chunkSize - 64) / 4;
         out.indices = new (std::nothrow) uint32_t[out.indexCount > 0 ? out.indexCount : 1];
         if (!out.indices) return mesh.Reset(), false;
+        // Counted before its indices are checked, so a rejection frees this surface too.
+        ++mesh.surfaceCount;
         for (uint32_t i = 0; i < out.indexCount; ++i)
         {
             out.indices[i] = ReadU32(bytes + at + 64 + 4 * static_cast<size_t>(i));
             // An index past the vertex array would make the GPU read outside the vertex buffer.
             if (out.indices[i] >= vertexCount) return mesh.Reset(), false;
         }
-        ++mesh.surfaceCount;
         at += chunkSize;
     }
     if (at != size) return mesh.Reset(), false;

@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (uint32_t i = 0; i < image->subresourceCount; ++i)
     {
         const auto& s = image->subresources[i];
-        const uint64_t depth = image->volume ? image->depth : 1;
+        // A volume's levels halve in depth as well.
+        const uint32_t mip = i % image->mipCount;
+        const uint64_t depth = image->volume && (image->depth >> mip) > 1 ? (image->depth >> mip) : 1;
         if (s.offset + static_cast<uint64_t>(s.slicePitch) * depth > size) __builtin_trap();
         volatile uint8_t last = s.slicePitch ? exact[s.offset + s.slicePitch - 1] : 0;
         (void)last;
