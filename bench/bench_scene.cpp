@@ -42,7 +42,8 @@ void BM_DemoFrame(benchmark::State& state)
     miSim::SetPerspective(*shadow, 0.7855f, 0.01f, 4000.0f, 1920, 1080);
     miSim::BuildDynamicEnt("ground", "ground", {0, 1000, 0}, {0, 0, 0});
     miSim::BuildDynamicEnt("windmill_base0", "windmill_base", {0, 1000, 0}, {0, 0, 0});
-    miSim::DynamicEnt* blades = miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {0, 0, 0});
+    miSim::DynamicEnt* blades =
+        miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {0, 0, 0});
     miSim::BuildDynamicEnt("sky1", "unitcube", {0, 0, 0}, {0, 0, 0}, miSim::kEntitySky);
     miCadora::ResetAnimations();
     miCadora::cameraMode = miCadora::kCameraOrbit;
@@ -92,7 +93,8 @@ void BM_HundredfoldFrame(benchmark::State& state)
             e.transform.dirty = 1;
         }
         miSim::UpdateAll(entities);
-        for (int i = 0; i < n; ++i) miSim::UpdateMatrices(*cameras.AtIndex(i));
+        for (int i = 0; i < n; ++i)
+            miSim::UpdateMatrices(*cameras.AtIndex(i));
         benchmark::DoNotOptimize(cameras.AtIndex(0)->planes[0]);
     }
     state.SetItemsProcessed(state.iterations() * 2 * n);
@@ -105,7 +107,8 @@ void BM_FrustumTest(benchmark::State& state)
     miSim::CameraEnt cam;
     miSim::SetPerspective(cam, 0.7855f, 0.01f, 2000.0f, 1920, 1080);
     const mirel::Vec3 lo{-5, -5, -50}, hi{5, 5, -40};
-    for (auto _ : state) benchmark::DoNotOptimize(miSim::TestBoxAgainstFrustum(cam.planes, lo, hi));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(miSim::TestBoxAgainstFrustum(cam.planes, lo, hi));
 }
 BENCHMARK(BM_FrustumTest);
 } // namespace

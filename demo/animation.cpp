@@ -32,7 +32,10 @@ Vec3 SettingOr(const char* name, Vec3 fallback)
     return f ? Vec3{f[0], f[1], f[2]} : fallback;
 }
 
-miSim::CameraEnt* MainCamera() { return miSim::FindCamera("mainCamera"); }
+miSim::CameraEnt* MainCamera()
+{
+    return miSim::FindCamera("mainCamera");
+}
 
 // World matrix of a camera at eye looking at centre; false (nothing written) when the
 // direction is undefined: eye on the centre, or looking straight along up.
@@ -64,7 +67,8 @@ void UpdateOrbit(miSim::CameraEnt& cam, float dt)
     g_orbit.azimuth = first * mirel::kDegToRad;
     const float ce = std::cos(g_orbit.elevation);
     const Vec3 centre{kOrbitCentre[0], kOrbitCentre[1], kOrbitCentre[2]};
-    const Vec3 eye{-(std::sin(g_orbit.azimuth) * radius * ce) + centre.x, std::sin(g_orbit.elevation) * radius + centre.y,
+    const Vec3 eye{-(std::sin(g_orbit.azimuth) * radius * ce) + centre.x,
+                   std::sin(g_orbit.elevation) * radius + centre.y,
                    -(std::cos(g_orbit.azimuth) * radius * ce) + centre.z};
     mirel::Mat4 world;
     if (!LookAtWorld(eye, centre, {0.0f, 1.0f, 0.0f}, world)) return;
@@ -173,7 +177,10 @@ void SetCameraMode(int32_t mode)
     if (mode == kCameraPathMode) g_pathClock = 0.0f;
 }
 
-void UpdateCamera() { UpdateCamera(mirel::FrameDelta()); }
+void UpdateCamera()
+{
+    UpdateCamera(mirel::FrameDelta());
+}
 
 void UpdateCamera(float dt)
 {

@@ -65,8 +65,8 @@ enum CameraMode : int32_t
 
 struct OrbitState
 {
-    float elevation = 0.0f;     // radians
-    float azimuth = 4.712389f;  // radians
+    float elevation = 0.0f;    // radians
+    float azimuth = 4.712389f; // radians
     float radius = 60.0f;
     float elevationDegrees = 0.0f;
     // Degrees after the second advance of the frame.

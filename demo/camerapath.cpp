@@ -50,7 +50,10 @@ Vec3 CatmullRom(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, float u)
            0.5f;
 }
 
-float LerpAngle(float a, float b, float u) { return a + miSim::WrapDegrees(b - a) * u; }
+float LerpAngle(float a, float b, float u)
+{
+    return a + miSim::WrapDegrees(b - a) * u;
+}
 } // namespace
 
 bool CameraPath::Load(const char* path)
@@ -67,7 +70,8 @@ bool CameraPath::Load(const char* path)
     {
         CameraKey key{};
         bool good = !parser.lineTooLong && parser.tokenCount == 6 && OnlyNumberCharacters(parser.Line());
-        for (int i = 0; good && i < 6; ++i) good = ParseNumber(parser.Token(i), key.values[i]);
+        for (int i = 0; good && i < 6; ++i)
+            good = ParseNumber(parser.Token(i), key.values[i]);
         // Sampling searches the keys by time, so time must not run backwards.
         if (good && keys.count > 0 && key.Time() < EndTime()) good = false;
         if (!good)
@@ -135,7 +139,8 @@ float CameraPath::LoopTime(float clock) const
 bool LoadCameraPath()
 {
     char path[512];
-    std::snprintf(path, sizeof path, "%s/%s/%s", mirel::GetAssetRoot(), "models", "windmill_camera_back_forth.txt");
+    std::snprintf(path, sizeof path, "%s/%s/%s", mirel::GetAssetRoot(), "models",
+                  "windmill_camera_back_forth.txt");
     return g_cameraPath.Load(path);
 }
 

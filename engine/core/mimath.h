@@ -39,24 +39,57 @@ struct Mat4
     Vec4 Row(int row) const { return {m[row * 4], m[row * 4 + 1], m[row * 4 + 2], m[row * 4 + 3]}; }
 };
 
-inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator-(Vec3 a) { return {-a.x, -a.y, -a.z}; }
-inline Vec3 operator*(Vec3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-inline Vec3& operator+=(Vec3& a, Vec3 b) { return a = a + b; }
-inline Vec3& operator-=(Vec3& a, Vec3 b) { return a = a - b; }
-inline float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline Vec3 Cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-inline float Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
+inline Vec3 operator+(Vec3 a, Vec3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vec3 operator-(Vec3 a, Vec3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vec3 operator-(Vec3 a)
+{
+    return {-a.x, -a.y, -a.z};
+}
+inline Vec3 operator*(Vec3 a, float s)
+{
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline Vec3& operator+=(Vec3& a, Vec3 b)
+{
+    return a = a + b;
+}
+inline Vec3& operator-=(Vec3& a, Vec3 b)
+{
+    return a = a - b;
+}
+inline float Dot(Vec3 a, Vec3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+inline Vec3 Cross(Vec3 a, Vec3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline float Length(Vec3 a)
+{
+    return std::sqrt(Dot(a, a));
+}
 // A zero vector has no direction and is returned unchanged.
 inline Vec3 Normalize(Vec3 a)
 {
     const float len = Length(a);
     return len > 0.0f ? a * (1.0f / len) : a;
 }
-inline Vec3 Lerp(Vec3 a, Vec3 b, float t) { return a + (b - a) * t; }
+inline Vec3 Lerp(Vec3 a, Vec3 b, float t)
+{
+    return a + (b - a) * t;
+}
 
-inline Mat4 Identity() { return Mat4{}; }
+inline Mat4 Identity()
+{
+    return Mat4{};
+}
 
 inline Mat4 operator*(const Mat4& a, const Mat4& b)
 {
@@ -65,7 +98,8 @@ inline Mat4 operator*(const Mat4& a, const Mat4& b)
         for (int j = 0; j < 4; ++j)
         {
             float s = 0.0f;
-            for (int k = 0; k < 4; ++k) s += a.m[i * 4 + k] * b.m[k * 4 + j];
+            for (int k = 0; k < 4; ++k)
+                s += a.m[i * 4 + k] * b.m[k * 4 + j];
             r.m[i * 4 + j] = s;
         }
     return r;
@@ -75,7 +109,8 @@ inline Mat4 Transpose(const Mat4& a)
 {
     Mat4 r;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) r.m[i * 4 + j] = a.m[j * 4 + i];
+        for (int j = 0; j < 4; ++j)
+            r.m[i * 4 + j] = a.m[j * 4 + i];
     return r;
 }
 
@@ -180,7 +215,8 @@ inline bool Inverse(const Mat4& a, Mat4& out)
         return false;
     }
     const float invDet = 1.0f / det;
-    for (int i = 0; i < 16; ++i) out.m[i] = inv[i] * invDet;
+    for (int i = 0; i < 16; ++i)
+        out.m[i] = inv[i] * invDet;
     return true;
 }
 

@@ -27,12 +27,14 @@ struct NamedBuffer : mirel::ManagedResource
 class BuiltInResources final : public SceneResources
 {
   public:
-    int32_t CreateConstantBuffer(const char* name, int32_t registerSlot, int32_t byteSize, const void* data) override
+    int32_t CreateConstantBuffer(const char* name, int32_t registerSlot, int32_t byteSize,
+                                 const void* data) override
     {
         if (NamedBuffer* existing = buffers_.Find(name))
         {
             // The pool would take a second object under the same name and orphan the first.
-            mirel::Assert(false, kSimentFile, __LINE__, "Trying to create an object that already exists: %s", name);
+            mirel::Assert(false, kSimentFile, __LINE__, "Trying to create an object that already exists: %s",
+                          name);
             existing->data = data;
             return existing->handle;
         }
@@ -80,12 +82,27 @@ mirel::ObjectManagerPooled<DynamicEnt> g_dynamicEntManager(kDynamicEntCapacity);
 mirel::ObjectManagerPooled<LightEnt> g_lightManager(kLightEntCapacity);
 mirel::ObjectManagerPooled<ParticleEmitterEnt> g_particleEmitterManager(kParticleEmitterCapacity);
 
-DynamicEnt* FindDynamicEnt(const char* name) { return g_dynamicEntManager.Find(name); }
-LightEnt* FindLight(const char* name) { return g_lightManager.Find(name); }
-ParticleEmitterEnt* FindParticleEmitter(const char* name) { return g_particleEmitterManager.Find(name); }
+DynamicEnt* FindDynamicEnt(const char* name)
+{
+    return g_dynamicEntManager.Find(name);
+}
+LightEnt* FindLight(const char* name)
+{
+    return g_lightManager.Find(name);
+}
+ParticleEmitterEnt* FindParticleEmitter(const char* name)
+{
+    return g_particleEmitterManager.Find(name);
+}
 
-void SetSceneResources(SceneResources* resources) { g_resources = resources; }
-SceneResources& GetSceneResources() { return g_resources ? *g_resources : BuiltIn(); }
+void SetSceneResources(SceneResources* resources)
+{
+    g_resources = resources;
+}
+SceneResources& GetSceneResources()
+{
+    return g_resources ? *g_resources : BuiltIn();
+}
 
 void DynamicEnt::OnCreate()
 {
@@ -112,7 +129,10 @@ void DynamicEnt::OnRelease()
     flags = kEntityCastsShadow;
 }
 
-void DynamicEnt::Update() { UpdateTransform(transform, false); }
+void DynamicEnt::Update()
+{
+    UpdateTransform(transform, false);
+}
 
 void LightEnt::OnCreate()
 {
@@ -121,17 +141,27 @@ void LightEnt::OnCreate()
     params[1] = 50.0f;
 }
 
-void LightEnt::OnRelease() { FreeTransform(transform); }
+void LightEnt::OnRelease()
+{
+    FreeTransform(transform);
+}
 
-void LightEnt::Update() { UpdateTransform(transform, false); }
+void LightEnt::Update()
+{
+    UpdateTransform(transform, false);
+}
 
 void ParticleEmitterEnt::OnCreate()
 {
     type = kEntityParticleEmitter;
-    for (float& f : block) f = 1.0f;
+    for (float& f : block)
+        f = 1.0f;
 }
 
-void ParticleEmitterEnt::OnRelease() { FreeTransform(transform); }
+void ParticleEmitterEnt::OnRelease()
+{
+    FreeTransform(transform);
+}
 
 void InitTransform(Transform& t, const char* entityName, const Vec3& position, const Vec3& rotation,
                    const Vec3& boundsMin, const Vec3& boundsMax)
@@ -152,8 +182,8 @@ void InitTransform(Transform& t, const char* entityName, const Vec3& position, c
         t.constantBufferId = kNoConstantBuffer;
         return;
     }
-    const int32_t id =
-        GetSceneResources().CreateConstantBuffer(name, kEntityConstantRegister, kEntityConstantBytes, t.world.m);
+    const int32_t id = GetSceneResources().CreateConstantBuffer(name, kEntityConstantRegister,
+                                                                kEntityConstantBytes, t.world.m);
     t.constantBufferId = id >= 0 ? static_cast<uint32_t>(id) : kNoConstantBuffer;
 }
 
@@ -164,8 +194,8 @@ void SetSkyMaterial(DynamicEnt& entity)
     if (id >= 0) entity.materialId = id;
 }
 
-DynamicEnt* BuildDynamicEnt(const char* name, const char* modelName, const Vec3& position, const Vec3& rotation,
-                            uint32_t type)
+DynamicEnt* BuildDynamicEnt(const char* name, const char* modelName, const Vec3& position,
+                            const Vec3& rotation, uint32_t type)
 {
     DynamicEnt* e = g_dynamicEntManager.Find(name);
     if (e)
@@ -217,7 +247,10 @@ namespace
 SimulationFactory g_factory = nullptr;
 } // namespace
 
-void SetSimulationFactory(SimulationFactory factory) { g_factory = factory; }
+void SetSimulationFactory(SimulationFactory factory)
+{
+    g_factory = factory;
+}
 
 void PhysicsModule::Init()
 {
@@ -233,7 +266,10 @@ void PhysicsModule::Shutdown()
     g_rigidBodySim = nullptr;
 }
 
-void PhysicsModule::Update() { UpdateStep(mirel::FrameDelta()); }
+void PhysicsModule::Update()
+{
+    UpdateStep(mirel::FrameDelta());
+}
 
 void PhysicsModule::UpdateStep(float dt)
 {

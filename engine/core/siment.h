@@ -131,10 +131,10 @@ DynamicEnt* BuildDynamicEnt(const char* name, const char* modelName, const mirel
                             const mirel::Vec3& rotation, uint32_t type = kEntityScene);
 
 // Every live entity of a pool, in slot order.
-template <typename T>
-void UpdateAll(mirel::ObjectManagerPooled<T>& manager)
+template <typename T> void UpdateAll(mirel::ObjectManagerPooled<T>& manager)
 {
-    for (int32_t i = 0; i < manager.Count(); ++i) manager.AtIndex(i)->Update();
+    for (int32_t i = 0; i < manager.Count(); ++i)
+        manager.AtIndex(i)->Update();
 }
 
 // The deferred-release and shut-down passes over the scene pools, in the order cameras, dynamic

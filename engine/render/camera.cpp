@@ -12,7 +12,10 @@ namespace miPhysics
 struct RigidBody
 {
 };
-void FreeBody(RigidBody* body) { delete body; }
+void FreeBody(RigidBody* body)
+{
+    delete body;
+}
 } // namespace miPhysics
 
 namespace miSim
@@ -26,7 +29,10 @@ namespace
 {
 constexpr float kL = mirel::kLargestFloat;
 
-float Clamp(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
+float Clamp(float v, float lo, float hi)
+{
+    return v < lo ? lo : (v > hi ? hi : v);
+}
 } // namespace
 
 mirel::ObjectManagerPooled<CameraEnt> g_cameraManager(kCameraCapacity);
@@ -63,7 +69,8 @@ void UpdateTransform(Transform& t, bool force)
     if (!t.dirty && !force) return;
     t.rotation.x = WrapDegrees(t.rotation.x);
     t.rotation.y = WrapDegrees(t.rotation.y);
-    const Mat4 r = mirel::RotationZ(t.rotation.z) * mirel::RotationY(t.rotation.y) * mirel::RotationX(t.rotation.x);
+    const Mat4 r =
+        mirel::RotationZ(t.rotation.z) * mirel::RotationY(t.rotation.y) * mirel::RotationX(t.rotation.x);
     t.world = mirel::Translation(t.position) * r;
     TransformBounds(t.world, t.localBoundsMin, t.localBoundsMax, t.worldBoundsMin, t.worldBoundsMax);
     t.boundsUpdated = 1;
@@ -81,10 +88,14 @@ void CameraEnt::ResetFields()
     nearZ = 0.01f;
     farZ = 2000.0f;
     width = height = -1;
-    for (Vec4& p : planes) p = Vec4{};
+    for (Vec4& p : planes)
+        p = Vec4{};
 }
 
-CameraEnt* FindCamera(const char* name) { return g_cameraManager.Find(name); }
+CameraEnt* FindCamera(const char* name)
+{
+    return g_cameraManager.Find(name);
+}
 
 Mat4 PerspectiveMatrix(float fovY, float aspect, float nearZ, float farZ)
 {
@@ -168,8 +179,8 @@ void GetFrustumCorners(const CameraEnt& camera, Vec3 out[8])
 {
     const float h = std::tan(camera.fovY * 0.5f) * camera.nearZ;
     const float w = h * camera.aspect;
-    const Vec3 nearCorners[4] = {{-w, h, -camera.nearZ}, {w, h, -camera.nearZ}, {w, -h, -camera.nearZ},
-                                 {-w, -h, -camera.nearZ}};
+    const Vec3 nearCorners[4] = {
+        {-w, h, -camera.nearZ}, {w, h, -camera.nearZ}, {w, -h, -camera.nearZ}, {-w, -h, -camera.nearZ}};
     const float scale = camera.farZ / -mirel::Normalize(nearCorners[0]).z;
     for (int i = 0; i < 4; ++i)
     {
@@ -198,8 +209,8 @@ int TestBoxAgainstFrustum(const Vec4 planes[kPlaneCount], const Vec3& lo, const 
 namespace miCamera
 {
 
-using miSim::CameraEnt;
 using mirel::Vec3;
+using miSim::CameraEnt;
 
 bool cameraControlEnabled = false;
 CameraModule g_cameraModule;
@@ -215,13 +226,31 @@ int32_t g_outputHeight = -1;
 int32_t g_controlledHandle = -1;
 int32_t g_cycleIndex = 0;
 
-float TranslateSpeed() { return mirel::GetPropertyFloat("camera.translate_speed", 100.0f); }
-float RotateSpeed() { return mirel::GetPropertyFloat("camera.rotate_speed", 200.0f); }
+float TranslateSpeed()
+{
+    return mirel::GetPropertyFloat("camera.translate_speed", 100.0f);
+}
+float RotateSpeed()
+{
+    return mirel::GetPropertyFloat("camera.rotate_speed", 200.0f);
+}
 
-void KeyForward() { MoveControlled(1.0f, 0.0f, mirel::FrameDelta()); }
-void KeyBack() { MoveControlled(-1.0f, 0.0f, mirel::FrameDelta()); }
-void KeyLeft() { MoveControlled(0.0f, -1.0f, mirel::FrameDelta()); }
-void KeyRight() { MoveControlled(0.0f, 1.0f, mirel::FrameDelta()); }
+void KeyForward()
+{
+    MoveControlled(1.0f, 0.0f, mirel::FrameDelta());
+}
+void KeyBack()
+{
+    MoveControlled(-1.0f, 0.0f, mirel::FrameDelta());
+}
+void KeyLeft()
+{
+    MoveControlled(0.0f, -1.0f, mirel::FrameDelta());
+}
+void KeyRight()
+{
+    MoveControlled(0.0f, 1.0f, mirel::FrameDelta());
+}
 
 void RegisterHeld(char key, void (*callback)())
 {
@@ -245,10 +274,19 @@ void SetOutputSize(int32_t width, int32_t height)
     g_outputWidth = width;
     g_outputHeight = height;
 }
-int32_t OutputWidth() { return g_outputWidth; }
-int32_t OutputHeight() { return g_outputHeight; }
+int32_t OutputWidth()
+{
+    return g_outputWidth;
+}
+int32_t OutputHeight()
+{
+    return g_outputHeight;
+}
 
-CameraEnt* ControlledCamera() { return miSim::g_cameraManager.FromHandle(g_controlledHandle); }
+CameraEnt* ControlledCamera()
+{
+    return miSim::g_cameraManager.FromHandle(g_controlledHandle);
+}
 
 void SetControlledCamera(const char* name)
 {
@@ -265,7 +303,10 @@ void CycleControlledCamera()
     SetControlledCamera(kCycleNames[g_cycleIndex]);
 }
 
-int32_t CameraCycleIndex() { return g_cycleIndex; }
+int32_t CameraCycleIndex()
+{
+    return g_cycleIndex;
+}
 
 void MoveControlled(float forward, float right, float dt)
 {
@@ -304,7 +345,8 @@ void ApplyGamepad(const miInput::GamepadState& pad, float dt)
 {
     if (!cameraControlEnabled || !pad.connected) return;
     // The input layer already zeroes sticks inside their dead zone.
-    if (pad.leftStick[0] != 0.0f || pad.leftStick[1] != 0.0f) MoveControlled(pad.leftStick[1], pad.leftStick[0], dt);
+    if (pad.leftStick[0] != 0.0f || pad.leftStick[1] != 0.0f)
+        MoveControlled(pad.leftStick[1], pad.leftStick[0], dt);
     if (pad.rightStick[0] != 0.0f || pad.rightStick[1] != 0.0f)
     {
         CameraEnt* cam = ControlledCamera();
@@ -323,7 +365,8 @@ void CameraModule::Init()
     MakeCamera("testCamera", 10.0f);
 
     float sun[4] = {0, 0, 0, 0};
-    if (const void* slot = mirel::FindProperty("render_init.sunDirection", false)) std::memcpy(sun, slot, sizeof sun);
+    if (const void* slot = mirel::FindProperty("render_init.sunDirection", false))
+        std::memcpy(sun, slot, sizeof sun);
     if (CameraEnt* cam = MakeCamera("sunCamera", 2000.0f))
     {
         cam->transform.rotation = {sun[0], sun[1], 0.0f};
@@ -355,13 +398,17 @@ void CameraModule::Shutdown()
     g_controlledHandle = -1;
 }
 
-void CameraModule::Update() { UpdateStep(mirel::FrameDelta()); }
+void CameraModule::Update()
+{
+    UpdateStep(mirel::FrameDelta());
+}
 
 void CameraModule::UpdateStep(float dt)
 {
     ApplyGamepad(miInput::Gamepad(), dt);
     auto& mgr = miSim::g_cameraManager;
-    for (int32_t i = 0; i < mgr.Count(); ++i) miSim::UpdateMatrices(*mgr.AtIndex(i));
+    for (int32_t i = 0; i < mgr.Count(); ++i)
+        miSim::UpdateMatrices(*mgr.AtIndex(i));
 }
 
 } // namespace miCamera

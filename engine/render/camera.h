@@ -101,7 +101,8 @@ enum FrustumResult : int
     kIntersecting = 1,
     kOutside = 2,
 };
-int TestBoxAgainstFrustum(const mirel::Vec4 planes[kPlaneCount], const mirel::Vec3& boxMin, const mirel::Vec3& boxMax);
+int TestBoxAgainstFrustum(const mirel::Vec4 planes[kPlaneCount], const mirel::Vec3& boxMin,
+                          const mirel::Vec3& boxMax);
 
 mirel::Mat4 PerspectiveMatrix(float fovY, float aspect, float nearZ, float farZ);
 mirel::Mat4 OrthographicMatrix(float width, float height, float nearZ, float farZ);

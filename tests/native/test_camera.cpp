@@ -27,7 +27,8 @@ void ExpectNear(Vec3 a, Vec3 b, float tol = 1e-4f)
 
 void ExpectIdentity(const Mat4& m, float tol = 1e-4f)
 {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(m.m[i], (i % 5 == 0) ? 1.0f : 0.0f, tol) << "element " << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(m.m[i], (i % 5 == 0) ? 1.0f : 0.0f, tol) << "element " << i;
 }
 
 struct PoseCase
@@ -59,7 +60,8 @@ TEST_P(TransformPose, WorldMatrixMapsPoint)
     Mat4 flip;
     flip.At(2, 2) = -1.0f;
     const Mat4 vw = miSim::ViewFromWorld(t.world, t.position) * t.world;
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(vw.m[i], flip.m[i], 1e-4f);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(vw.m[i], flip.m[i], 1e-4f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Poses, TransformPose,
@@ -73,8 +75,10 @@ INSTANTIATE_TEST_SUITE_P(Poses, TransformPose,
 
 TEST(Transform, WrapsPitchAndYawButNotRoll)
 {
-    const float cases[][2] = {{190, -170}, {-180, 180}, {180, 180}, {540, 180}, {-190, 170}, {360, 0}, {-720.5f, -0.5f}};
-    for (const auto& c : cases) EXPECT_NEAR(miSim::WrapDegrees(c[0]), c[1], 1e-4f) << c[0];
+    const float cases[][2] = {{190, -170}, {-180, 180}, {180, 180},      {540, 180},
+                              {-190, 170}, {360, 0},    {-720.5f, -0.5f}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(miSim::WrapDegrees(c[0]), c[1], 1e-4f) << c[0];
     miSim::Transform t;
     t.rotation = {190, -180, 400};
     miSim::UpdateTransform(t, false);
@@ -183,7 +187,8 @@ TEST_P(FrustumBox, Classifies)
 {
     CameraEnt cam;
     miSim::SetPerspective(cam, 1.5707964f, 1.0f, 100.0f, 100, 100);
-    for (const Vec4& p : cam.planes) EXPECT_NEAR(p.x * p.x + p.y * p.y + p.z * p.z, 1.0f, 1e-5f);
+    for (const Vec4& p : cam.planes)
+        EXPECT_NEAR(p.x * p.x + p.y * p.y + p.z * p.z, 1.0f, 1e-5f);
     const BoxCase& c = GetParam();
     EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, c.lo, c.hi), c.expected) << c.what;
 }
@@ -203,7 +208,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{"straddles top", {-1, 8, -11}, {1, 12, -10}, miSim::kIntersecting},
                       BoxCase{"below bottom", {-1, -30, -11}, {1, -20, -10}, miSim::kOutside},
                       BoxCase{"straddles bottom", {-1, -12, -11}, {1, -8, -10}, miSim::kIntersecting},
-                      BoxCase{"encloses frustum", {-500, -500, -500}, {500, 500, 500}, miSim::kIntersecting}));
+                      BoxCase{
+                          "encloses frustum", {-500, -500, -500}, {500, 500, 500}, miSim::kIntersecting}));
 
 TEST_F(CameraTest, FrustumFollowsCameraPoseAndCornersLieOnItsPlanes)
 {
@@ -217,9 +223,10 @@ TEST_F(CameraTest, FrustumFollowsCameraPoseAndCornersLieOnItsPlanes)
     Vec3 corners[8];
     miSim::GetFrustumCorners(cam, corners);
     // Near corners at x = -1, far ones at x = -100; half height = distance, half width twice it.
-    const Vec3 expected[8] = {{-1, 1001, 2},      {-1, 1001, -2},     {-1, 999, -2},      {-1, 999, 2},
+    const Vec3 expected[8] = {{-1, 1001, 2},     {-1, 1001, -2},     {-1, 999, -2},     {-1, 999, 2},
                               {-100, 1100, 200}, {-100, 1100, -200}, {-100, 900, -200}, {-100, 900, 200}};
-    for (int i = 0; i < 8; ++i) ExpectNear(corners[i], expected[i], 1e-2f);
+    for (int i = 0; i < 8; ++i)
+        ExpectNear(corners[i], expected[i], 1e-2f);
 }
 
 // The operating system's side of input, scripted per frame.
@@ -290,7 +297,8 @@ TEST_F(CameraControls, StandardCamerasAndSunPose)
     miCamera::g_cameraModule.Shutdown();
     miInput::g_inputModule.Init();
     miCamera::g_cameraModule.Init();
-    for (const char* name : {"testCamera", "sunCamera", "mainCamera"}) EXPECT_NE(miSim::FindCamera(name), nullptr);
+    for (const char* name : {"testCamera", "sunCamera", "mainCamera"})
+        EXPECT_NE(miSim::FindCamera(name), nullptr);
     EXPECT_FLOAT_EQ(miSim::FindCamera("testCamera")->farZ, 10.0f);
     const CameraEnt* sun = miSim::FindCamera("sunCamera");
     EXPECT_FLOAT_EQ(sun->transform.rotation.x, -72);
@@ -311,7 +319,8 @@ TEST_P(FrameRates, ControlsMoveByAmountsPerSecond)
     const float dt = 1.0f / static_cast<float>(fps);
 
     input.held['W'] = input.held['D'] = true;
-    for (int i = 0; i < fps; ++i) Frame(dt);
+    for (int i = 0; i < fps; ++i)
+        Frame(dt);
     input.held.clear();
     ExpectNear(cam->transform.position, {100, 0, -100}, 0.05f);
 
@@ -332,12 +341,14 @@ TEST_P(FrameRates, ControlsMoveByAmountsPerSecond)
     const Vec3 before = cam->transform.position;
     const Vec3 forward = -cam->transform.world.Column(2);
     input.pad.thumbLY = 32767;
-    for (int i = 0; i < fps; ++i) Frame(dt);
+    for (int i = 0; i < fps; ++i)
+        Frame(dt);
     ExpectNear(cam->transform.position, before + forward * 100.0f, 0.05f);
     input.pad = miInput::RawPad{};
     input.pad.thumbRX = 16384;
     const float yaw = cam->transform.rotation.y;
-    for (int i = 0; i < fps; ++i) Frame(dt);
+    for (int i = 0; i < fps; ++i)
+        Frame(dt);
     EXPECT_NEAR(cam->transform.rotation.y, miSim::WrapDegrees(yaw - 200.0f * 16384 / 32767), 0.05f);
 }
 
@@ -373,7 +384,8 @@ TEST_F(CameraControls, DisabledControlsDoNothing)
 
 TEST_F(CameraControls, ZCyclesThroughStandardCameras)
 {
-    auto pressZ = [&] {
+    auto pressZ = [&]
+    {
         miInput::Keyboard().keyState[static_cast<unsigned char>('Z')] = 1;
         Frame(0.016f);
     };

@@ -50,7 +50,8 @@ TEST_P(PathFile, KeepsGoodLinesAndReportsTheRest)
     {
         EXPECT_NE(reports.Last().find(kBadData), std::string::npos) << c.what << ": " << reports.Last();
     }
-    for (int i = 1; i < path.Count(); ++i) EXPECT_LE(path.Key(i - 1).Time(), path.Key(i).Time());
+    for (int i = 1; i < path.Count(); ++i)
+        EXPECT_LE(path.Key(i - 1).Time(), path.Key(i).Time());
 }
 
 const std::string kGood = "0 1 2 3 4 5\n";
@@ -68,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"not a number", "nan 1 2 3 4 5\n" + kGood, 1, 1},
                       FileCase{"out of range", "1e999 1 2 3 4 5\n" + kGood, 1, 1},
                       FileCase{"lone minus", "- 1 2 3 4 5\n" + kGood, 1, 1},
-                      FileCase{"time runs backwards", "0 0 0 0 0 0\n2 0 0 0 0 0\n1 0 0 0 0 0\n3 0 0 0 0 0\n", 3, 1},
+                      FileCase{"time runs backwards", "0 0 0 0 0 0\n2 0 0 0 0 0\n1 0 0 0 0 0\n3 0 0 0 0 0\n",
+                               3, 1},
                       FileCase{"only bad lines", "a\nb c\n", 0, 2}));
 
 TEST(PathFileLimits, OverlongLineIsDroppedNotTruncatedIntoAKey)
@@ -130,11 +132,13 @@ TEST(ShippedPath, FliesOutAndBackFacingTheWindmill)
 CameraPath SampleKeys()
 {
     CameraPath p;
-    const float keys[4][6] = {{0, 0, 0, 0, 0, 160}, {1, 10, 0, 0, 10, 170}, {2, 20, 10, 0, 20, -170}, {3, 30, 10, 0, 30, -150}};
+    const float keys[4][6] = {
+        {0, 0, 0, 0, 0, 160}, {1, 10, 0, 0, 10, 170}, {2, 20, 10, 0, 20, -170}, {3, 30, 10, 0, 30, -150}};
     for (const auto& k : keys)
     {
         miCadora::CameraKey key;
-        for (int i = 0; i < 6; ++i) key.values[i] = k[i];
+        for (int i = 0; i < 6; ++i)
+            key.values[i] = k[i];
         p.keys.Append(key);
     }
     return p;
@@ -150,10 +154,13 @@ TEST(PathSampling, KeysBetweenAndEnds)
         Vec3 pos, rot;
     };
     // Between the middle keys the spline's y is 0.5 * (10u + 30u^2 - 20u^3); at u = 0.25 that is 2.03125.
-    const Case cases[] = {{-5, {0, 0, 0}, {0, 160, 0}},    {0, {0, 0, 0}, {0, 160, 0}},
-                          {1, {10, 0, 0}, {10, 170, 0}},   {2, {20, 10, 0}, {20, -170, 0}},
+    const Case cases[] = {{-5, {0, 0, 0}, {0, 160, 0}},
+                          {0, {0, 0, 0}, {0, 160, 0}},
+                          {1, {10, 0, 0}, {10, 170, 0}},
+                          {2, {20, 10, 0}, {20, -170, 0}},
                           {1.25f, {12.5f, 2.03125f, 0}, {12.5f, 175, 0}},
-                          {1.5f, {15, 5, 0}, {15, 180, 0}}, {3, {30, 10, 0}, {30, -150, 0}},
+                          {1.5f, {15, 5, 0}, {15, 180, 0}},
+                          {3, {30, 10, 0}, {30, -150, 0}},
                           {99, {30, 10, 0}, {30, -150, 0}}};
     for (const Case& c : cases)
     {
@@ -170,11 +177,13 @@ TEST(PathSampling, KeysBetweenAndEnds)
 TEST(PathSampling, EqualTimesCutToTheLaterKey)
 {
     CameraPath p;
-    const float keys[4][6] = {{0, 0, 0, 0, 0, 0}, {1, 5, 0, 0, 0, 0}, {1, 50, 0, 0, 0, 0}, {2, 60, 0, 0, 0, 0}};
+    const float keys[4][6] = {
+        {0, 0, 0, 0, 0, 0}, {1, 5, 0, 0, 0, 0}, {1, 50, 0, 0, 0, 0}, {2, 60, 0, 0, 0, 0}};
     for (const auto& k : keys)
     {
         miCadora::CameraKey key;
-        for (int i = 0; i < 6; ++i) key.values[i] = k[i];
+        for (int i = 0; i < 6; ++i)
+            key.values[i] = k[i];
         p.keys.Append(key);
     }
     Vec3 pos, rot;
@@ -248,14 +257,16 @@ TEST_F(CameraModes, OrbitLooksAtTheHubAtHalfRate)
     mirel::SetPropertyFloat("cadora.radius_mult", 1.5f);
     miCadora::SetCameraMode(miCadora::kCameraOrbit);
     EXPECT_FALSE(miCamera::cameraControlEnabled);
-    for (int i = 0; i < 60; ++i) Frame(1.0f / 60.0f);
+    for (int i = 0; i < 60; ++i)
+        Frame(1.0f / 60.0f);
     EXPECT_NEAR(miCadora::g_orbit.lastOrbitValue, -160.0f, 1e-2f);
     const Vec3 hub{7.988f, 1051.0f, -2.8f};
     // The hub sits straight ahead in view space, at the scaled radius (not compounded per frame).
     const Vec3 inView = mirel::TransformPoint(cam->view, hub);
     ExpectNear(inView, {0, 0, 90}, 1e-2f);
     const float az = (-160.0f - 1.0f / 6.0f) * mirel::kDegToRad; // the first of the frame's two steps
-    ExpectNear(cam->transform.position, {-std::sin(az) * 90 + hub.x, hub.y, -std::cos(az) * 90 + hub.z}, 1e-2f);
+    ExpectNear(cam->transform.position, {-std::sin(az) * 90 + hub.x, hub.y, -std::cos(az) * 90 + hub.z},
+               1e-2f);
 }
 
 TEST_F(CameraModes, SwayBacksOffAndSwingsSideways)
@@ -293,7 +304,8 @@ TEST_F(CameraModes, PathModeLoopsThroughTheKeys)
 {
     miCadora::g_cameraPath.Clear();
     const CameraPath keys = SampleKeys();
-    for (int i = 0; i < keys.Count(); ++i) miCadora::g_cameraPath.keys.Append(keys.Key(i));
+    for (int i = 0; i < keys.Count(); ++i)
+        miCadora::g_cameraPath.keys.Append(keys.Key(i));
     miCadora::SetCameraMode(miCadora::kCameraPathMode);
     Frame(1.5f);
     ExpectNear(cam->transform.position, {15, 5, 0});

@@ -28,7 +28,10 @@ class FakeResources : public miSim::SceneResources
         return nextId++;
     }
     void ReleaseConstantBuffer(int32_t id) override { released.insert(id); }
-    int32_t FindOrLoadMaterial(const char* name) override { return materials.count(name) ? materials[name] : -1; }
+    int32_t FindOrLoadMaterial(const char* name) override
+    {
+        return materials.count(name) ? materials[name] : -1;
+    }
     int32_t FindOrLoadModel(const char* name, Vec3& lo, Vec3& hi) override
     {
         lo = {-1, 0, -2};
@@ -60,7 +63,10 @@ class Entities : public ::testing::Test
     FakeResources resources;
 };
 
-std::string Name(int i) { return "ent" + std::to_string(i); }
+std::string Name(int i)
+{
+    return "ent" + std::to_string(i);
+}
 
 TEST_F(Entities, CreateFindReleaseAcrossPoolCapacity)
 {
@@ -78,7 +84,8 @@ TEST_F(Entities, CreateFindReleaseAcrossPoolCapacity)
         EXPECT_NE(reports.Last().find("No free items left in array"), std::string::npos);
     }
     // Release every third one; the rest keep their handles and poses.
-    for (int i = 0; i < 99; i += 3) miSim::g_dynamicEntManager.Release(handles[size_t(i)]);
+    for (int i = 0; i < 99; i += 3)
+        miSim::g_dynamicEntManager.Release(handles[size_t(i)]);
     EXPECT_EQ(miSim::FindDynamicEnt(Name(3).c_str()), nullptr);
     miSim::ProcessSceneReleases();
     EXPECT_EQ(resources.released.size(), 33u);
@@ -95,10 +102,12 @@ TEST_F(Entities, CreateFindReleaseAcrossPoolCapacity)
         EXPECT_FLOAT_EQ(e->transform.position.x, float(i));
         EXPECT_EQ(miSim::g_dynamicEntManager.FromHandle(e->handle), e);
     }
-    for (int i = 0; i < 33; ++i) EXPECT_NE(miSim::BuildDynamicEnt(("again" + Name(i)).c_str(), "m", {}, {}), nullptr);
+    for (int i = 0; i < 33; ++i)
+        EXPECT_NE(miSim::BuildDynamicEnt(("again" + Name(i)).c_str(), "m", {}, {}), nullptr);
     EXPECT_EQ(miSim::g_dynamicEntManager.Count(), 99);
 
-    for (int i = 0; i < miSim::kLightEntCapacity - 1; ++i) ASSERT_NE(miSim::g_lightManager.Create(Name(i).c_str()), nullptr);
+    for (int i = 0; i < miSim::kLightEntCapacity - 1; ++i)
+        ASSERT_NE(miSim::g_lightManager.Create(Name(i).c_str()), nullptr);
     mirel::test::ReportCapture reports;
     EXPECT_EQ(miSim::g_lightManager.Create("oneTooMany"), nullptr);
     EXPECT_GE(reports.Count(), 1);
@@ -147,7 +156,8 @@ TEST_F(Entities, ReusedSlotStartsLikeANewEntity)
 
 TEST_F(Entities, InitTransformComposesAndNamesTheBuffer)
 {
-    DynamicEnt* blade = miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {90, 0, 0});
+    DynamicEnt* blade =
+        miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {90, 0, 0});
     ASSERT_NE(blade, nullptr);
     const auto& b = resources.buffers.at(int32_t(blade->transform.constantBufferId));
     EXPECT_EQ(b.name, "windmill_blade0_entConst");
@@ -213,7 +223,8 @@ TEST_F(Entities, SkyIsNeverCulledAndNeedsItsMaterial)
     EXPECT_EQ(sky->transform.worldBoundsMax.y, mirel::kLargestFloat);
     miSim::CameraEnt cam;
     miSim::SetPerspective(cam, 0.7855f, 0.01f, 2000.0f, 16, 9);
-    EXPECT_NE(miSim::TestBoxAgainstFrustum(cam.planes, sky->transform.worldBoundsMin, sky->transform.worldBoundsMax),
+    EXPECT_NE(miSim::TestBoxAgainstFrustum(cam.planes, sky->transform.worldBoundsMin,
+                                           sky->transform.worldBoundsMax),
               miSim::kOutside);
 
     resources.materials.clear();
@@ -238,14 +249,18 @@ class RecordingSim : public miPhysics::PhysEngRigidBodySim
     static std::string log;
 };
 std::string RecordingSim::log;
-miPhysics::PhysEngRigidBodySim* MakeRecordingSim() { return new RecordingSim(); }
+miPhysics::PhysEngRigidBodySim* MakeRecordingSim()
+{
+    return new RecordingSim();
+}
 
 TEST_F(Entities, PhysicsThenWorldInUpdateRankOrder)
 {
     std::vector<miSim::Module*> modules = {&miWorld::g_worldModule, &miPhysics::g_physicsModule,
                                            &miCamera::g_cameraModule};
     std::stable_sort(modules.begin(), modules.end(),
-                     [](const miSim::Module* a, const miSim::Module* b) { return a->updateRank < b->updateRank; });
+                     [](const miSim::Module* a, const miSim::Module* b)
+                     { return a->updateRank < b->updateRank; });
     ASSERT_EQ(modules[0], &miPhysics::g_physicsModule);
     ASSERT_EQ(modules[1], &miWorld::g_worldModule);
     ASSERT_EQ(modules[2], &miCamera::g_cameraModule);
@@ -255,7 +270,8 @@ TEST_F(Entities, PhysicsThenWorldInUpdateRankOrder)
     RecordingSim::log.clear();
     miPhysics::SetSimulationFactory(MakeRecordingSim);
     miPhysics::g_physicsModule.Init();
-    DynamicEnt* blade = miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {0, 0, 0});
+    DynamicEnt* blade =
+        miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {0, 0, 0});
     miSim::LightEnt* lamp = miSim::g_lightManager.Create("lamp");
     miSim::ParticleEmitterEnt* smoke = miSim::g_particleEmitterManager.Create("smoke");
     lamp->transform.position = smoke->transform.position = {0, 5, 0};

@@ -37,12 +37,14 @@ std::string Generate()
                                kHub[2] - std::cos(azimuth) * radius};
         double d[3] = {kHub[0] - eye[0], kAimY - eye[1], kHub[2] - eye[2]};
         const double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        for (double& c : d) c /= len;
+        for (double& c : d)
+            c /= len;
         // A camera looks along its -Z: direction = (-sin(yaw)cos(pitch), sin(pitch), -cos(yaw)cos(pitch)).
         const double pitch = std::asin(d[1]) * 180.0 / kPi;
         const double yaw = std::atan2(-d[0], -d[2]) * 180.0 / kPi;
         char line[160];
-        std::snprintf(line, sizeof line, "%.2f %.3f %.3f %.3f %.3f %.3f\n", time, eye[0], eye[1], eye[2], pitch, yaw);
+        std::snprintf(line, sizeof line, "%.2f %.3f %.3f %.3f %.3f %.3f\n", time, eye[0], eye[1], eye[2],
+                      pitch, yaw);
         out += line;
     }
     return out;
@@ -54,7 +56,8 @@ bool ReadAll(const char* path, std::string& out)
     if (!f) return false;
     char buf[4096];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
     std::fclose(f);
     return true;
 }
