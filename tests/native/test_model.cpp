@@ -66,7 +66,8 @@ class ModelFiles : public ::testing::Test
     {
         std::FILE* f = std::fopen((root_ + "/models/" + name + ".model").c_str(), "wb");
         ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        if (!bytes.empty())
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
     std::string root_;
