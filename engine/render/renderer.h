@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 
 namespace miSim
 {
@@ -88,6 +89,14 @@ class RenderView
     ViewConstants viewConstants = {};
     uint32_t constantBufferId = PlatformDevicePipe::kNoBuffer;
     bool enabled = true;
+
+  protected:
+    // A draw's world matrix that stays valid until the recording has been executed.
+    Transform* FrameTransform();
+
+  private:
+    std::deque<Transform> transforms_;
+    size_t transformsUsed_ = 0;
 };
 
 // The engine's opaque scene pass into "ldrMain" from "mainCamera".

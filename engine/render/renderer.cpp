@@ -1,0 +1,327 @@
+#include "render/renderer.h"
+
+#include "mainloop.h"
+#include "render/camera.h"
+#include "render/device/resources.h"
+#include "render/material.h"
+
+#include "core/siment.h"
+#include "core/utils.h"
+
+#include <cstring>
+
+namespace miRender
+{
+
+namespace
+{
+constexpr const char* kRendererFile = "render/renderer";
+constexpr const char* kRenderFile = "render/render";
+constexpr const char* kViewFile = "render/renderView";
+constexpr const char* kZPrepassFile = "render/render_views/zprepass_rv";
+
+Renderer* g_renderer = nullptr;
+RenderHost g_nullHost;
+RenderHost* g_host = &g_nullHost;
+void (*g_registerMouseHandlers)() = nullptr;
+
+const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+void CopyMatrix(float (&dst)[16], const mirel::Mat4& src) { std::memcpy(dst, src.m, sizeof dst); }
+} // namespace
+
+void SetRenderer(Renderer* renderer) { g_renderer = renderer; }
+Renderer* GetRenderer() { return g_renderer; }
+void SetRenderHost(RenderHost* host) { g_host = host ? host : &g_nullHost; }
+RenderHost& GetRenderHost() { return *g_host; }
+void SetMouseHandlerRegistration(void (*registerHandlers)()) { g_registerMouseHandlers = registerHandlers; }
+
+// ---- views
+
+RenderView::RenderView(const char* viewName)
+{
+    const char* n = viewName ? viewName : "";
+    mirel::Assert(std::strlen(n) < sizeof name, kViewFile, __LINE__, "View name too long: %s", n);
+    std::strncpy(name, n, sizeof name - 1);
+    entities.Init(16, true);
+}
+
+RenderView::~RenderView() = default;
+
+void RenderView::BeginFrame()
+{
+    UpdateViewConstants();
+    pipe.Begin(constantBufferId);
+    transformsUsed_ = 0;
+    pipe.SetRenderTargets(static_cast<int32_t>(targetCount), targetIds, clears);
+}
+
+void RenderView::PostExecute() {}
+
+void RenderView::Record()
+{
+    GatherEntities();
+    DrawEntities();
+}
+
+void RenderView::Init()
+{
+    const int32_t id = GetRenderHost().CreateNewConstantBuffer(name, miResources::kRegisterView,
+                                                               miResources::kViewBytes, &viewConstants);
+    constantBufferId = id >= 0 ? static_cast<uint32_t>(id) : PlatformDevicePipe::kNoBuffer;
+    entities.Clear();
+}
+
+void RenderView::Shutdown() {}
+void RenderView::OnResize() {}
+void RenderView::Execute() { pipe.Execute(); }
+
+miSim::CameraEnt* RenderView::Camera() const
+{
+    return cameraHandle < 0 ? nullptr : miSim::g_cameraManager.FromHandle(cameraHandle);
+}
+
+void RenderView::UpdateViewConstants()
+{
+    const miSim::CameraEnt* camera = Camera();
+    if (!camera) return;
+    ViewConstants& vc = viewConstants;
+    CopyMatrix(vc.world, camera->transform.world);
+    CopyMatrix(vc.view, camera->view);
+    CopyMatrix(vc.projection, camera->projection);
+    mirel::Vec3 corners[8];
+    miSim::GetFrustumCorners(*camera, corners);
+    for (int i = 0; i < 4; ++i)
+    {
+        vc.farCornersX[i] = corners[4 + i].x;
+        vc.farCornersY[i] = corners[4 + i].y;
+        vc.farCornersZ[i] = corners[4 + i].z;
+    }
+    const mirel::Vec3& p = camera->transform.position;
+    const float* w = camera->transform.world.m;
+    const float position[4] = {p.x, p.y, p.z, 1.0f};
+    const float forward[4] = {-w[2], -w[6], -w[10], 1.0f};
+    const float depth[4] = {camera->nearZ, camera->farZ, 1.0f / camera->nearZ, 1.0f / camera->farZ};
+    std::memcpy(vc.position, position, sizeof position);
+    std::memcpy(vc.forward, forward, sizeof forward);
+    std::memcpy(vc.depthRange, depth, sizeof depth);
+    if (constantBufferId != PlatformDevicePipe::kNoBuffer)
+        GetRenderHost().SetConstantBufferData(static_cast<int32_t>(constantBufferId), &viewConstants);
+}
+
+void RenderView::GatherEntities()
+{
+    entities.Clear();
+    mirel::ObjectManagerPooled<miSim::DynamicEnt>& pool = miSim::g_dynamicEntManager;
+    for (int32_t i = 0; i < pool.Count(); ++i)
+    {
+        miSim::DynamicEnt* e = pool.AtIndex(i);
+        if (e && e->type == miSim::kEntityScene) entities.Push(e);
+    }
+}
+
+Transform* RenderView::FrameTransform()
+{
+    // The pipe keeps a pointer to the world matrix until the recording is executed, so each draw
+    // gets a slot of its own that lives (and stays put) until the next BeginFrame().
+    if (transformsUsed_ < transforms_.size()) return &transforms_[transformsUsed_++];
+    transforms_.emplace_back();
+    ++transformsUsed_;
+    return &transforms_.back();
+}
+
+void RenderView::DrawEntities()
+{
+    const miSim::CameraEnt* camera = Camera();
+    for (int32_t i = 0; i < entities.count; ++i)
+    {
+        const miSim::DynamicEnt* e = entities.data[i];
+        if (!e || (e->flags & miSim::kEntityHidden)) continue;
+        const miSim::Transform& t = e->transform;
+        if (!(e->flags & miSim::kEntityNeverCulled) && camera &&
+            miSim::TestBoxAgainstFrustum(camera->planes, t.worldBoundsMin, t.worldBoundsMax) == miSim::kOutside)
+            continue;
+        Transform* drawn = FrameTransform();
+        CopyMatrix(drawn->world, t.world);
+        drawn->constantBufferId = static_cast<int32_t>(t.constantBufferId);
+        pipe.DrawModel(static_cast<int32_t>(e->modelId), drawn, e->materialId, e->depthMaterialId, e->instanced != 0,
+                       e->instanceCount);
+    }
+}
+
+void RenderView::SetTarget(const char* targetName, bool clearColour, bool clearDepth, const float colour[4],
+                           float depth)
+{
+    const int32_t id = GetRenderHost().FindRenderTarget(targetName);
+    mirel::Assert(id >= 0, kViewFile, __LINE__, "Render Target not found: %s", targetName ? targetName : "");
+    if (id < 0) return;
+    targetIds[0] = id;
+    ClearRecord& c = clears[0];
+    c.clearColour = clearColour;
+    c.clearDepth = clearDepth;
+    std::memcpy(c.colour, colour, sizeof c.colour);
+    c.depth = depth;
+    // Views set their one target once; a second call replaces it rather than overrunning the list.
+    if (targetCount < 1) targetCount = 1;
+}
+
+void RenderView::DrawFullscreen(const char* materialName)
+{
+    RenderHost& host = GetRenderHost();
+    const int32_t quad = host.FindModel("fullscreen_quad");
+    const int32_t material = host.FindMaterial(materialName);
+    mirel::Assert(material >= 0, kViewFile, __LINE__, "Fullscreen render material not found: %s",
+                  materialName ? materialName : "");
+    if (material < 0) return;
+    Transform* t = FrameTransform();
+    std::memcpy(t->world, kIdentity, sizeof t->world);
+    t->constantBufferId = IdentityWorldBufferId();
+    pipe.DrawModel(quad, t, material, -1, false, 1);
+}
+
+void MainSceneOpaqueView::Init()
+{
+    RenderView::Init();
+    miSim::CameraEnt* camera = miSim::FindCamera("mainCamera");
+    cameraHandle = camera ? camera->handle : -1;
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    SetTarget("ldrMain", true, true, black, 1.0f);
+}
+
+void ZPrepass_RV::Init()
+{
+    RenderView::Init();
+    miSim::CameraEnt* camera = miSim::FindCamera("mainCamera");
+    mirel::Assert(camera != nullptr, kZPrepassFile, __LINE__, "Main camera not found");
+    cameraHandle = camera ? camera->handle : -1;
+    const float far[4] = {camera ? camera->farZ : 0.0f, 0.0f, 0.0f, 1.0f};
+    SetTarget("worldZ", true, true, far, 1.0f);
+    pipe.SetDepthOnly(true);
+    pipe.SetUseBiasedRaster(false);
+}
+
+// ---- renderer
+
+Renderer::Renderer()
+{
+    devices.Init(4, true);
+    views.Init(16, true);
+}
+
+Renderer::~Renderer()
+{
+    for (int32_t i = 0; i < views.count; ++i) delete views.data[i];
+    views.Clear();
+}
+
+void Renderer::CreateRenderTargets()
+{
+    GetRenderHost().CreateRenderTarget("ldrMain", outputWidth, outputHeight, kFormatR8G8B8A8Unorm, true, 1);
+}
+
+void Renderer::CreateViews() { AddView(new MainSceneOpaqueView("mainSceneOpaque")); }
+
+void Renderer::Init(void* device, void* owner)
+{
+    RenderHost& host = GetRenderHost();
+    host.InitGpuPerf(device, owner);
+    for (int32_t layout = 0; layout < kDepthMaterialSlots; ++layout)
+    {
+        for (int alpha = 0; alpha < 2; ++alpha)
+        {
+            const char* materialName = miResources::DepthMaterialName(layout, alpha != 0);
+            if (host.FindMaterial(materialName) < 0) host.LoadMaterial(materialName);
+            const int32_t id = host.FindMaterial(materialName);
+            mirel::Assert(id >= 0, kRendererFile, __LINE__, "Material not found: %s", materialName);
+            (alpha ? depthAlphaMaterialIds : depthMaterialIds)[layout] = id;
+        }
+    }
+}
+
+void Renderer::Shutdown()
+{
+    for (int32_t i = 0; i < views.count; ++i) views.data[i]->Shutdown();
+    for (int32_t i = 0; i < views.count; ++i) delete views.data[i];
+    views.Clear();
+    GetRenderHost().ShutdownDevices(*this);
+}
+
+void Renderer::RecordViews()
+{
+    {
+        mirel::sys::ScopedLock lock(mirel::EngineStateLock());
+        mirel::g_engineState.drawCalls = 0;
+        mirel::g_engineState.primitives = 0;
+    }
+    for (int32_t i = 0; i < views.count; ++i)
+    {
+        RenderView* v = views.data[i];
+        if (!v->enabled) continue;
+        v->BeginFrame();
+        v->Record();
+    }
+}
+
+void Renderer::ExecuteViews()
+{
+    for (int32_t i = 0; i < views.count; ++i)
+    {
+        RenderView* v = views.data[i];
+        if (!v->enabled) continue;
+        v->Execute();
+        v->PostExecute();
+    }
+}
+
+void Renderer::AddView(RenderView* view)
+{
+    if (view) views.Push(view);
+}
+
+RenderView* Renderer::View(int32_t index) const
+{
+    return index >= 0 && index < views.count ? views.data[index] : nullptr;
+}
+
+RenderView* Renderer::FindView(const char* viewName) const
+{
+    for (int32_t i = 0; i < views.count; ++i)
+        if (viewName && std::strcmp(views.data[i]->name, viewName) == 0) return views.data[i];
+    return nullptr;
+}
+
+void Renderer::InitViews()
+{
+    for (int32_t i = 0; i < views.count; ++i) views.data[i]->Init();
+}
+
+void Renderer::RebuildSizeDependent()
+{
+    CreateRenderTargets();
+    for (int32_t i = 0; i < views.count; ++i) views.data[i]->OnResize();
+}
+
+int32_t Renderer::DepthMaterialId(int32_t layout, bool alphaTested) const
+{
+    if (layout < 0 || layout >= kDepthMaterialSlots) return -1;
+    return alphaTested ? depthAlphaMaterialIds[layout] : depthMaterialIds[layout];
+}
+
+// ---- start-up
+
+void InitRenderDevice(void* window)
+{
+    Renderer* renderer = GetRenderer();
+    mirel::Assert(renderer != nullptr, kRenderFile, __LINE__, "InitRenderDevice: No renderer has been set");
+    if (!renderer) return;
+    renderer->settings = ReadRenderSettings();
+    renderer->outputWidth = renderer->settings.width;
+    renderer->outputHeight = renderer->settings.height;
+    RenderHost& host = GetRenderHost();
+    host.CreateDevice(*renderer, window);
+    CreateSharedConstantBuffers();
+    host.BuildBuiltinModels();
+    if (g_registerMouseHandlers) g_registerMouseHandlers();
+}
+
+} // namespace miRender
