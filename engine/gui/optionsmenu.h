@@ -1,0 +1,83 @@
+// The options menu: frame rate choices and sweep, variable refresh, vertical sync, red bar,
+// animation speed, camera modes and the debug controls, laid out every frame while shown.
+#pragma once
+
+#include "gui/widgets.h"
+#include "loadcontrol.h"
+
+#include <cstdint>
+
+namespace miCadora
+{
+struct DetectionRecord;
+}
+
+namespace miGui
+{
+
+// What the menu needs from the rest of the program when it is built. The function hooks
+// default to the demo's own (display library, camera modes, debugger output).
+struct MenuEnv
+{
+    int32_t refreshHz = 60;
+    bool debugGui = false;
+    bool vsync = false;
+    const miCadora::DetectionRecord* (*record)() = nullptr;
+    void (*setCadoraState)(bool on) = nullptr;
+    void (*setCameraMode)(int32_t mode) = nullptr;
+    void (*debugLine)(const char* line) = nullptr;
+};
+
+constexpr int32_t kCameraBoxCount = 3;
+constexpr int32_t kMaxDrawnWidgets = 32;
+
+class OptionsMenu
+{
+  public:
+    // Creates every widget (registering them) and the fps choices; the menu starts shown.
+    void Build(const MenuEnv& env);
+    // Deletes the per-build boxes (fps choices, camera modes) and leaves the registry clean.
+    void Release();
+    // Places the widgets drawn this frame, builds their quads for a W x H output and lists
+    // them in drawing order; also brings redbarVisible in line with its box.
+    int32_t Layout(float outW, float outH, Widget** out, int32_t capacity);
+    // Once per frame: the menu owns the camera controls while it is shown.
+    void UpdateCameraHandOver();
+    void Toggle()
+    {
+        shown = !shown;
+        if (!shown) Park();
+    }
+    // Moves every widget off screen: one not drawn this frame must not answer the mouse.
+    void Park();
+    // The control law's inputs that the menu owns.
+    void FillLoadInputs(miCadora::LoadInputs& in) const;
+
+    SliderWidget fpsSlider;
+    SliderWidget sweepSlider;
+    CheckboxWidget sweepMaxBox;
+    FrameWidget frame;
+    CheckboxWidget vrrBox;
+    CheckboxWidget vsyncBox;
+    CheckboxWidget redbarBox;
+    SliderWidget animSpeedSlider;
+    CheckboxWidget* fpsBoxes[miCadora::kFpsChoiceCount] = {};
+    CheckboxWidget* cameraBoxes[kCameraBoxCount] = {};
+
+    miCadora::FpsChoices choices;
+    float sweepLowFps = 45.0f;
+    float sweepHighFps = 60.0f;
+    bool cadoraCapable = false;
+    bool shown = true;
+    bool debugGui = false;
+    MenuEnv env;
+};
+
+OptionsMenu& Menu();
+// Hotkey 1 shows and hides the menu.
+void RegisterMenuHotkey();
+
+// Follows the red-bar box; the red bar view fades by it.
+extern bool redbarVisible;
+
+} // namespace miGui
