@@ -1,11 +1,17 @@
 #include "cadora.h"
 
+#include "animation.h"
+#include "camerapath.h"
 #include "detect.h"
 #include "switches.h"
 
+#include "frametimer.h"
 #include "input/input.h"
+#include "render/camera.h"
+#include "render/material.h"
 
 #include "core/props.h"
+#include "core/siment.h"
 
 #include <chrono>
 #include <thread>
@@ -14,16 +20,20 @@ namespace miCadora
 {
 
 CadoraApp g_cadoraApp;
+float bladeSpeed = 50.0f;
+float bladeClock = 0.0f;
 float loadProgress = 0.0f;
 bool loadStarted = false;
+MenuValues g_menuValues;
 
 namespace
 {
 
-void ReloadConfig() { mirel::LoadConfigFile(); }
+bool* g_verticalSync = nullptr;
 
-// Material reload reaches the material manager once materials exist in the engine.
-void ReloadMaterials() {}
+const char* const kReloadedMaterials[] = {"WM_blade", "ground", "skybox"};
+
+void ReloadConfig() { mirel::LoadConfigFile(); }
 
 void RegisterHotkey(char key, void (*callback)())
 {
@@ -35,18 +45,45 @@ void RegisterHotkey(char key, void (*callback)())
 
 void Pause300ms() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
 
+void BuildEntity(const char* name, const char* model, const mirel::Vec3& position)
+{
+    miSim::BuildDynamicEnt(name, model, position, mirel::Vec3{0.0f, 0.0f, 0.0f});
+}
+
 } // namespace
+
+void SetVerticalSyncTarget(bool* flag) { g_verticalSync = flag; }
+
+void ReloadMaterials()
+{
+    // LoadMaterial releases and clears an existing material before reading it again, and
+    // creates one that was never loaded.
+    for (const char* name : kReloadedMaterials)
+        miResources::LoadMaterial(name);
+}
 
 void SceneBuildStep()
 {
     if (!loadStarted) return;
     float& p = loadProgress;
     if (p < 0.1f)
+    {
+        BuildEntity("ground", "ground", mirel::Vec3{0.0f, 1000.0f, 0.0f});
+        // The ground receives the windmill's shadow but casts none.
+        if (miSim::DynamicEnt* ground = miSim::FindDynamicEnt("ground"))
+            ground->flags &= ~static_cast<uint32_t>(miSim::kEntityCastsShadow);
         p += 0.1f;
+    }
     else if (p < 0.2f)
+    {
+        BuildEntity("windmill_base0", "windmill_base", mirel::Vec3{0.0f, 1000.0f, 0.0f});
         p += 0.2f;
+    }
     else if (p < 0.4f)
+    {
+        BuildEntity("windmill_blade0", "windmill_blades", mirel::Vec3{3.8f, 1050.84f, 0.0f});
         p += 0.2f;
+    }
     else if (p < 1.0f)
     {
         Pause300ms();
@@ -54,19 +91,67 @@ void SceneBuildStep()
     }
 }
 
+void TurnBlades(float dt)
+{
+    bladeSpeed = g_menuValues.bladeSlider * 100.0f;
+    miSim::DynamicEnt* blades = miSim::FindDynamicEnt("windmill_blade0");
+    if (blades)
+    {
+        blades->transform.dirty = 1;
+        blades->transform.rotation.x -= bladeSpeed * dt;
+    }
+    bladeClock += dt;
+    if (bladeClock > kBladeClockRestart)
+    {
+        // After an hour the angle has lost precision: start the turn and the timers over.
+        if (blades)
+        {
+            blades->transform.rotation = mirel::Vec3{0.0f, 0.0f, 0.0f};
+            blades->transform.dirty = 1;
+        }
+        mirel::g_frameTimer.Reset();
+        mirel::g_updateTimer.Reset();
+        mirel::g_presentTimer.Reset();
+        bladeClock = 0.0f;
+    }
+}
+
+void ResetDemoState()
+{
+    bladeSpeed = 50.0f;
+    bladeClock = 0.0f;
+    loadProgress = 0.0f;
+    loadStarted = false;
+    g_menuValues = MenuValues{};
+}
+
 void CadoraApp::Init() {}
 
 void CadoraApp::Load()
 {
+    if (miSim::CameraEnt* sun = miSim::FindCamera("sunCamera"))
+    {
+        sun->transform.rotation = mirel::Vec3{-135.0f, -118.0f, 0.0f};
+        sun->transform.dirty = 1;
+    }
+    ResetCamera();
     RegisterHotkey('M', ReloadMaterials);
     RegisterHotkey('R', ReloadConfig);
     // The demo renderer's keys, until that renderer registers them itself.
     RegisterRendererHotkeys();
+    ResetAnimations();
+    LoadCameraPath();
+    miCamera::cameraControlEnabled = false;
 }
 
 void CadoraApp::Shutdown()
 {
-    if (GetDetectionRecord()) ShutdownDisplay();
+    if (!GetDetectionRecord()) return;
+#ifdef _WIN32
+    ::ShutdownDisplay();
+#else
+    ShutdownDisplayWith(nullptr);
+#endif
 }
 
 void CadoraApp::Update()
@@ -79,6 +164,9 @@ void CadoraApp::Update()
         if (loadProgress >= 1.0f) mirel::g_engineState.loadingDone.store(1);
         return;
     }
+    UpdateCamera();
+    TurnBlades(mirel::FrameDelta());
+    if (g_verticalSync) *g_verticalSync = g_menuValues.verticalSync;
 }
 
 } // namespace miCadora

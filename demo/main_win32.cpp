@@ -4,6 +4,8 @@
 
 #include "input/input.h"
 #include "mainloop.h"
+#include "render/camera.h"
+#include "core/siment.h"
 #include "window_win32.h"
 
 #include "core/props.h"
@@ -60,7 +62,10 @@ void ReportLoop()
     std::fflush(stderr);
 }
 
-miSim::Module* const kEngineModules[] = {&miUtils::g_utilsModule, &miInput::g_inputModule};
+// Registration order; the loop sorts them by rank for start-up and update.
+miSim::Module* const kEngineModules[] = {&miWorld::g_worldModule, &miPhysics::g_physicsModule,
+                                         &miCamera::g_cameraModule, &miUtils::g_utilsModule,
+                                         &miInput::g_inputModule};
 
 } // namespace
 

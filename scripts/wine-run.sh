@@ -87,6 +87,13 @@ inner() {
       mkdir -p "$root$d"
       mount --bind "$d" "$root$d"
     done
+    # A program finds its assets one level above its folder, often through a link.
+    local assets
+    assets="$(dirname "$(dirname "$MIREL_RUN_PROG")")/assets"
+    if [ -d "$assets" ]; then
+      mkdir -p "$root$assets"
+      mount --bind "$(readlink -f "$assets")" "$root$assets"
+    fi
   fi
   run_in() { if [ -n "$root" ]; then chroot "$root" "$@"; else "$@"; fi; }
 

@@ -19,6 +19,8 @@ expected=$here/expected/$name.txt
 work=$(mktemp -d "${TMPDIR:-/tmp}/detect-case.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 app=$work/app
+# The program finds its assets one level above its folder.
+ln -s "$(readlink -f "$(dirname "${BASH_SOURCE[0]}")/../../assets")" "$work/assets"
 mkdir -p "$app"
 cp "$exe" "$driver" "$app/"
 [ -f "$(dirname "$exe")/config.ini" ] && cp "$(dirname "$exe")/config.ini" "$app/"

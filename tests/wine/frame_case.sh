@@ -7,8 +7,12 @@
 set -euo pipefail
 case=$1 exe=$2 driver=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/frame-case.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+top=$(mktemp -d "${TMPDIR:-/tmp}/frame-case.XXXXXX")
+trap 'rm -rf "$top"' EXIT
+# The program finds its assets one level above its folder.
+work=$top/bin
+mkdir -p "$work"
+ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
 cp "$exe" "$driver" "$work/"
 fail() { echo "frame_case $case: $*" >&2; echo "--- stdout" >&2; cat "$work/stdout.txt" >&2 || true; echo "--- stderr" >&2; cat "$work/stderr.txt" >&2 || true; exit 1; }
 

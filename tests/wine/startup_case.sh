@@ -7,8 +7,12 @@
 set -euo pipefail
 exe=$1 stub=$2 driver=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/startup-case.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+top=$(mktemp -d "${TMPDIR:-/tmp}/startup-case.XXXXXX")
+trap 'rm -rf "$top"' EXIT
+# The program finds its assets one level above its folder.
+work=$top/bin
+mkdir -p "$work"
+ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
 cp "$exe" "$driver" "$work/"
 cp "$stub" "$work/tesklib.dll"
 printf 'adapter 0\nprimary 0\nmap 0 0 0 1\ntarget 0 0 0\nrange 0 0 47950000 143856000\n' >"$work/stub.cfg"
