@@ -1,0 +1,2 @@
+mirel_test(test_renderer test_renderer.cpp)
+target_link_libraries(test_renderer PRIVATE mirel_renderer)
