@@ -68,7 +68,8 @@ void UpdateLoad(LoadState& st, const LoadInputs& in)
     if (in.useGpuQuery) currentMs = in.gpuTimingFault ? in.gpuFrameMs * 0.5f : in.gpuFrameMs;
 
     const float e = targetMs - currentMs;
-    const int32_t k = StepFactor(std::fabs(e), in.gpuTimingFault);
+    // A measurement that is not a number holds the load instead of taking the largest step.
+    const int32_t k = std::isfinite(e) ? StepFactor(std::fabs(e), in.gpuTimingFault) : 0;
     float scale = static_cast<float>(st.computeThreads) / 1000.0f;
     if (!(scale > 1.0f)) scale = 1.0f;
     st.threadIncrement = static_cast<int32_t>(scale * static_cast<float>(k));

@@ -1,0 +1,4 @@
+mirel_test(test_computecontext test_computecontext.cpp)
+target_link_libraries(test_computecontext PRIVATE mirel_compute)
+mirel_test(test_loadloop test_loadloop.cpp)
+target_link_libraries(test_loadloop PRIVATE cadora_load)
