@@ -1,0 +1,264 @@
+#include "cadoracompute.h"
+
+#include "detect.h"
+#include "switches.h"
+
+#include "frametimer.h"
+#include "mainloop.h"
+
+#include "core/props.h"
+#include "core/sys.h"
+#include "core/utils.h"
+
+#include <cfloat>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace miCadora
+{
+
+CadoraComputeCtxt g_cadoraCompute;
+LoadState g_loadState;
+bool useGpuQuery = false;
+float variableFpsFreq = 0.1f;
+float targetFps = 50.0f;
+float sweepSwitch = 0.0f;
+float sweepLowFps = 45.0f;
+float sweepHighFps = 60.0f;
+bool sweepToSliderMax = false;
+float fpsSliderMax = 60.0f;
+bool debugGui = false;
+bool cadoraCapable = false;
+FpsChoices g_fpsChoices;
+
+#ifdef _WIN32
+const BusyDeviceOps& Dx11BusyDeviceOps(); // cadoracompute_dx11.cpp
+#endif
+
+namespace
+{
+
+constexpr const char* kSource = "cadoracompute";
+// Far larger than the shader; a bigger file is not the busy shader.
+constexpr long kMaxShaderBytes = 1 << 16;
+
+const BusyDeviceOps kNoDevice = {nullptr, nullptr, nullptr};
+
+const BusyDeviceOps& DefaultOps()
+{
+#ifdef _WIN32
+    return Dx11BusyDeviceOps();
+#else
+    return kNoDevice;
+#endif
+}
+
+const BusyDeviceOps* g_ops = nullptr;
+
+const BusyDeviceOps& Ops() { return g_ops ? *g_ops : DefaultOps(); }
+
+// The shader text from the asset tree, malloc'd and zero-terminated; null when unreadable.
+char* ReadBusySource()
+{
+    char path[600];
+    std::snprintf(path, sizeof path, "%s/%s", mirel::GetAssetRoot(), kBusyShaderFile);
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return nullptr;
+    char* text = nullptr;
+    if (std::fseek(f, 0, SEEK_END) == 0)
+    {
+        const long size = std::ftell(f);
+        if (size > 0 && size < kMaxShaderBytes && std::fseek(f, 0, SEEK_SET) == 0)
+        {
+            text = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
+            if (text && std::fread(text, 1, static_cast<size_t>(size), f) == static_cast<size_t>(size))
+                text[size] = 0;
+            else
+            {
+                std::free(text);
+                text = nullptr;
+            }
+        }
+    }
+    std::fclose(f);
+    return text;
+}
+
+void DebugLine(const char* line)
+{
+#ifdef _WIN32
+    if (const char16_t* wide = mirel::ToWide(line)) OutputDebugStringW(reinterpret_cast<const wchar_t*>(wide));
+#else
+    mirel::sys::DebugOutput(line);
+#endif
+}
+
+} // namespace
+
+void SetBusyDeviceOps(const BusyDeviceOps* ops) { g_ops = ops; }
+
+void FillBusySeed(float* out, int32_t elements)
+{
+    for (int32_t i = 0; i < elements; ++i)
+    {
+        out[i * 4 + 0] = static_cast<float>(std::rand() % 100000);
+        out[i * 4 + 1] = out[i * 4 + 2] = out[i * 4 + 3] = 0.0f;
+    }
+}
+
+void CadoraComputeCtxt::Reset()
+{
+    const BusyDeviceOps& ops = Ops();
+    constBufferId = ops.createConstantBuffer
+                        ? ops.createConstantBuffer(kBusyConstBufferName, kBusyConstRegister, 4, &loopSize)
+                        : -1;
+    ComputeContext::Reset();
+    loopSize = 100;
+
+    if (char* source = ReadBusySource())
+    {
+        shaderId = ops.compileShader ? ops.compileShader(kBusyShaderName, source) : -1;
+        std::free(source);
+    }
+    else
+        mirel::Assert(false, kSource, __LINE__, "Busy shader source not readable: %s", kBusyShaderFile);
+
+    std::vector<float> seed(static_cast<size_t>(kBusyElements) * 4);
+    FillBusySeed(seed.data(), kBusyElements);
+    uavIds[0] = ops.createBuffer ? ops.createBuffer(kBusyBufferName, seed.data(), kBusyElements) : -1;
+    // The shader declares its constant block at b1; bound, it reads loopSize instead of zeros.
+    constantBufferIds[kBusyConstRegister] = constBufferId;
+    groupsX = 1.0f;
+    groupsY = groupsZ = 0.0f;
+
+    mirel::g_engineState.controllerGpuTiming = 1;
+    g_loadState.historyCount = 0;
+
+    g_loadState.logThreads = mirel::IsPropertyTrue("debug.logThreads");
+    if (g_loadState.logThreads)
+    {
+        if (!g_loadState.log) g_loadState.log = std::fopen(kLoadLogName, "a+");
+        mirel::LoadConfigFile();
+        g_loadState.logTime = mirel::FindProperty("debug.logTime", false) != nullptr;
+    }
+}
+
+void CadoraComputeCtxt::Execute()
+{
+    UpdateLoad();
+    DispatchLoad();
+}
+
+void CadoraComputeCtxt::UpdateLoad() { miCadora::UpdateLoad(g_loadState, CurrentLoadInputs()); }
+
+void CadoraComputeCtxt::DispatchLoad()
+{
+    groupsX = static_cast<float>(g_loadState.computeThreads);
+    groupsY = groupsZ = 1.0f;
+    pipe.SetComputeShader(shaderId);
+    // One dimension holds at most 65535 groups (more are dropped by the runtime): the load is
+    // spread over full rows plus the rest, and each group costs the same wherever it lands.
+    const DispatchPlan plan = PlanDispatch(g_loadState.computeThreads);
+    if (plan.fullRows) pipe.Dispatch(kMaxGroupsPerDimension, plan.fullRows, 1);
+    if (plan.remainder) pipe.Dispatch(plan.remainder, 1, 1);
+    pipe.UnbindComputeUAVs();
+    pipe.Execute();
+}
+
+LoadInputs CurrentLoadInputs()
+{
+    LoadInputs in;
+    in.frameTime = mirel::FrameDelta();
+    in.gpuFrameMs = mirel::g_engineState.gpuFrameMs.load();
+    in.gpuTimingFault = mirel::g_engineState.gpuTimingBroken.load() != 0;
+    in.useGpuQuery = useGpuQuery;
+    in.variableFpsFreq = variableFpsFreq;
+    in.targetFps = targetFps;
+    in.sweepSwitch = sweepSwitch;
+    in.sweepLowFps = sweepLowFps;
+    in.sweepHighFps = sweepHighFps;
+    in.sweepToSliderMax = sweepToSliderMax;
+    in.sliderMax = fpsSliderMax;
+    in.debugGui = debugGui;
+    in.showStats = showStats;
+    return in;
+}
+
+void RegisterLoadController() { miCompute::RegisterComputeContext(&g_cadoraCompute); }
+
+void ReadLoadSettings()
+{
+    variableFpsFreq = mirel::GetPropertyFloat("cadora.variable_fps_freq", FLT_MAX);
+    useGpuQuery = mirel::IsPropertyTrue("cadora.useGPUQuery");
+    debugGui = mirel::IsPropertyTrue("debug.showDebugGui");
+}
+
+void CloseLoadLog()
+{
+    if (g_loadState.log) std::fclose(g_loadState.log);
+    g_loadState.log = nullptr;
+}
+
+bool SelectTargets(const DetectionRecord* record, int32_t refreshHz)
+{
+    const SweepRange range = ChooseSweepRange(record, refreshHz);
+    sweepLowFps = static_cast<float>(range.lo);
+    sweepHighFps = static_cast<float>(range.hi);
+    cadoraCapable = range.capable;
+    g_fpsChoices = BuildFpsChoices(record, range.lo, range.hi, DebugLine);
+    targetFps = static_cast<float>(g_fpsChoices.defaultFps);
+    sweepSwitch = 0.0f;
+    if (debugGui && refreshHz > 0) fpsSliderMax = static_cast<float>(refreshHz);
+    return range.capable;
+}
+
+void SelectFps(int32_t box) { SelectFpsChoice(g_fpsChoices, box, debugGui, targetFps, sweepSwitch); }
+
+float FreeSliderKnob(float fps, int32_t refreshHz)
+{
+    if (refreshHz <= 0) return 0.0f;
+    const float knob = fps / static_cast<float>(refreshHz);
+    return knob > 1.0f ? 1.0f : knob >= 0.0f ? knob : 0.0f;
+}
+
+int32_t ThreadHistoryMin()
+{
+    int32_t m = g_loadState.historyCount ? g_loadState.threadHistory[0] : g_loadState.computeThreads;
+    for (int32_t i = 1; i < g_loadState.historyCount; ++i)
+        if (g_loadState.threadHistory[i] < m) m = g_loadState.threadHistory[i];
+    return m;
+}
+
+int32_t ThreadHistoryMax()
+{
+    int32_t m = g_loadState.historyCount ? g_loadState.threadHistory[0] : g_loadState.computeThreads;
+    for (int32_t i = 1; i < g_loadState.historyCount; ++i)
+        if (g_loadState.threadHistory[i] > m) m = g_loadState.threadHistory[i];
+    return m;
+}
+
+void ResetLoadController()
+{
+    CloseLoadLog();
+    g_loadState = LoadState{};
+    useGpuQuery = false;
+    variableFpsFreq = 0.1f;
+    targetFps = 50.0f;
+    sweepSwitch = 0.0f;
+    sweepLowFps = 45.0f;
+    sweepHighFps = 60.0f;
+    sweepToSliderMax = false;
+    fpsSliderMax = 60.0f;
+    debugGui = false;
+    cadoraCapable = false;
+    g_fpsChoices = FpsChoices{};
+    mirel::g_engineState.controllerGpuTiming = 0;
+}
+
+} // namespace miCadora

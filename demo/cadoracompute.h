@@ -1,0 +1,101 @@
+// The load controller as the demo's compute context: every frame it steps the number of busy
+// compute groups toward the target frame time and dispatches them. Also the values the options
+// menu, the statistics overlay and the application read or write.
+#pragma once
+
+#include "loadcontrol.h"
+
+#include "compute/computecontext.h"
+
+#include <cstdint>
+
+namespace miCadora
+{
+
+constexpr const char* kBusyConstBufferName = "BusyConstBuffer";
+constexpr const char* kBusyBufferName = "busy_buffer0";
+constexpr const char* kBusyShaderName = "busy_mainCS";
+constexpr const char* kBusyShaderFile = "shaders/busy.hlsl"; // under the asset root
+constexpr const char* kLoadLogName = "cadoraLog.txt";
+constexpr int32_t kBusyElements = 100000;
+constexpr int32_t kBusyStride = 16;
+constexpr int32_t kBusyConstRegister = 1;
+
+class CadoraComputeCtxt : public miCompute::ComputeContext
+{
+  public:
+    // The control step, then the dispatch.
+    void Execute() override;
+    // One-time set-up: the busy shader, its buffer and constants, the log.
+    void Reset() override;
+
+    void UpdateLoad();
+    void DispatchLoad();
+
+    int32_t loopSize = 100;
+    int32_t constBufferId = -1;
+};
+extern CadoraComputeCtxt g_cadoraCompute;
+
+// What the controller steps and publishes: computeThreads, threadIncrement, threadHistory,
+// sweepClock, the log.
+extern LoadState g_loadState;
+
+// Read at application start from "cadora.useGPUQuery" and "cadora.variable_fps_freq".
+extern bool useGpuQuery;
+extern float variableFpsFreq;
+
+// Written by the options menu (and the fps choices below), read every frame.
+extern float targetFps;
+extern float sweepSwitch;
+extern float sweepLowFps;
+extern float sweepHighFps;
+extern bool sweepToSliderMax;
+extern float fpsSliderMax;
+// "debug.showDebugGui" is "true": the fps slider is free and the choices are ignored.
+extern bool debugGui;
+// The display can follow the frame rate (set by the target selection).
+extern bool cadoraCapable;
+extern FpsChoices g_fpsChoices;
+
+// CadoraApp::Init: appends the controller to the compute-context list.
+void RegisterLoadController();
+// CadoraApp::Load: the two settings above (and debugGui) from the property store.
+void ReadLoadSettings();
+// CadoraApp::Shutdown: closes the log when it is open.
+void CloseLoadLog();
+
+// When the options menu is built: the sweep range and the seven fps choices from the detection
+// record and the refresh rate in use; sets targetFps to the default rate. The lines go to the
+// debugger output. Returns whether the variable refresh should be switched on.
+bool SelectTargets(const DetectionRecord* record, int32_t refreshHz);
+// The fps checkboxes' callback (boxes 0-5: 35-60 fps, 6: the sweep).
+void SelectFps(int32_t box);
+// The fps slider's range and knob position in the free mode: 0 to refreshHz.
+float FreeSliderKnob(float fps, int32_t refreshHz);
+
+// Smallest and largest value of threadHistory (computeThreads when empty).
+int32_t ThreadHistoryMin();
+int32_t ThreadHistoryMax();
+
+// The inputs of this frame's control step from the frame timer, the engine state and the menu.
+LoadInputs CurrentLoadInputs();
+
+// The device side of Reset(). The default creates Direct3D objects on Windows and nothing
+// elsewhere; tests install their own. Each returns the new object's id, or -1.
+struct BusyDeviceOps
+{
+    int32_t (*createConstantBuffer)(const char* name, int32_t registerSlot, int32_t bytes, void* data);
+    int32_t (*compileShader)(const char* name, const char* source);
+    // The typed float4 buffer seeded with elements x 4 floats; returns its GPU-resource id.
+    int32_t (*createBuffer)(const char* name, const float* seed, int32_t elements);
+};
+void SetBusyDeviceOps(const BusyDeviceOps* ops);
+
+// The seed of element i: (r mod 100000, 0, 0, 0) for successive rand() values r.
+void FillBusySeed(float* out, int32_t elements);
+
+// Back to the state before Reset, for a second run in one process (tests).
+void ResetLoadController();
+
+} // namespace miCadora
