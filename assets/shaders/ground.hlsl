@@ -1,12 +1,13 @@
-// The ground plane: grass tones from a cheap value noise, lit and shadowed like the windmill.
+// The ground plane: the tiled grass texture, varied by a broad value noise so the tiling does not
+// show, lit and shadowed like the windmill.
 @include common/constants.hlsl
 @include common/snippets.hlsl
 
 mirel_shadervars
 {
-    float4 grassLight = 0.36 0.5 0.2 1.0;
-    float4 grassDark = 0.2 0.33 0.12 1.0;
-    float noiseScale = 0.15;
+    float4 tint = 1.0 1.0 1.0 1.0;
+    float tileScale = 0.05;
+    float noiseScale = 0.02;
     float ambient = 0.55;
     float shadowBias = 0.8;
     float fogDensity = 0.0008;
@@ -18,6 +19,9 @@ $include LitVS
 $include ShadowLookup
 $include SunLight
 $include Fog
+
+Texture2D groundTexture : register( t1 );
+SamplerState groundSampler : register( s1 );
 
 float Hash(float2 p)
 {
@@ -38,11 +42,10 @@ float ValueNoise(float2 p)
 
 float4 mainPS(LitOut i) : SV_Target
 {
-    float2 p = i.worldPos.xz * noiseScale;
-    float n = ValueNoise(p) * 0.65 + ValueNoise(p * 4.0) * 0.35;
-    float3 albedo = lerp(grassDark.rgb, grassLight.rgb, n);
+    float3 grass = groundTexture.Sample(groundSampler, i.worldPos.xz * tileScale).rgb;
+    float variation = 0.85 + 0.3 * ValueNoise(i.worldPos.xz * noiseScale);
+    float3 albedo = grass * tint.rgb * variation;
     float shadow = ShadowFactor(i.worldPos, shadowBias);
-    float3 specular = float3(0.0, 0.0, 0.0);
-    float3 color = SunLight(i.normal, i.worldPos, albedo, float4(specular, 1.0), ambient, shadow);
+    float3 color = SunLight(i.normal, i.worldPos, albedo, float4(0.0, 0.0, 0.0, 1.0), ambient, shadow);
     return float4(ApplyFog(color, i.worldPos, fogDensity), 1.0);
 }

@@ -1,16 +1,18 @@
-// The sky box: a unit cube around the camera drawn at the far plane, with a horizon-to-zenith
-// gradient and the sun's disc.
+// The sky box: a unit cube around the camera drawn at the far plane, showing the sky cube
+// texture with the sun's disc and glow on top.
 @include common/constants.hlsl
 @include common/snippets.hlsl
 
 mirel_shadervars
 {
-    float4 zenithColor = 0.22 0.42 0.75 1.0;
-    float4 horizonColor = 0.62 0.7 0.78 1.0;
+    float4 skyTint = 1.0 1.0 1.0 1.0;
     float sunSize = 0.9992;
 }
 
 $include VertexPNTTB
+
+TextureCube skyTexture : register( t0 );
+SamplerState skySampler : register( s0 );
 
 struct SkyOut
 {
@@ -32,8 +34,7 @@ SkyOut mainVS(VertexPNTTB v)
 float4 mainPS(SkyOut i) : SV_Target
 {
     float3 dir = normalize(i.direction);
-    float height = saturate(dir.y);
-    float3 color = lerp(horizonColor.rgb, zenithColor.rgb, pow(height, 0.6));
+    float3 color = skyTexture.Sample(skySampler, dir).rgb * skyTint.rgb;
     float toSun = dot(dir, -normalize(sunDirection));
     float disc = smoothstep(sunSize, 1.0, toSun);
     float glow = pow(saturate(toSun), 64.0) * 0.35;

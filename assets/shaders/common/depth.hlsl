@@ -14,7 +14,8 @@ DepthOut ProjectDepth(float3 position, float2 uv)
     DepthOut o;
     float4 view = mul(mul(float4(position, 1.0), objectWorld), viewMatrix);
     o.position = mul(view, projMatrix);
-    o.viewDepth = -view.z;
+    // View space looks down +Z, so this is the distance in front of the camera.
+    o.viewDepth = view.z;
     o.uv = uv;
     return o;
 }
