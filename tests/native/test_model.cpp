@@ -223,12 +223,19 @@ TEST_F(ModelFiles, BuiltInModels)
 TEST_F(ModelFiles, GeneratedSceneModelsRead)
 {
     mirel::SetAssetRoot(MIREL_SOURCE_ASSETS);
-    for (const char* name : {"unitcube", "ground", "windmill_base", "windmill_blades"})
+    // Each surface names a material the asset tree has.
+    const std::pair<const char*, const char*> models[] = {
+        {"unitcube", "unitcube"}, {"ground", "ground"}, {"windmill_base", "WM_body"}, {"windmill_blades", "WM_blade"}};
+    for (const auto& [name, material] : models)
     {
         MeshData mesh;
         ASSERT_TRUE(ReadMeshData(name, mesh)) << name;
         ASSERT_EQ(mesh.surfaceCount, 1u) << name;
-        EXPECT_STREQ(mesh.surfaces[0].materialName, name);
+        EXPECT_STREQ(mesh.surfaces[0].materialName, material);
+        const std::string file = std::string(MIREL_SOURCE_ASSETS) + "/materials/" + material + ".mat";
+        std::FILE* f = std::fopen(file.c_str(), "rb");
+        EXPECT_NE(f, nullptr) << file;
+        if (f) std::fclose(f);
         EXPECT_EQ(mesh.surfaces[0].indexCount % 3, 0u);
         EXPECT_GT(mesh.vertexCount, 0u);
     }

@@ -124,7 +124,7 @@ int main(int argc, char** argv)
         b.Box(lo, hi);
         const float capLo[3] = {-2.5f, 20.0f, -2.5f}, capHi[3] = {2.5f, 23.0f, 2.5f};
         b.Box(capLo, capHi);
-        ok &= Write(dir, "windmill_base", "windmill_base", b);
+        ok &= Write(dir, "windmill_base", "WM_body", b);
     }
     {
         // Four blades around the hub at the origin, in the x-y plane; the animator spins about z.
@@ -136,7 +136,7 @@ int main(int argc, char** argv)
                                        {{-0.5f, 0.6f, -0.1f}, {0.5f, 11.0f, 0.1f}},
                                        {{-0.5f, -11.0f, -0.1f}, {0.5f, -0.6f, 0.1f}}};
         for (const auto& bl : blades) b.Box(bl[0], bl[1]);
-        ok &= Write(dir, "windmill_blades", "windmill_blades", b);
+        ok &= Write(dir, "windmill_blades", "WM_blade", b);
     }
     if (!ok) std::fprintf(stderr, "modelgen: cannot write into %s\n", dir.c_str());
     return ok ? 0 : 1;
