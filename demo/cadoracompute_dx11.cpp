@@ -39,7 +39,13 @@ int32_t CompileShader(const char* name, const char* source)
 
 int32_t CreateBuffer(const char* name, const float* seed, int32_t elements)
 {
-    // An existing buffer of that name is reported by the pool and nothing is created.
+    // A second start-up keeps the buffer it made the first time: a second pool entry of the same
+    // name would orphan the first and leave the context without its UAV.
+    if (miResources::PlatformStructuredBuffer* existing = miResources::StructuredBuffers().Find(name))
+    {
+        mirel::Assert(false, "cadoracompute", __LINE__, "Trying to create an object that already exists: %s", name);
+        return existing->gpuResourceId;
+    }
     miResources::PlatformStructuredBuffer* b = miResources::StructuredBuffers().Create(name);
     if (!b) return -1;
     b->writable = 1;
