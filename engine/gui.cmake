@@ -6,3 +6,8 @@ mirel_warnings(mirel_gui)
 add_library(mirel_guimenu STATIC gui/optionsmenu.cpp)
 target_link_libraries(mirel_guimenu PUBLIC mirel_gui cadora_load cadora_anim cadora_detect)
 mirel_warnings(mirel_guimenu)
+
+# The menu's render view.
+add_library(mirel_guiview STATIC gui/gui_rv.cpp)
+target_link_libraries(mirel_guiview PUBLIC mirel_guimenu mirel_renderer)
+mirel_warnings(mirel_guiview)

@@ -484,6 +484,28 @@ void PlatformDevicePipe::DrawLines(uint32_t vertexCount)
     RecordDraw(kOpDraw, vertexCount, 1, vertexCount);
 }
 
+void PlatformDevicePipe::DrawDynamic(int32_t materialId, int32_t bufferId, uint32_t vertexCount)
+{
+    if (!g_source || vertexCount == 0) return;
+    PipeBufferInfo dyn{};
+    if (!g_source->DynamicBuffer(bufferId, dyn) || dyn.stride == 0)
+    {
+        mirel::Assert(false, kSource, __LINE__, "Dynamic Vertex buffer not found");
+        return;
+    }
+    // Drawing past the buffer's vertices would read whatever follows it.
+    if (vertexCount > dyn.byteSize / dyn.stride) vertexCount = dyn.byteSize / dyn.stride;
+    UpdateDynamicVertexBuffer(bufferId, dyn.stride * vertexCount);
+    static Transform identity = [] {
+        Transform t{};
+        std::memcpy(t.world, kIdentity, sizeof t.world);
+        return t;
+    }();
+    identity.constantBufferId = g_source->FindConstantBuffer("physicsIdentityWorldConstant");
+    if (!BindMaterial(materialId, identity.constantBufferId, &identity, -1, -1, bufferId)) return;
+    RecordDraw(kOpDraw, vertexCount, 1, vertexCount);
+}
+
 void PlatformDevicePipe::UpdateTexture(int32_t textureId, const void* data)
 {
     PipeTextureInfo tex{};

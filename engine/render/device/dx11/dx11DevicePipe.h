@@ -226,6 +226,8 @@ class PlatformDevicePipe : public DevicePipe
     void DrawModel(int32_t modelId, const Transform* transform, int32_t materialId, int32_t depthMaterialId,
                    bool instanced, uint32_t instanceCount) override;
     void DrawLines(uint32_t vertexCount) override;
+    // Draws a dynamic vertex buffer's first vertexCount vertices with a material (sprite quads).
+    void DrawDynamic(int32_t materialId, int32_t bufferId, uint32_t vertexCount);
     void UpdateTexture(int32_t textureId, const void* data) override;
     void UpdateDynamicVertexBuffer(int32_t bufferId, uint32_t byteCount) override;
     void SetComputeShader(int32_t shaderId) override;

@@ -1,0 +1,202 @@
+#include "overlayviews.h"
+
+#include "cadora.h"
+#include "cadoracompute.h"
+#include "cadoraviews.h"
+#include "frametimer.h"
+#include "mainloop.h"
+#include "props.h"
+#include "render/camera.h"
+#include "render/device/resources.h"
+#include "render/material.h"
+
+#include <cmath>
+
+namespace
+{
+miCadora::LineBufferMaker g_lineBufferMaker = nullptr;
+
+void SetVar(const char* materialName, const char* var, float value)
+{
+    if (miResources::Material* m = miResources::MaterialManager().Find(materialName))
+        miResources::SetMaterialFloat(*m, var, value);
+}
+
+void EnsureMaterial(const char* name)
+{
+    miRender::RenderHost& host = miRender::GetRenderHost();
+    if (host.FindMaterial(name) < 0) host.LoadMaterial(name);
+}
+
+miSim::CameraEnt* FindOrCreateCamera(const char* name, float farZ)
+{
+    miSim::CameraEnt* camera = miSim::FindCamera(name);
+    if (!camera) camera = miSim::g_cameraManager.Create(name);
+    if (camera) miSim::SetPerspective(*camera, 0.7855f, 0.01f, farZ, -1, -1);
+    return camera;
+}
+
+const float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+} // namespace
+
+namespace miCadora
+{
+
+int32_t debugLineCount = 0;
+
+
+LineVertex* DebugLines()
+{
+    static LineVertex lines[kDebugLineCapacity] = {};
+    return lines;
+}
+
+void SetLineBufferMaker(LineBufferMaker maker) { g_lineBufferMaker = maker; }
+
+void InstallGuiAndOverlays()
+{
+    miRender::RegisterOverlayViews();
+    miRender::SetMouseHandlerRegistration(miGui::RegisterGuiListeners);
+#ifdef _WIN32
+    InstallGuiDeviceHooks();
+#endif
+}
+
+void PublishMenuValues(const miGui::OptionsMenu& menu)
+{
+    LoadInputs in;
+    menu.FillLoadInputs(in);
+    targetFps = in.targetFps;
+    sweepSwitch = in.sweepSwitch;
+    sweepLowFps = in.sweepLowFps;
+    sweepHighFps = in.sweepHighFps;
+    sweepToSliderMax = in.sweepToSliderMax;
+    fpsSliderMax = in.sliderMax;
+    cadoraCapable = menu.cadoraCapable;
+    g_menuValues.bladeSlider = menu.animSpeedSlider.value;
+    g_menuValues.verticalSync = menu.vsyncBox.Checked();
+}
+
+} // namespace miCadora
+
+namespace miRender
+{
+
+void LoadScreen_RV::Init()
+{
+    RenderView::Init();
+    miSim::CameraEnt* camera = FindOrCreateCamera("cam0", 2000.0f);
+    cameraHandle = camera ? camera->handle : -1;
+    SetTarget("swapChain", true, false, kBlack, 1.0f);
+    onRedbarTarget_ = false;
+    EnsureMaterial("loadScreen");
+    EnsureMaterial("loadBar");
+}
+
+void LoadScreen_RV::Record()
+{
+    bool ready = mirel::g_engineState.loadingDone.load() != 0;
+    const miCadora::LoadScreenFrame f =
+        miCadora::StepLoadScreen(mirel::FrameDelta(), miCadora::loadStarted, miCadora::loadProgress, ready);
+    if (f.fadingIn) SetVar("loadScreen", "fadeIn", f.fadeIn);
+    if (f.fadingOut)
+    {
+        if (!onRedbarTarget_)
+        {
+            // From now on the load screen is drawn into the overlay the final pass blends.
+            targetCount = 0;
+            SetTarget("redbar", true, false, kBlack, 1.0f);
+            onRedbarTarget_ = true;
+            pipe.Begin(constantBufferId);
+            pipe.SetRenderTargets(static_cast<int32_t>(targetCount), targetIds, clears);
+        }
+        SetVar("atmosphere", "redbarFade", f.redbarFade);
+        if (ready) mirel::g_engineState.loadingDone.store(1);
+    }
+    SetVar("loadBar", "load_progress", f.loadBar);
+    DrawFullscreen("loadBar");
+    DrawFullscreen("loadScreen");
+}
+
+void Redbar_RV::Init()
+{
+    RenderView::Init();
+    miSim::CameraEnt* camera = miSim::FindCamera("mainCamera");
+    cameraHandle = camera ? camera->handle : -1;
+    SetTarget("redbar", true, false, kBlack, 1.0f);
+    EnsureMaterial("bar");
+}
+
+void Redbar_RV::Record()
+{
+    const miCadora::RedbarFrame f =
+        miCadora::StepRedbar(mirel::FrameDelta(), miGui::redbarVisible, miGui::Menu().animSpeedSlider.value);
+    if (!f.draw) return;
+    SetVar("atmosphere", "redbarFade", f.redbarFade);
+    SetVar("bar", "bar_position", f.barPosition);
+    DrawFullscreen("bar");
+}
+
+void SnappyOverlay_RV::Init()
+{
+    RenderView::Init();
+    miSim::CameraEnt* camera = FindOrCreateCamera("snappyOverlay", 4000.0f);
+    if (camera)
+    {
+        const float n = camera->nearZ, f = camera->farZ;
+        mirel::Mat4 p;
+        p.At(2, 2) = 1.0f / (f - n);
+        p.At(3, 2) = n / (n - f);
+        camera->projection = p;
+    }
+    cameraHandle = camera ? camera->handle : -1;
+    SetTarget("swapChain", false, false, kBlack, 1.0f);
+    lineBufferId = g_lineBufferMaker ? g_lineBufferMaker() : -1;
+    graph.Reset();
+}
+
+void SnappyOverlay_RV::Record()
+{
+    graph.Add(mirel::FrameDelta() * 1000.0f);
+    if (!graph.Full()) return;
+    miCadora::debugLineCount =
+        graph.BuildLines(miCadora::targetFps, miCadora::DebugLines(), miCadora::kDebugLineCapacity);
+    if (miCadora::debugLineCount > 0 && lineBufferId >= 0)
+        pipe.DrawLines(static_cast<uint32_t>(miCadora::debugLineCount));
+}
+
+void SnappyOverlay_RV::Execute() { pipe.Execute(); }
+
+void SnappyOverlay_RV::Shutdown() { lineBufferId = -1; }
+
+namespace
+{
+
+RenderView* MakeGui()
+{
+    Gui_RV* view = new Gui_RV(kCadoraViewNames[kViewGui]);
+    view->env.debugGui = miCadora::debugGui;
+    view->env.vsync = miCadora::g_menuValues.verticalSync;
+    const float hz = mirel::GetPropertyFloat("render_init.monitorRefresh", 60.0f);
+    view->env.refreshHz = std::isfinite(hz) && hz > 0.0f && hz < 1000.0f ? static_cast<int32_t>(hz) : 60;
+    view->publish = miCadora::PublishMenuValues;
+    return view;
+}
+
+} // namespace
+
+RenderView* CreateLoadScreenView() { return new LoadScreen_RV(kCadoraViewNames[kViewLoadScreen]); }
+RenderView* CreateRedbarView() { return new Redbar_RV(kCadoraViewNames[kViewRedbar]); }
+RenderView* CreateGuiView() { return MakeGui(); }
+RenderView* CreateSnappyView() { return new SnappyOverlay_RV(kCadoraViewNames[kViewSnappy]); }
+
+void RegisterOverlayViews()
+{
+    SetCadoraViewFactory(kViewLoadScreen, CreateLoadScreenView);
+    SetCadoraViewFactory(kViewRedbar, CreateRedbarView);
+    SetCadoraViewFactory(kViewGui, CreateGuiView);
+    SetCadoraViewFactory(kViewSnappy, CreateSnappyView);
+}
+
+} // namespace miRender

@@ -1,0 +1,71 @@
+// The overlay views of the demo's list: load screen, red bar, options menu and frame-time graph.
+#pragma once
+
+#include "overlays.h"
+
+#include "gui/gui_rv.h"
+#include "render/renderer.h"
+
+namespace miRender
+{
+
+class LoadScreen_RV : public RenderView
+{
+  public:
+    explicit LoadScreen_RV(const char* viewName) : RenderView(viewName) {}
+    void Init() override;
+    void Record() override;
+
+  private:
+    bool onRedbarTarget_ = false;
+};
+
+class Redbar_RV : public RenderView
+{
+  public:
+    explicit Redbar_RV(const char* viewName) : RenderView(viewName) {}
+    void Init() override;
+    void Record() override;
+};
+
+class SnappyOverlay_RV : public RenderView
+{
+  public:
+    explicit SnappyOverlay_RV(const char* viewName) : RenderView(viewName) {}
+    void Init() override;
+    void Record() override;
+    void Execute() override;
+    void Shutdown() override;
+
+    miCadora::FrameTimeGraph graph;
+    int32_t lineBufferId = -1;
+};
+
+// Installs the four factories with the demo renderer (before its CreateViews()).
+void RegisterOverlayViews();
+
+} // namespace miRender
+
+namespace miCadora
+{
+
+constexpr int32_t kDebugLineCapacity = 200;
+// The shared debug-line list that the pipe's line draws upload.
+LineVertex* DebugLines();
+extern int32_t debugLineCount;
+
+// The device side of the line list: find or create "lineDrawBuffer" over DebugLines(); -1 when
+// there is no device.
+using LineBufferMaker = int32_t (*)();
+void SetLineBufferMaker(LineBufferMaker maker);
+
+// Everything the application calls once in its Init(), before the renderer makes its views:
+// the four view factories, the GUI's mouse listeners and, on Windows, the device hooks.
+void InstallGuiAndOverlays();
+// The Windows build's texture, vertex-buffer and line-buffer hooks.
+void InstallGuiDeviceHooks();
+
+// The menu's values to the load controller and the application, once per frame.
+void PublishMenuValues(const miGui::OptionsMenu& menu);
+
+} // namespace miCadora
