@@ -5,3 +5,6 @@ target_link_libraries(test_loadloop PRIVATE cadora_load)
 mirel_test(test_cadoracompute test_cadoracompute.cpp)
 target_link_libraries(test_cadoracompute PRIVATE cadora_compute)
 target_compile_definitions(test_cadoracompute PRIVATE MIREL_SOURCE_ASSETS="${CMAKE_SOURCE_DIR}/assets")
+# The log plot tool's reader, PNG writer, plot and figures.
+mirel_test(test_plotlog test_plotlog.cpp)
+target_link_libraries(test_plotlog PRIVATE plotlog_lib)
