@@ -96,6 +96,12 @@ HMODULE g_d3d9 = nullptr;
 } // namespace
 
 PlatformDevice* CurrentDevice() { return g_current; }
+
+void RecreateQueryRing(PlatformDevice& d)
+{
+    d.queryRing.ReleaseRing();
+    if (d.device) d.queryRing.CreateRing(&g_querySource);
+}
 ID3D11Device* CurrentD3DDevice() { return g_current ? g_current->device : nullptr; }
 ID3D11DeviceContext* CurrentContext() { return g_current ? g_current->context : nullptr; }
 

@@ -94,6 +94,9 @@ class PlatformDevice : public Device
     GpuQueryRing queryRing;
 };
 
+// Releases and re-creates the device's GPU timing ring (its size is read again).
+void RecreateQueryRing(PlatformDevice& device);
+
 // The first device initialised; every resource operation uses it.
 PlatformDevice* CurrentDevice();
 ID3D11Device* CurrentD3DDevice();
