@@ -4,6 +4,7 @@
 
 #include "input/input.h"
 #include "mainloop.h"
+#include "render/device/dx11/dx11Backend.h"
 #include "render/camera.h"
 #include "core/siment.h"
 #include "window_win32.h"
