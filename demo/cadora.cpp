@@ -12,8 +12,10 @@
 
 #include "core/props.h"
 #include "core/siment.h"
+#include "core/sys.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace miCadora
@@ -30,6 +32,21 @@ namespace
 {
 
 bool* g_verticalSync = nullptr;
+// Automated runs watch the frame counter advance on standard error.
+bool g_reportFrames = false;
+float g_reportClock = 0.0f;
+constexpr float kReportSeconds = 10.0f;
+
+void ReportFrames(float dt)
+{
+    if (!g_reportFrames) return;
+    g_reportClock += dt;
+    if (g_reportClock < kReportSeconds) return;
+    g_reportClock = 0.0f;
+    std::fprintf(stderr, "frame counter %llu\n",
+                 static_cast<unsigned long long>(mirel::g_engineState.frameCounter.load()));
+    std::fflush(stderr);
+}
 
 const char* const kReloadedMaterials[] = {"WM_blade", "ground", "skybox"};
 
@@ -142,6 +159,7 @@ void CadoraApp::Load()
     ResetAnimations();
     LoadCameraPath();
     miCamera::cameraControlEnabled = false;
+    g_reportFrames = mirel::sys::EnvironmentFlag("MIREL_LOOP_STATS");
 }
 
 void CadoraApp::Shutdown()
@@ -166,6 +184,7 @@ void CadoraApp::Update()
     }
     UpdateCamera();
     TurnBlades(mirel::FrameDelta());
+    ReportFrames(mirel::FrameDelta());
     if (g_verticalSync) *g_verticalSync = g_menuValues.verticalSync;
 }
 

@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -66,19 +68,59 @@ void PressEscape(HWND window)
     SendInput(2, keys, sizeof(INPUT));
 }
 
+void PressKey(HWND window, WORD vk)
+{
+    SetForegroundWindow(window);
+    SetFocus(window);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = vk;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(1, &keys[0], sizeof(INPUT));
+    // Held across a few frames so that polling readers see it too.
+    Sleep(120);
+    SendInput(1, &keys[1], sizeof(INPUT));
+}
+
+void ClickAt(HWND window, long x, long y)
+{
+    SetForegroundWindow(window);
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    SetCursorPos(p.x, p.y);
+    Sleep(150);
+    INPUT m[2] = {};
+    m[0].type = m[1].type = INPUT_MOUSE;
+    m[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    m[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &m[0], sizeof(INPUT));
+    Sleep(150);
+    SendInput(1, &m[1], sizeof(INPUT));
+}
+
+// A scripted action at a time after the window appeared.
+struct Event
+{
+    DWORD atMs;
+    char kind; // 'k' key, 'c' click, 'm' marker file
+    long a, b;
+    std::string text;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fprintf(stderr, "usage: frame_driver DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close]\n");
+        std::fprintf(stderr, "usage: frame_driver DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close] [--at MS key VK|click X Y|mark FILE]...\n");
         return 2;
     }
     long expectW = -1, expectH = -1, resizeW = -1, resizeH = -1;
     DWORD runMs = 3000;
     bool close = false;
     const char* marker = nullptr;
+    std::vector<Event> events;
     for (int i = 2; i < argc; ++i)
     {
         if (!std::strcmp(argv[i], "--expect") && i + 2 < argc)
@@ -97,7 +139,39 @@ int main(int argc, char** argv)
             marker = argv[++i];
         else if (!std::strcmp(argv[i], "--close"))
             close = true;
+        // --at MS key VK | --at MS click X Y | --at MS mark FILE
+        else if (!std::strcmp(argv[i], "--at") && i + 3 < argc)
+        {
+            Event e{static_cast<DWORD>(std::atol(argv[i + 1])), 0, 0, 0, {}};
+            const char* what = argv[i + 2];
+            if (!std::strcmp(what, "key"))
+            {
+                e.kind = 'k';
+                e.a = std::strtol(argv[i + 3], nullptr, 0);
+                i += 3;
+            }
+            else if (!std::strcmp(what, "click") && i + 4 < argc)
+            {
+                e.kind = 'c';
+                e.a = std::atol(argv[i + 3]);
+                e.b = std::atol(argv[i + 4]);
+                i += 4;
+            }
+            else if (!std::strcmp(what, "mark"))
+            {
+                e.kind = 'm';
+                e.text = argv[i + 3];
+                i += 3;
+            }
+            else
+            {
+                std::fprintf(stderr, "driver: unknown action %s\n", what);
+                return 2;
+            }
+            events.push_back(e);
+        }
     }
+    std::stable_sort(events.begin(), events.end(), [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
 
     std::string command = std::string("\"") + argv[1] + "\"";
     STARTUPINFOA si{};
@@ -134,11 +208,26 @@ int main(int argc, char** argv)
         ++failures;
     }
 
-    const DWORD settle = runMs < 1000 ? runMs : 1000;
-    Sleep(settle);
-    if (marker)
-        if (FILE* f = std::fopen(marker, "w")) std::fclose(f);
-    Sleep(runMs - settle);
+    if (marker) events.push_back(Event{runMs < 1000 ? runMs : 1000, 'm', 0, 0, marker});
+    std::stable_sort(events.begin(), events.end(), [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
+    const DWORD begin = GetTickCount();
+    for (const Event& e : events)
+    {
+        const DWORD at = e.atMs < runMs ? e.atMs : runMs;
+        const DWORD now = GetTickCount() - begin;
+        if (at > now) Sleep(at - now);
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) break;
+        if (e.kind == 'k')
+            PressKey(ctx.window, static_cast<WORD>(e.a));
+        else if (e.kind == 'c')
+            ClickAt(ctx.window, e.a, e.b);
+        else if (FILE* f = std::fopen(e.text.c_str(), "w"))
+            std::fclose(f);
+        std::fprintf(stderr, "driver: at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin), e.kind);
+        std::fflush(stderr);
+    }
+    const DWORD spent = GetTickCount() - begin;
+    if (spent < runMs) Sleep(runMs - spent);
     if (resizeW > 0)
     {
         RECT rc = {0, 0, resizeW, resizeH};
