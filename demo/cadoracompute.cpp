@@ -197,6 +197,29 @@ void ReadLoadSettings()
     variableFpsFreq = mirel::GetPropertyFloat("cadora.variable_fps_freq", FLT_MAX);
     useGpuQuery = mirel::IsPropertyTrue("cadora.useGPUQuery");
     debugGui = mirel::IsPropertyTrue("debug.showDebugGui");
+    ApplyPinnedRate();
+}
+
+void ApplyPinnedRate()
+{
+    if (mirel::FindProperty("debug.fixedFps", false))
+    {
+        const float fps = mirel::GetPropertyFloat("debug.fixedFps", 0.0f);
+        // Only a sane rate: the target frame time is computed from it every frame.
+        if (fps >= 5.0f && fps <= 1000.0f)
+        {
+            targetFps = fps;
+            sweepSwitch = 0.0f;
+            const int32_t box = (static_cast<int32_t>(fps) - 35) / 5;
+            if (fps == static_cast<float>(35 + 5 * box) && box >= 0 && box < 6)
+                for (int32_t i = g_fpsChoices.firstUsable; i < kFpsChoiceCount; ++i) g_fpsChoices.checked[i] = i == box;
+        }
+    }
+    if (mirel::IsPropertyTrue("debug.sweep"))
+    {
+        sweepSwitch = 1.0f;
+        for (int32_t i = g_fpsChoices.firstUsable; i < kFpsChoiceCount; ++i) g_fpsChoices.checked[i] = i == 6;
+    }
 }
 
 void CloseLoadLog()
@@ -215,6 +238,7 @@ bool SelectTargets(const DetectionRecord* record, int32_t refreshHz)
     targetFps = static_cast<float>(g_fpsChoices.defaultFps);
     sweepSwitch = 0.0f;
     if (debugGui && refreshHz > 0) fpsSliderMax = static_cast<float>(refreshHz);
+    ApplyPinnedRate();
     return range.capable;
 }
 

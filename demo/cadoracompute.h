@@ -62,6 +62,9 @@ extern FpsChoices g_fpsChoices;
 void RegisterLoadController();
 // CadoraApp::Load: the two settings above (and debugGui) from the property store.
 void ReadLoadSettings();
+// Unattended runs pin what the menu would choose: "debug.fixedFps" (a rate of 5 to 1000) and
+// "debug.sweep" "true" (the sweep on). Applied by the two calls above and SelectTargets.
+void ApplyPinnedRate();
 // CadoraApp::Shutdown: closes the log when it is open.
 void CloseLoadLog();
 

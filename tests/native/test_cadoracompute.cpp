@@ -416,6 +416,43 @@ TEST_F(Controller, TargetSelectionAndChoices)
     EXPECT_FALSE(g_fpsChoices.checked[2]);
 }
 
+TEST_F(Controller, UnattendedRunsPinTheRateOrTheSweep)
+{
+    const DetectionRecord display = Display(40000, 144000);
+    struct Case
+    {
+        const char* fixedFps; // null: absent
+        const char* sweep;
+        float fps, sweepOn;
+        int32_t checkedBox;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, 50, 0, 3},  {"40", nullptr, 40, 0, -1}, // 40 lies below this display's range
+        {"55", nullptr, 55, 0, 4},     {"52", nullptr, 52, 0, 3},  // not a box: the default box stays
+        {"0", nullptr, 50, 0, 3},      {"4000", nullptr, 50, 0, 3}, // absurd rates are ignored
+        {nullptr, "true", 50, 1, 6},   {nullptr, "TRUE", 50, 0, 3},
+    };
+    for (const Case& c : cases)
+    {
+        mirel::ClearProperties();
+        if (c.fixedFps)
+        {
+            mirel::RegisterProperty("debug.fixedFps", mirel::kPropFloat);
+            mirel::SetPropertyFloat("debug.fixedFps", std::strtof(c.fixedFps, nullptr));
+        }
+        if (c.sweep)
+        {
+            mirel::RegisterProperty("debug.sweep", mirel::kPropString);
+            mirel::SetPropertyString("debug.sweep", c.sweep);
+        }
+        SelectTargets(&display, 144);
+        EXPECT_EQ(targetFps, c.fps) << (c.fixedFps ? c.fixedFps : "-") << " " << (c.sweep ? c.sweep : "-");
+        EXPECT_EQ(sweepSwitch, c.sweepOn) << (c.sweep ? c.sweep : "-");
+        for (int32_t i = g_fpsChoices.firstUsable; i < kFpsChoiceCount; ++i)
+            EXPECT_EQ(g_fpsChoices.checked[i], i == c.checkedBox) << "box " << i;
+    }
+}
+
 TEST_F(Controller, FreeSliderKnobAndHistoryBounds)
 {
     struct Knob
