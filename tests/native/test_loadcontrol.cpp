@@ -31,6 +31,22 @@ TEST(LoadControl, StepLadderEdges)
     for (const Case& c : cases) EXPECT_EQ(StepFactor(c.a, c.fault), c.k) << c.a << " fault " << c.fault;
 }
 
+TEST(LoadControl, StepLadderAroundEveryThreshold)
+{
+    // Just below, at and just above each edge; the last edge is where a faulty timer differs.
+    const float edges[] = {0.1f, 0.2f, 0.5f, 2.0f, 10.0f};
+    const int32_t below[] = {0, 1, 2, 3, 20};
+    const int32_t from[] = {1, 2, 3, 20, 200};
+    for (int i = 0; i < 5; ++i)
+        for (bool fault : {false, true})
+        {
+            const int32_t atOrAbove = fault && i == 4 ? 20 : from[i];
+            EXPECT_EQ(StepFactor(std::nextafter(edges[i], 0.0f), fault), below[i]) << edges[i] << " fault " << fault;
+            EXPECT_EQ(StepFactor(edges[i], fault), atOrAbove) << edges[i] << " fault " << fault;
+            EXPECT_EQ(StepFactor(std::nextafter(edges[i], 100.0f), fault), atOrAbove) << edges[i] << " fault " << fault;
+        }
+}
+
 LoadInputs FixedRate(float fps, float frameTime)
 {
     LoadInputs in;
@@ -130,6 +146,54 @@ TEST(LoadControl, TargetsFromRateSweepAndSlider)
         {"slider sweep overrides", slider, 2.95f * pi / 2, 99},
     };
     for (const Case& c : cases) EXPECT_NEAR(TargetFrameMs(c.in, c.clock), 1000.0f / c.fps, 0.01f) << c.what;
+}
+
+TEST(LoadControl, SweepPeriodsAndTheSliderSweepsUnroundedLowEnd)
+{
+    struct Case
+    {
+        float lo, hi, freq, period;
+    };
+    const float twoPi = 6.2831853f;
+    // A = 7 (<= 10): 2 pi s whatever the frequency; A = 12: 2 pi x freq x A.
+    const Case cases[] = {{45, 60, 0.1f, twoPi}, {45, 60, 5.0f, twoPi}, {35, 60, 0.1f, twoPi * 1.2f},
+                          {35, 60, 0.5f, twoPi * 6.0f}};
+    for (const Case& c : cases)
+    {
+        LoadInputs in;
+        in.sweepSwitch = 1.0f;
+        in.sweepLowFps = c.lo;
+        in.sweepHighFps = c.hi;
+        in.variableFpsFreq = c.freq;
+        for (float t : {0.3f, 1.1f, 2.5f})
+        {
+            EXPECT_NEAR(TargetFrameMs(in, t), TargetFrameMs(in, t + c.period), 0.02f) << c.lo << " " << c.freq;
+            EXPECT_GT(std::fabs(TargetFrameMs(in, t) - TargetFrameMs(in, t + c.period / 2)), 0.05f) << c.lo;
+        }
+    }
+    LoadInputs slider;
+    slider.targetFps = 42.0f; // not rounded to 40 as the plain rate would be
+    slider.sweepToSliderMax = true;
+    slider.sliderMax = 62.0f; // A = 9.5: period 2 pi, bottom at 3 pi / 2
+    EXPECT_NEAR(TargetFrameMs(slider, 3.0f * 3.14159265f / 2.0f), 1000.0f / 42.0f, 0.01f);
+    slider.sweepToSliderMax = false;
+    EXPECT_NEAR(TargetFrameMs(slider, 0), 25.0f, 0.01f);
+}
+
+TEST(LoadControl, AMeasurementThatIsNotANumberHoldsTheLoad)
+{
+    mirel::ClearProperties();
+    for (float gpuMs : {std::nanf(""), INFINITY, -INFINITY})
+    {
+        LoadInputs in = FixedRate(50.0f, 0.02f);
+        in.useGpuQuery = true;
+        in.gpuFrameMs = gpuMs;
+        LoadState st;
+        st.computeThreads = 900;
+        UpdateLoad(st, in);
+        EXPECT_EQ(st.threadIncrement, 0) << gpuMs;
+        EXPECT_EQ(st.computeThreads, 900) << gpuMs;
+    }
 }
 
 TEST(LoadControl, DegenerateInputsStillGiveASaneTarget)
