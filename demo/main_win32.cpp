@@ -86,6 +86,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 
     if (mirel::CreateMainWindow(instance, showCommand) < 0) return 0;
     mirel::InstallWin32Input();
+    miRender::InstallDx11FrameBackend();
     mirel::SetEngineModules(kEngineModules, static_cast<int32_t>(sizeof kEngineModules / sizeof kEngineModules[0]));
     mirel::RegisterApp(&miCadora::g_cadoraApp);
     mirel::Start(mirel::MainWindowHandle());
