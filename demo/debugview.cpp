@@ -1,0 +1,228 @@
+#include "debugview.h"
+
+#include "cadoracompute.h"
+#include "cadoraviews.h"
+#include "detect.h"
+#include "switches.h"
+
+#include "core/props.h"
+#include "frametimer.h"
+#include "input/console.h"
+#include "input/input.h"
+#include "mainloop.h"
+#include "render/device/dx11/dx11Device.h"
+#include "render/device/dx11/dx11Resources.h"
+#include "render/camera.h"
+#include "render/device/resources.h"
+#include "render/material.h"
+
+#include <cfloat>
+
+namespace miRender
+{
+
+DebugLineVertex* g_debugLines = nullptr;
+int32_t g_debugLineCount = 0;
+int32_t g_lineDrawBufferId = -1;
+int32_t debugTextureIndex = -1;
+
+namespace
+{
+
+constexpr const char* kViewFile = "render/render_views/debug_renderview";
+// The options menu draws its frame here; the rate labels sit beside its boxes.
+constexpr float kMenuOriginX = 10.0f, kMenuOriginY = 10.0f;
+constexpr int32_t kPixelStage = 0;
+
+// The overlay material's texture before T first showed the shadow map.
+int32_t g_rememberedOverlayTexture = -1;
+
+void CreateResolvedDepth()
+{
+    Renderer* renderer = GetRenderer();
+    const uint32_t w = renderer ? renderer->outputWidth : 1280, h = renderer ? renderer->outputHeight : 720;
+    // Borrows the depth buffer of the target with id 0 instead of owning one.
+    const int32_t target =
+        miResources::CreateRenderTarget("resolvedDepth", w, h, kFormatR32Float, false, 0, 1);
+    if (target < 0) return;
+    auto& pool = miResources::GpuResources();
+    miResources::PlatformGPUResource* res = pool.Find("resolvedDepth");
+    if (!res) res = pool.Create("resolvedDepth");
+    if (!res) return;
+    res->writable = 0;
+    res->kind = miResources::kGpuRenderTargetColour;
+    res->renderTargetId = target;
+    res->Create();
+}
+
+void EnsureMaterial(const char* name)
+{
+    if (!miResources::MaterialManager().Find(name)) miResources::LoadMaterial(name);
+}
+
+} // namespace
+
+void ToggleDebugTexture()
+{
+    miResources::Material* overlay = miResources::MaterialManager().Find("overlay");
+    if (!overlay) return;
+    if (debugTextureIndex == -1) g_rememberedOverlayTexture = overlay->srvIds[kPixelStage][0];
+    ++debugTextureIndex;
+    if (debugTextureIndex == 0)
+    {
+        miResources::ResourceHost* host = miResources::GetResourceHost();
+        const int32_t id = host ? host->FindGpuResource("cascade0") : -1;
+        mirel::Assert(id >= 0, kViewFile, 62, "Resource not found: %s", "cascade0");
+        if (id >= 0) overlay->srvIds[kPixelStage][0] = id;
+        miResources::SetMaterialFloat(*overlay, "debugType", 1.0f);
+    }
+    else if (debugTextureIndex == 1)
+    {
+        debugTextureIndex = -1;
+        overlay->srvIds[kPixelStage][0] = g_rememberedOverlayTexture;
+        miResources::SetMaterialFloat(*overlay, "debugType", -1.0f);
+    }
+}
+
+miCadora::StatsInputs GatherStatsInputs()
+{
+    miCadora::StatsInputs in;
+    const mirel::FrameTimer& t = mirel::g_frameTimer;
+    in.delta = t.delta;
+    in.fps = t.fps;
+    in.instantFps = t.instantFps;
+    in.averageFps = t.averageFps;
+    in.gpuFrameMs = mirel::g_engineState.gpuFrameMs.load();
+    in.gpuSecondMs = mirel::g_engineState.gpuSecondMs.load();
+    in.gpuTimingFault = mirel::g_engineState.gpuTimingBroken.load() != 0;
+    in.frameCounter = mirel::g_engineState.frameCounter.load();
+    in.updateMs = mirel::g_updateMs;
+    in.presentMs = mirel::g_presentMs;
+    in.useGpuQuery = miCadora::useGpuQuery;
+    const miCadora::LoadState& load = miCadora::g_loadState;
+    in.computeThreads = load.computeThreads;
+    in.threadIncrement = load.threadIncrement;
+    in.threadHistory = load.threadHistory;
+    in.threadHistoryCount = load.historyCount < 0 ? 0
+                            : load.historyCount > miCadora::kThreadHistoryMax ? miCadora::kThreadHistoryMax
+                                                                                : load.historyCount;
+    in.detection = miCadora::GetDetectionRecord();
+    if (const miResources::PlatformDevice* device = miResources::CurrentDevice())
+    {
+        const int32_t slot = device->adapterSlot >= 0 && device->adapterSlot < 4 ? device->adapterSlot : 0;
+        in.adapterName = device->settings.adapters[slot].name;
+        in.videoMemoryMB = static_cast<int32_t>(device->settings.adapters[slot].videoMemoryMB);
+        in.usedRefreshHz = device->settings.usedRefreshHz;
+        in.maxRefreshHz = device->settings.maxRefreshHz;
+        in.queryRingSize = static_cast<int32_t>(device->queryRing.size);
+    }
+    if (const Renderer* renderer = GetRenderer())
+    {
+        in.outputWidth = static_cast<int32_t>(renderer->outputWidth);
+        in.outputHeight = static_cast<int32_t>(renderer->outputHeight);
+    }
+    in.desktopX = mirel::GetPropertyFloat("render_desktop.resolutionX", FLT_MAX);
+    in.desktopY = mirel::GetPropertyFloat("render_desktop.resolutionY", FLT_MAX);
+    in.showStats = miCadora::showStats;
+    return in;
+}
+
+void Debug_RV::Init()
+{
+    RenderView::Init();
+    miSim::CameraEnt* camera = miSim::FindCamera("mainCamera");
+    cameraHandle = camera ? camera->handle : -1;
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    SetTarget("swapChain", false, false, black, 1.0f);
+    hud.OnCreate();
+
+    delete[] g_debugLines;
+    g_debugLines = new DebugLineVertex[kDebugLineVertices]();
+    g_debugLineCount = 0;
+    auto& buffers = miResources::DynamicVertexBuffers();
+    miResources::PlatformDynamicVertexBuffer* lines = buffers.Find("lineDrawBuffer");
+    if (!lines) lines = buffers.Create("lineDrawBuffer");
+    g_lineDrawBufferId = -1;
+    if (lines)
+    {
+        lines->count = kDebugLineVertices;
+        lines->stride = kDebugLineStride;
+        lines->data = g_debugLines;
+        lines->Create();
+        g_lineDrawBufferId = lines->handle;
+    }
+
+    EnsureMaterial("overlay");
+    EnsureMaterial("line");
+    CreateResolvedDepth();
+
+    miInput::KeyBinding t;
+    t.key = 'T';
+    t.callback = ToggleDebugTexture;
+    miInput::RegisterKey(t);
+}
+
+void Debug_RV::OnResize() { CreateResolvedDepth(); }
+
+void Debug_RV::Shutdown()
+{
+    // The buffer's data pointer goes with the array.
+    if (miResources::PlatformDynamicVertexBuffer* lines = miResources::DynamicVertexBuffers().Find("lineDrawBuffer"))
+        if (lines->data == g_debugLines) lines->data = nullptr;
+    delete[] g_debugLines;
+    g_debugLines = nullptr;
+    g_debugLineCount = 0;
+    hud.OnRelease();
+}
+
+void Debug_RV::BeginFrame()
+{
+    RenderView::BeginFrame();
+    g_debugLineCount = 0;
+    AddDebugLines();
+    lineCount = g_debugLineCount < 0 ? 0 : (g_debugLineCount > kDebugLineVertices ? kDebugLineVertices : g_debugLineCount);
+}
+
+void Debug_RV::Record()
+{
+    if (lineCount > 0) pipe.DrawLines(static_cast<uint32_t>(lineCount));
+    if (debugTextureIndex != -1) DrawFullscreen("overlay");
+}
+
+void Debug_RV::Execute()
+{
+    pipe.Execute();
+    if (mirel::g_engineState.uiMode.load() == mirel::kUiConsole)
+    {
+        mirel::TextList console;
+        miInput::DrawConsole(console);
+        console.x = 10.0f;
+        console.y = 10.0f;
+        hud.Draw(console);
+    }
+    const miCadora::StatsInputs in = GatherStatsInputs();
+    mirel::TextList summary;
+    miCadora::BuildSummary(in, summary);
+    hud.Draw(summary);
+    DrawStatsText();
+}
+
+void Debug_RV::DrawStatsText()
+{
+    if (miCadora::debugGui)
+    {
+        mirel::TextList labels[3];
+        miCadora::BuildMenuLabels(kMenuOriginX, kMenuOriginY, miCadora::targetFps, labels);
+        for (const mirel::TextList& l : labels) hud.Draw(l);
+    }
+    if (!miCadora::showStats) return;
+    mirel::TextList block;
+    miCadora::BuildStatsBlock(GatherStatsInputs(), block);
+    hud.Draw(block);
+}
+
+RenderView* CreateDebugView() { return new Debug_RV(kCadoraViewNames[kViewDebug]); }
+
+void RegisterDebugView() { SetCadoraViewFactory(kViewDebug, CreateDebugView); }
+
+} // namespace miRender

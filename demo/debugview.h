@@ -1,0 +1,63 @@
+// The statistics view: frame-rate figures, the display's capability, adapter and resolutions,
+// the load controller's figures, the console's input line, the shared debug lines and the
+// shadow-map view toggled by T. Drawn over everything into the swap chain.
+#pragma once
+
+#include "render/device/dx11/dx11SpriteText.h"
+#include "render/renderer.h"
+
+#include "stats.h"
+
+#include <cstdint>
+
+namespace miRender
+{
+
+class Debug_RenderView : public RenderView
+{
+  public:
+    explicit Debug_RenderView(const char* viewName) : RenderView(viewName) {}
+    virtual void AddDebugLines() {}
+    virtual void DrawStatsText() {}
+};
+
+class Debug_RV : public Debug_RenderView
+{
+  public:
+    explicit Debug_RV(const char* viewName) : Debug_RenderView(viewName) {}
+    void BeginFrame() override;
+    void Record() override;
+    void Init() override;
+    void Shutdown() override;
+    void OnResize() override;
+    void Execute() override;
+    void GatherEntities() override {}
+    void DrawStatsText() override;
+
+    miResources::PlatformHUDOverlay hud;
+    int32_t lineCount = 0;
+};
+
+// The debug-line list every view may add to: position x, y, z and colour r, g, b, a per vertex.
+constexpr int32_t kDebugLineVertices = 200;
+constexpr uint32_t kDebugLineStride = 28;
+struct DebugLineVertex
+{
+    float x, y, z;
+    float r, g, b, a;
+};
+static_assert(sizeof(DebugLineVertex) == kDebugLineStride, "line vertices are 28 bytes");
+extern DebugLineVertex* g_debugLines;
+extern int32_t g_debugLineCount;
+extern int32_t g_lineDrawBufferId;
+// -1: the overlay material shows what it loaded with; 0: the first shadow cascade.
+extern int32_t debugTextureIndex;
+
+// The figures the statistics text reads this frame.
+miCadora::StatsInputs GatherStatsInputs();
+// The shadow-map view's hotkey action.
+void ToggleDebugTexture();
+// Hands the statistics view's factory to the demo's view list (before the renderer's CreateViews()).
+void RegisterDebugView();
+
+} // namespace miRender
