@@ -61,6 +61,11 @@ const BusyDeviceOps& DefaultOps()
 
 const BusyDeviceOps* g_ops = nullptr;
 
+// The pinned rate (0: none) and sweep; the menu republishes its own values every frame, so the
+// pin is applied where the inputs are read.
+float g_pinnedFps = 0.0f;
+bool g_pinnedSweep = false;
+
 const BusyDeviceOps& Ops() { return g_ops ? *g_ops : DefaultOps(); }
 
 // The shader text from the asset tree, malloc'd and zero-terminated; null when unreadable.
@@ -187,6 +192,12 @@ LoadInputs CurrentLoadInputs()
     in.sliderMax = fpsSliderMax;
     in.debugGui = debugGui;
     in.showStats = showStats;
+    if (g_pinnedFps > 0.0f)
+    {
+        in.targetFps = g_pinnedFps;
+        in.sweepSwitch = 0.0f;
+    }
+    if (g_pinnedSweep) in.sweepSwitch = 1.0f;
     return in;
 }
 
@@ -202,13 +213,15 @@ void ReadLoadSettings()
 
 void ApplyPinnedRate()
 {
+    g_pinnedFps = 0.0f;
+    g_pinnedSweep = false;
     if (mirel::FindProperty("debug.fixedFps", false))
     {
         const float fps = mirel::GetPropertyFloat("debug.fixedFps", 0.0f);
         // Only a sane rate: the target frame time is computed from it every frame.
         if (fps >= 5.0f && fps <= 1000.0f)
         {
-            targetFps = fps;
+            g_pinnedFps = targetFps = fps;
             sweepSwitch = 0.0f;
             const int32_t box = (static_cast<int32_t>(fps) - 35) / 5;
             if (fps == static_cast<float>(35 + 5 * box) && box >= 0 && box < 6)
@@ -217,6 +230,7 @@ void ApplyPinnedRate()
     }
     if (mirel::IsPropertyTrue("debug.sweep"))
     {
+        g_pinnedSweep = true;
         sweepSwitch = 1.0f;
         for (int32_t i = g_fpsChoices.firstUsable; i < kFpsChoiceCount; ++i) g_fpsChoices.checked[i] = i == 6;
     }
@@ -282,6 +296,8 @@ void ResetLoadController()
     debugGui = false;
     cadoraCapable = false;
     g_fpsChoices = FpsChoices{};
+    g_pinnedFps = 0.0f;
+    g_pinnedSweep = false;
     mirel::g_engineState.controllerGpuTiming = 0;
 }
 

@@ -450,6 +450,12 @@ TEST_F(Controller, UnattendedRunsPinTheRateOrTheSweep)
         EXPECT_EQ(sweepSwitch, c.sweepOn) << (c.sweep ? c.sweep : "-");
         for (int32_t i = g_fpsChoices.firstUsable; i < kFpsChoiceCount; ++i)
             EXPECT_EQ(g_fpsChoices.checked[i], i == c.checkedBox) << "box " << i;
+        // The menu publishes its own slider values every frame; the pin still holds.
+        targetFps = 45.0f;
+        sweepSwitch = 0.0f;
+        const LoadInputs in = CurrentLoadInputs();
+        EXPECT_EQ(in.targetFps, c.fixedFps && c.fps != 50 ? c.fps : 45.0f) << (c.fixedFps ? c.fixedFps : "-");
+        EXPECT_EQ(in.sweepSwitch, c.sweepOn);
     }
 }
 
