@@ -103,9 +103,9 @@ miCadora::StatsInputs GatherStatsInputs()
     in.computeThreads = load.computeThreads;
     in.threadIncrement = load.threadIncrement;
     in.threadHistory = load.threadHistory;
-    in.threadHistoryCount = load.historyCount < 0 ? 0
+    in.threadHistoryCount = load.historyCount < 0                             ? 0
                             : load.historyCount > miCadora::kThreadHistoryMax ? miCadora::kThreadHistoryMax
-                                                                                : load.historyCount;
+                                                                              : load.historyCount;
     in.detection = miCadora::GetDetectionRecord();
     if (const miResources::PlatformDevice* device = miResources::CurrentDevice())
     {
@@ -162,12 +162,16 @@ void Debug_RV::Init()
     miInput::RegisterKey(t);
 }
 
-void Debug_RV::OnResize() { CreateResolvedDepth(); }
+void Debug_RV::OnResize()
+{
+    CreateResolvedDepth();
+}
 
 void Debug_RV::Shutdown()
 {
     // The buffer's data pointer goes with the array.
-    if (miResources::PlatformDynamicVertexBuffer* lines = miResources::DynamicVertexBuffers().Find("lineDrawBuffer"))
+    if (miResources::PlatformDynamicVertexBuffer* lines =
+            miResources::DynamicVertexBuffers().Find("lineDrawBuffer"))
         if (lines->data == g_debugLines) lines->data = nullptr;
     delete[] g_debugLines;
     g_debugLines = nullptr;
@@ -180,7 +184,9 @@ void Debug_RV::BeginFrame()
     RenderView::BeginFrame();
     g_debugLineCount = 0;
     AddDebugLines();
-    lineCount = g_debugLineCount < 0 ? 0 : (g_debugLineCount > kDebugLineVertices ? kDebugLineVertices : g_debugLineCount);
+    lineCount = g_debugLineCount < 0
+                    ? 0
+                    : (g_debugLineCount > kDebugLineVertices ? kDebugLineVertices : g_debugLineCount);
 }
 
 void Debug_RV::Record()
@@ -213,7 +219,8 @@ void Debug_RV::DrawStatsText()
     {
         mirel::TextList labels[3];
         miCadora::BuildMenuLabels(kMenuOriginX, kMenuOriginY, miCadora::targetFps, labels);
-        for (const mirel::TextList& l : labels) hud.Draw(l);
+        for (const mirel::TextList& l : labels)
+            hud.Draw(l);
     }
     if (!miCadora::showStats) return;
     mirel::TextList block;
@@ -221,8 +228,14 @@ void Debug_RV::DrawStatsText()
     hud.Draw(block);
 }
 
-RenderView* CreateDebugView() { return new Debug_RV(kCadoraViewNames[kViewDebug]); }
+RenderView* CreateDebugView()
+{
+    return new Debug_RV(kCadoraViewNames[kViewDebug]);
+}
 
-void RegisterDebugView() { SetCadoraViewFactory(kViewDebug, CreateDebugView); }
+void RegisterDebugView()
+{
+    SetCadoraViewFactory(kViewDebug, CreateDebugView);
+}
 
 } // namespace miRender

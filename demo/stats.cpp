@@ -31,9 +31,15 @@ void Line(mirel::TextList& list, const float colour[4], const char* format, ...)
     mirel::FormatText(list, colour, "%s", buffer);
 }
 
-float RateFromMs(float ms) { return ms == 0.0f ? 0.0f : 1.0f / (ms * 0.001f); }
+float RateFromMs(float ms)
+{
+    return ms == 0.0f ? 0.0f : 1.0f / (ms * 0.001f);
+}
 
-float ClampShown(float v) { return std::isnan(v) ? 0.0f : std::clamp(v, 0.0f, kMaxShownFps); }
+float ClampShown(float v)
+{
+    return std::isnan(v) ? 0.0f : std::clamp(v, 0.0f, kMaxShownFps);
+}
 
 void Reset(mirel::TextList& list, float x, float y)
 {
@@ -90,12 +96,14 @@ void BuildSummary(const StatsInputs& in, mirel::TextList& list)
     Line(list, kStatsWhite, "                 Instant FPS :  %6.4f", rates.instant);
     Line(list, kStatsWhite, "Moving Average FPS :  %6.2f", rates.average);
     Line(list, kStatsWhite, " ");
-    Line(list, kStatsWhite, "Korvo Cadora(TM) Compatible Display :  %s", IsCompatible(in.detection) ? "YES" : "NO");
+    Line(list, kStatsWhite, "Korvo Cadora(TM) Compatible Display :  %s",
+         IsCompatible(in.detection) ? "YES" : "NO");
     Line(list, kStatsWhite, " ");
     Line(list, kStatsWhite, "GPU: %s", in.adapterName ? in.adapterName : "");
     Line(list, kStatsWhite, "GPU Memory (MB): %d", in.videoMemoryMB);
     Line(list, kStatsWhite, "Resolution: %d x %d", in.outputWidth, in.outputHeight);
-    Line(list, kStatsWhite, "Desktop Resolution: %d x %d", TruncateToInt(in.desktopX), TruncateToInt(in.desktopY));
+    Line(list, kStatsWhite, "Desktop Resolution: %d x %d", TruncateToInt(in.desktopX),
+         TruncateToInt(in.desktopY));
     Line(list, kStatsWhite, "Korvo Cadora(TM) Demo Build Version: %s", kBuildVersion);
 }
 
@@ -104,11 +112,13 @@ void BuildStatsBlock(const StatsInputs& in, mirel::TextList& list)
     Reset(list, 360.0f, 400.0f);
     if (!in.showStats) return;
     Line(list, kStatsRed,
-         "Update: %f  -- Present: %f  -- Profile: %f  --  Threads: %d -- Thread Increment: %d -- bifrexActive: %d, "
+         "Update: %f  -- Present: %f  -- Profile: %f  --  Threads: %d -- Thread Increment: %d -- "
+         "bifrexActive: %d, "
          "ringBufferSize: %d",
          in.updateMs, in.presentMs, 0.0, in.computeThreads, in.threadIncrement, in.gpuTimingFault ? 1 : 0,
          in.queryRingSize);
-    Line(list, kStatsRed, "Using Refresh Rate: %d -- Max Refresh Rate: %d", in.usedRefreshHz, in.maxRefreshHz);
+    Line(list, kStatsRed, "Using Refresh Rate: %d -- Max Refresh Rate: %d", in.usedRefreshHz,
+         in.maxRefreshHz);
     if (in.threadHistory && in.threadHistoryCount > 0)
     {
         const int32_t* end = in.threadHistory + in.threadHistoryCount;

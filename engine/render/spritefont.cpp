@@ -54,7 +54,10 @@ class Cursor
     size_t at_ = 0;
 };
 
-bool SaneMetric(float v) { return std::isfinite(v) && std::fabs(v) <= kMaxMetric; }
+bool SaneMetric(float v)
+{
+    return std::isfinite(v) && std::fabs(v) <= kMaxMetric;
+}
 
 bool Fail(SpriteFontData& out, const char* name, int line, const char* reason)
 {
@@ -65,7 +68,8 @@ bool Fail(SpriteFontData& out, const char* name, int line, const char* reason)
 
 void PutU32(std::vector<uint8_t>& v, uint32_t x)
 {
-    for (int s = 0; s < 32; s += 8) v.push_back(static_cast<uint8_t>(x >> s));
+    for (int s = 0; s < 32; s += 8)
+        v.push_back(static_cast<uint8_t>(x >> s));
 }
 void PutI32(std::vector<uint8_t>& v, int32_t x)
 {
@@ -96,7 +100,8 @@ const SpriteGlyph* SpriteFontData::Find(uint32_t c) const
 bool SpriteFontData::Has(uint32_t c) const
 {
     return std::binary_search(glyphs.begin(), glyphs.end(), SpriteGlyph{c, 0, 0, 0, 0, 0, 0, 0},
-                              [](const SpriteGlyph& a, const SpriteGlyph& b) { return a.character < b.character; });
+                              [](const SpriteGlyph& a, const SpriteGlyph& b)
+                              { return a.character < b.character; });
 }
 
 bool ParseSpriteFont(const uint8_t* bytes, size_t size, SpriteFontData& out, const char* name)
@@ -174,8 +179,9 @@ bool ReadSpriteFont(const char* path, SpriteFontData& out)
     uint8_t chunk[16384];
     size_t n;
     // Bounded so that a huge file named by mistake is refused before it is held in memory.
-    constexpr size_t kMaxFile = 16 + 32ull * SpriteFontData::kMaxGlyphs + 40 +
-                                (4ull * SpriteFontData::kMaxTextureSize + 256) * SpriteFontData::kMaxTextureSize;
+    constexpr size_t kMaxFile =
+        16 + 32ull * SpriteFontData::kMaxGlyphs + 40 +
+        (4ull * SpriteFontData::kMaxTextureSize + 256) * SpriteFontData::kMaxTextureSize;
     while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
     {
         if (bytes.size() + n > kMaxFile)

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             __builtin_trap();
     }
     char text[256];
-    for (int i = 0; i < 255; ++i) text[i] = static_cast<char>(i + 1);
+    for (int i = 0; i < 255; ++i)
+        text[i] = static_cast<char>(i + 1);
     text[255] = '\0';
     miResources::GlyphQuad quads[300];
     const int n = miResources::LayoutLine(font, text, 0.0f, 0.0f, quads, 300);

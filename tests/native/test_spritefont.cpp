@@ -41,7 +41,8 @@ SpriteFontData TinyFont()
 
 void SetU32(std::vector<uint8_t>& v, size_t at, uint32_t x)
 {
-    for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        v[at + i] = static_cast<uint8_t>(x >> (8 * i));
 }
 void SetF32(std::vector<uint8_t>& v, size_t at, float x)
 {
@@ -61,7 +62,8 @@ TEST(SpriteFont, ShippedFontHoldsPrintableAsciiWithinTheLinePitch)
 {
     const SpriteFontData font = LoadShipped();
     ASSERT_EQ(font.glyphs.size(), 95u);
-    for (uint32_t c = 32; c <= 126; ++c) EXPECT_TRUE(font.Has(c)) << c;
+    for (uint32_t c = 32; c <= 126; ++c)
+        EXPECT_TRUE(font.Has(c)) << c;
     EXPECT_FALSE(font.Has(31));
     EXPECT_EQ(font.defaultCharacter, static_cast<uint32_t>('?'));
     EXPECT_GE(font.lineSpacing, 16.0f);
@@ -93,13 +95,14 @@ TEST(SpriteFont, ShippedGlyphsHaveInkAndDoNotOverlap)
         if (ga.right == ga.left) continue;
         int ink = 0;
         for (int y = ga.top; y < ga.bottom; ++y)
-            for (int x = ga.left; x < ga.right; ++x) ink += font.pixels[y * font.pitch + x] > 128;
+            for (int x = ga.left; x < ga.right; ++x)
+                ink += font.pixels[y * font.pitch + x] > 128;
         EXPECT_GT(ink, 0) << static_cast<char>(ga.character);
         for (size_t b = a + 1; b < font.glyphs.size(); ++b)
         {
             const SpriteGlyph& gb = font.glyphs[b];
-            const bool apart = gb.left >= ga.right || ga.left >= gb.right || gb.top >= ga.bottom ||
-                               ga.top >= gb.bottom;
+            const bool apart =
+                gb.left >= ga.right || ga.left >= gb.right || gb.top >= ga.bottom || ga.top >= gb.bottom;
             EXPECT_TRUE(apart) << static_cast<char>(ga.character) << " " << static_cast<char>(gb.character);
         }
     }
@@ -150,7 +153,8 @@ TEST(SpriteFont, DamagedFilesAreRejectedWithTheirReason)
         {"rect beyond the atlas", [](auto& v) { SetU32(v, kGlyph1 + 12, 5); }, "glyph outside the texture"},
         {"rect below the atlas", [](auto& v) { SetU32(v, kGlyph0 + 16, 3); }, "glyph outside the texture"},
         {"line spacing", [](auto& v) { SetF32(v, kLineSpacing, 0.0f); }, "bad line spacing"},
-        {"default without glyph", [](auto& v) { SetU32(v, kDefault, 'Z'); }, "default character has no glyph"},
+        {"default without glyph", [](auto& v) { SetU32(v, kDefault, 'Z'); },
+         "default character has no glyph"},
         {"zero width", [](auto& v) { SetU32(v, kWidth, 0); }, "bad texture size"},
         {"huge height", [](auto& v) { SetU32(v, kHeight, 100000); }, "bad texture size"},
         {"format", [](auto& v) { SetU32(v, kFormat, 3); }, "bad texture format"},
@@ -169,7 +173,8 @@ TEST(SpriteFont, DamagedFilesAreRejectedWithTheirReason)
         mirel::test::ReportCapture capture;
         EXPECT_FALSE(ParseSpriteFont(bytes.data(), bytes.size(), out, "bad.spritefont")) << c.what;
         EXPECT_EQ(capture.Count(), 1) << c.what;
-        EXPECT_NE(capture.Last().find(std::string("Sprite font bad.spritefont: ") + c.reason), std::string::npos)
+        EXPECT_NE(capture.Last().find(std::string("Sprite font bad.spritefont: ") + c.reason),
+                  std::string::npos)
             << c.what << ": " << capture.Last();
         EXPECT_TRUE(out.glyphs.empty() && out.pixels.empty()) << c.what;
     }

@@ -18,7 +18,8 @@ namespace
 std::vector<std::string> Lines(const mirel::TextList& list)
 {
     std::vector<std::string> out;
-    for (int i = 0; i < list.count; ++i) out.emplace_back(list.lines[i].text);
+    for (int i = 0; i < list.count; ++i)
+        out.emplace_back(list.lines[i].text);
     return out;
 }
 
@@ -121,8 +122,8 @@ TEST(Stats, RatesFollowTheGpuTimingAndAreClampedOnlyForShow)
         const char* what;
         bool useGpu, fault;
         float gpuFrameMs, gpuSecondMs, instantFps, averageFps;
-        float instant, average;           // ChooseRates
-        const char* shownInstant;         // the summary's first line
+        float instant, average;   // ChooseRates
+        const char* shownInstant; // the summary's first line
         const char* shownAverage;
     };
     const Case cases[] = {
@@ -130,7 +131,8 @@ TEST(Stats, RatesFollowTheGpuTimingAndAreClampedOnlyForShow)
         {"gpu", true, false, 10.0f, 20.0f, 75.0f, 70.0f, 100.0f, 50.0f, "100.0000", " 50.00"},
         {"gpu without a time", true, false, 0.0f, 0.0f, 75.0f, 70.0f, 0.0f, 0.0f, "0.0000", "  0.00"},
         {"fault doubles", true, true, 10.0f, 20.0f, 75.0f, 70.0f, 200.0f, 100.0f, "200.0000", "100.00"},
-        {"fault doubles the timer", false, true, 0.0f, 0.0f, 1500.0f, 30.0f, 3000.0f, 60.0f, "2000.0000", " 60.00"},
+        {"fault doubles the timer", false, true, 0.0f, 0.0f, 1500.0f, 30.0f, 3000.0f, 60.0f, "2000.0000",
+         " 60.00"},
         {"negative", false, false, 0.0f, 0.0f, -5.0f, NAN, -5.0f, NAN, "0.0000", "  0.00"},
     };
     for (const Case& c : cases)
@@ -162,7 +164,9 @@ TEST(Stats, SummaryPositionFollowsTheOutputHeight)
         int32_t w, h;
         float x, y;
     };
-    const Case cases[] = {{1280, 720, 930.0f, 10.0f}, {1920, 1079, 1570.0f, 10.0f}, {1920, 1080, 10.0f, 780.0f},
+    const Case cases[] = {{1280, 720, 930.0f, 10.0f},
+                          {1920, 1079, 1570.0f, 10.0f},
+                          {1920, 1080, 10.0f, 780.0f},
                           {3840, 2160, 10.0f, 780.0f}};
     for (bool stats : {false, true})
         for (const Case& c : cases)
@@ -191,8 +195,10 @@ TEST(Stats, AbsentDesktopPropertiesShowZeroNotAnUndefinedConversion)
         float v;
         int32_t out;
     };
-    const Case cases[] = {{-7.9f, -7}, {2147483520.0f, 2147483520}, {2147483648.0f, 0}, {-INFINITY, 0}, {NAN, 0}};
-    for (const Case& c : cases) EXPECT_EQ(TruncateToInt(c.v), c.out) << c.v;
+    const Case cases[] = {
+        {-7.9f, -7}, {2147483520.0f, 2147483520}, {2147483648.0f, 0}, {-INFINITY, 0}, {NAN, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(TruncateToInt(c.v), c.out) << c.v;
 }
 
 TEST(Stats, RedBlockLines)
@@ -202,8 +208,9 @@ TEST(Stats, RedBlockLines)
     both.maxRefreshMilliHz = 144999;
     maxOnly.maxRefreshMilliHz = 144000;
     const int32_t history[] = {300, 120, 4096, 800};
-    const std::string longLine = "Update: 1.500000  -- Present: 0.250000  -- Profile: 0.000000  --  Threads: 4096 -- "
-                                 "Thread Increment: 16 -- bifrexActive: 1, ringBufferSize: 5";
+    const std::string longLine =
+        "Update: 1.500000  -- Present: 0.250000  -- Profile: 0.000000  --  Threads: 4096 -- "
+        "Thread Increment: 16 -- bifrexActive: 1, ringBufferSize: 5";
     struct Case
     {
         const char* what;
@@ -212,14 +219,22 @@ TEST(Stats, RedBlockLines)
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {"no history, no record", nullptr, 0,
-         {longLine, "Using Refresh Rate: 60 -- Max Refresh Rate: 144", " ", "Cadora Demo Build Version: 0.9.1"}},
-        {"history and a usable record", &both, 4,
-         {longLine, "Using Refresh Rate: 60 -- Max Refresh Rate: 144", "Min Threads: 120  -- Max Threads: 4096",
-          "minRefresh: 48 -- maxRefresh: 144", " ", "Cadora Demo Build Version: 0.9.1"}},
-        {"record without a minimum", &maxOnly, 1,
-         {longLine, "Using Refresh Rate: 60 -- Max Refresh Rate: 144", "Min Threads: 300  -- Max Threads: 300", " ",
+        {"no history, no record",
+         nullptr,
+         0,
+         {longLine, "Using Refresh Rate: 60 -- Max Refresh Rate: 144", " ",
           "Cadora Demo Build Version: 0.9.1"}},
+        {"history and a usable record",
+         &both,
+         4,
+         {longLine, "Using Refresh Rate: 60 -- Max Refresh Rate: 144",
+          "Min Threads: 120  -- Max Threads: 4096", "minRefresh: 48 -- maxRefresh: 144", " ",
+          "Cadora Demo Build Version: 0.9.1"}},
+        {"record without a minimum",
+         &maxOnly,
+         1,
+         {longLine, "Using Refresh Rate: 60 -- Max Refresh Rate: 144",
+          "Min Threads: 300  -- Max Threads: 300", " ", "Cadora Demo Build Version: 0.9.1"}},
     };
     for (const Case& c : cases)
     {

@@ -164,7 +164,7 @@ TEST_F(TextDraw, GlyphQuadsBlendOverTheTarget)
         {
             const uint8_t* p = &px[(y * kW + x) * 4];
             if (p[0] > 96 && p[0] < 160 && p[2] > 240) ++blended; // half white over blue
-            if (p[0] < 8 && p[2] > 250) ++keptBlue;                // bare quad area stays as it was
+            if (p[0] < 8 && p[2] > 250) ++keptBlue;               // bare quad area stays as it was
             if (p[2] < 200) ++lostBlue;
         }
     EXPECT_GT(blended, 20);
@@ -211,7 +211,8 @@ TEST_F(TextDraw, MissingFontIsReportedAndDrawsNothing)
     EXPECT_FALSE(missing.LoadFrom("C:\\no-such-folder", device, context));
     char msg[512];
     EXPECT_EQ(mirel::AssertReportCount(), 1);
-    EXPECT_NE(std::string(mirel::LastAssertMessage(msg, sizeof msg)).find("Mirel Font not found"), std::string::npos);
+    EXPECT_NE(std::string(mirel::LastAssertMessage(msg, sizeof msg)).find("Mirel Font not found"),
+              std::string::npos);
     mirel::SetAssertEcho(true);
     Clear(0, 0, 0);
     mirel::TextList list;
@@ -220,7 +221,8 @@ TEST_F(TextDraw, MissingFontIsReportedAndDrawsNothing)
     missing.Draw(list);
     const std::vector<uint8_t> px = Read();
     int lit = 0;
-    for (size_t i = 0; i < px.size(); i += 4) lit += px[i] | px[i + 1] | px[i + 2];
+    for (size_t i = 0; i < px.size(); i += 4)
+        lit += px[i] | px[i + 1] | px[i + 2];
     EXPECT_EQ(lit, 0);
     // The loaded overlay picked the space as its default character.
     EXPECT_EQ(hud.font->data.defaultCharacter, static_cast<uint32_t>(' '));

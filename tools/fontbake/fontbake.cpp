@@ -37,7 +37,8 @@ int main(int argc, char** argv)
     }
     FT_Library lib;
     FT_Face face;
-    if (FT_Init_FreeType(&lib) || FT_New_Face(lib, argv[1], 0, &face) || FT_Set_Pixel_Sizes(face, 0, kPixelSize))
+    if (FT_Init_FreeType(&lib) || FT_New_Face(lib, argv[1], 0, &face) ||
+        FT_Set_Pixel_Sizes(face, 0, kPixelSize))
     {
         std::fprintf(stderr, "fontbake: cannot open %s\n", argv[1]);
         return 1;
@@ -52,10 +53,16 @@ int main(int argc, char** argv)
             return 1;
         }
         const FT_GlyphSlot g = face->glyph;
-        Bitmap b{c, static_cast<int>(g->bitmap.width), static_cast<int>(g->bitmap.rows), g->bitmap_left,
-                 g->bitmap_top, static_cast<float>(g->advance.x) / 64.0f, {}};
+        Bitmap b{c,
+                 static_cast<int>(g->bitmap.width),
+                 static_cast<int>(g->bitmap.rows),
+                 g->bitmap_left,
+                 g->bitmap_top,
+                 static_cast<float>(g->advance.x) / 64.0f,
+                 {}};
         for (int y = 0; y < b.h; ++y)
-            for (int x = 0; x < b.w; ++x) b.cover.push_back(g->bitmap.buffer[y * g->bitmap.pitch + x]);
+            for (int x = 0; x < b.w; ++x)
+                b.cover.push_back(g->bitmap.buffer[y * g->bitmap.pitch + x]);
         bitmaps.push_back(std::move(b));
     }
 
@@ -84,7 +91,8 @@ int main(int argc, char** argv)
         if (b.h > shelf) shelf = b.h;
     }
     uint32_t height = 1;
-    while (height < static_cast<uint32_t>(y + shelf + kPad)) height *= 2;
+    while (height < static_cast<uint32_t>(y + shelf + kPad))
+        height *= 2;
     font.height = height;
     font.pixels.assign(static_cast<size_t>(font.pitch) * height, 0);
     for (size_t i = 0; i < bitmaps.size(); ++i)

@@ -40,8 +40,8 @@ ID3DBlob* Compile(const char* entry, const char* target)
 {
     ID3DBlob* code = nullptr;
     ID3DBlob* errors = nullptr;
-    HRESULT hr = D3DCompile(kSpriteShader, std::strlen(kSpriteShader), "sprite", nullptr, nullptr, entry, target, 0,
-                            0, &code, &errors);
+    HRESULT hr = D3DCompile(kSpriteShader, std::strlen(kSpriteShader), "sprite", nullptr, nullptr, entry,
+                            target, 0, 0, &code, &errors);
     mirel::Assert(SUCCEEDED(hr), kFile, __LINE__, "Sprite shader %s: %s", entry,
                   errors ? static_cast<const char*>(errors->GetBufferPointer()) : "compile failed");
     SafeRelease(errors);
@@ -218,10 +218,12 @@ bool SpriteBatch::Create(ID3D11Device* device, ID3D11DeviceContext* context)
             {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 8, D3D11_INPUT_PER_VERTEX_DATA, 0},
             {"COLOR", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 16, D3D11_INPUT_PER_VERTEX_DATA, 0},
         };
-        ok = SUCCEEDED(device->CreateVertexShader(vsCode->GetBufferPointer(), vsCode->GetBufferSize(), nullptr, &vs_)) &&
-             SUCCEEDED(device->CreatePixelShader(psCode->GetBufferPointer(), psCode->GetBufferSize(), nullptr, &ps_)) &&
-             SUCCEEDED(device->CreateInputLayout(elements, 3, vsCode->GetBufferPointer(), vsCode->GetBufferSize(),
-                                                 &layout_));
+        ok = SUCCEEDED(device->CreateVertexShader(vsCode->GetBufferPointer(), vsCode->GetBufferSize(),
+                                                  nullptr, &vs_)) &&
+             SUCCEEDED(device->CreatePixelShader(psCode->GetBufferPointer(), psCode->GetBufferSize(), nullptr,
+                                                 &ps_)) &&
+             SUCCEEDED(device->CreateInputLayout(elements, 3, vsCode->GetBufferPointer(),
+                                                 vsCode->GetBufferSize(), &layout_));
         mirel::Assert(ok, kFile, __LINE__, "D3D error CreateShader");
     }
     SafeRelease(vsCode);
@@ -237,8 +239,11 @@ bool SpriteBatch::Create(ID3D11Device* device, ID3D11DeviceContext* context)
         for (int q = 0; q < kMaxQuads; ++q)
         {
             const uint16_t v = static_cast<uint16_t>(4 * q);
-            const uint16_t quad[6] = {v, static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + 2),
-                                      static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + 3),
+            const uint16_t quad[6] = {v,
+                                      static_cast<uint16_t>(v + 1),
+                                      static_cast<uint16_t>(v + 2),
+                                      static_cast<uint16_t>(v + 1),
+                                      static_cast<uint16_t>(v + 3),
                                       static_cast<uint16_t>(v + 2)};
             std::memcpy(&idx[6 * q], quad, sizeof quad);
         }
@@ -285,7 +290,8 @@ void SpriteBatch::Begin()
     font_ = nullptr;
 }
 
-void SpriteBatch::DrawString(const SpriteFont& font, const char* text, float x, float y, const float colour[4])
+void SpriteBatch::DrawString(const SpriteFont& font, const char* text, float x, float y,
+                             const float colour[4])
 {
     mirel::Assert(begun_, kFile, __LINE__, "DrawString outside Begin and End");
     if (!begun_ || !queued_ || !font.srv || !text || !context_) return;
@@ -310,7 +316,8 @@ void SpriteBatch::DrawString(const SpriteFont& font, const char* text, float x, 
         // Lay out at most 64 characters at a time; the pen carries over.
         char chunk[65];
         size_t n = 0;
-        while (n < 64 && rest[n]) ++n;
+        while (n < 64 && rest[n])
+            ++n;
         std::memcpy(chunk, rest, n);
         chunk[n] = '\0';
         rest += n;
@@ -371,7 +378,10 @@ void SpriteBatch::Flush()
     queuedQuads_ = 0;
 }
 
-PlatformHUDOverlay::~PlatformHUDOverlay() { PlatformHUDOverlay::OnRelease(); }
+PlatformHUDOverlay::~PlatformHUDOverlay()
+{
+    PlatformHUDOverlay::OnRelease();
+}
 
 bool PlatformHUDOverlay::LoadFrom(const char* folder, ID3D11Device* device, ID3D11DeviceContext* context)
 {
@@ -397,7 +407,10 @@ bool PlatformHUDOverlay::LoadFrom(const char* folder, ID3D11Device* device, ID3D
     return true;
 }
 
-void PlatformHUDOverlay::OnCreate() { LoadFrom(mirel::GetExecutableDirectory(), CurrentD3DDevice(), CurrentContext()); }
+void PlatformHUDOverlay::OnCreate()
+{
+    LoadFrom(mirel::GetExecutableDirectory(), CurrentD3DDevice(), CurrentContext());
+}
 
 void PlatformHUDOverlay::OnRelease()
 {
@@ -410,12 +423,14 @@ void PlatformHUDOverlay::OnRelease()
 void PlatformHUDOverlay::Draw(const mirel::TextList& list)
 {
     if (!batch || !font) return;
-    const int count = list.count < 0 ? 0 : (list.count > mirel::TextList::kSlots ? mirel::TextList::kSlots : list.count);
+    const int count =
+        list.count < 0 ? 0 : (list.count > mirel::TextList::kSlots ? mirel::TextList::kSlots : list.count);
     const float x = std::trunc(list.x), y = std::trunc(list.y);
     for (int i = 0; i < count; ++i)
     {
         batch->Begin();
-        batch->DrawString(*font, list.lines[i].text, x, y + 22.0f * static_cast<float>(i), list.lines[i].colour);
+        batch->DrawString(*font, list.lines[i].text, x, y + 22.0f * static_cast<float>(i),
+                          list.lines[i].colour);
         batch->End();
     }
 }
