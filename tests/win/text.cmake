@@ -4,3 +4,7 @@ target_link_libraries(test_win_text PRIVATE mirel_text)
 add_custom_command(TARGET test_win_text POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/assets/fonts/mirelFont.spritefont
     $<TARGET_FILE_DIR:test_win_text>/mirelFont.spritefont)
+if(TARGET cadora_debugview)
+  mirel_test(test_win_debugview test_win_debugview.cpp)
+  target_link_libraries(test_win_debugview PRIVATE cadora_debugview)
+endif()

@@ -1,0 +1,117 @@
+// The statistics view's wiring: the figures it gathers come from the right owners, and T swaps
+// the overlay material to the shadow cascade and back.
+#include "demo/cadoracompute.h"
+#include "demo/debugview.h"
+#include "demo/switches.h"
+
+#include "engine/core/utils.h"
+#include "engine/frametimer.h"
+#include "engine/mainloop.h"
+#include "engine/render/device/resources.h"
+#include "engine/render/material.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+class CascadeHost : public miResources::ResourceHost
+{
+  public:
+    int32_t FindGpuResource(const char* name) override { return std::strcmp(name, "cascade0") == 0 ? cascade : -1; }
+    int32_t FindOrCreateGpuResource(const char*) override { return -1; }
+    int32_t FindTexture(const char*) override { return -1; }
+    int32_t CreateTexture(const char*, int32_t, int32_t& gpuResourceId) override
+    {
+        gpuResourceId = -1;
+        return -1;
+    }
+    int32_t CreateConstantBuffer(const char*, int32_t, int32_t, void*) override { return -1; }
+    int32_t cascade = 7;
+};
+
+} // namespace
+
+TEST(DebugView, GatheredFiguresComeFromTheirOwners)
+{
+    mirel::g_frameTimer.delta = 0.02f;
+    mirel::g_frameTimer.fps = 48.0f;
+    mirel::g_frameTimer.instantFps = 50.0f;
+    mirel::g_frameTimer.averageFps = 49.0f;
+    mirel::g_engineState.gpuFrameMs = 11.0f;
+    mirel::g_engineState.gpuSecondMs = 13.0f;
+    mirel::g_engineState.gpuTimingBroken = 1;
+    mirel::g_engineState.frameCounter = 77;
+    mirel::g_updateMs = 2.5f;
+    mirel::g_presentMs = 3.5f;
+    miCadora::useGpuQuery = true;
+    miCadora::g_loadState.computeThreads = 900;
+    miCadora::g_loadState.threadIncrement = 9;
+    miCadora::g_loadState.historyCount = 1000; // beyond the array: only its capacity is read
+    miCadora::showStats = true;
+
+    const miCadora::StatsInputs in = miRender::GatherStatsInputs();
+    EXPECT_FLOAT_EQ(in.delta, 0.02f);
+    EXPECT_FLOAT_EQ(in.fps, 48.0f);
+    EXPECT_FLOAT_EQ(in.instantFps, 50.0f);
+    EXPECT_FLOAT_EQ(in.averageFps, 49.0f);
+    EXPECT_FLOAT_EQ(in.gpuFrameMs, 11.0f);
+    EXPECT_FLOAT_EQ(in.gpuSecondMs, 13.0f);
+    EXPECT_TRUE(in.gpuTimingFault);
+    EXPECT_EQ(in.frameCounter, 77u);
+    EXPECT_FLOAT_EQ(in.updateMs, 2.5f);
+    EXPECT_FLOAT_EQ(in.presentMs, 3.5f);
+    EXPECT_TRUE(in.useGpuQuery);
+    EXPECT_EQ(in.computeThreads, 900);
+    EXPECT_EQ(in.threadIncrement, 9);
+    EXPECT_EQ(in.threadHistory, miCadora::g_loadState.threadHistory);
+    EXPECT_EQ(in.threadHistoryCount, miCadora::kThreadHistoryMax);
+    EXPECT_TRUE(in.showStats);
+    // Neither desktop property is registered here.
+    EXPECT_EQ(in.desktopX, FLT_MAX);
+    EXPECT_EQ(in.desktopY, FLT_MAX);
+    miCadora::showStats = false;
+    miCadora::g_loadState.historyCount = 0;
+}
+
+TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
+{
+    CascadeHost host;
+    miResources::SetResourceHost(&host);
+    miResources::Material* overlay = miResources::MaterialManager().Create("overlay");
+    ASSERT_NE(overlay, nullptr);
+    overlay->srvIds[0][0] = 3;
+    ASSERT_EQ(miRender::debugTextureIndex, -1);
+
+    for (int round = 0; round < 2; ++round)
+    {
+        miRender::ToggleDebugTexture();
+        EXPECT_EQ(miRender::debugTextureIndex, 0);
+        EXPECT_EQ(overlay->srvIds[0][0], 7);
+        miRender::ToggleDebugTexture();
+        EXPECT_EQ(miRender::debugTextureIndex, -1);
+        EXPECT_EQ(overlay->srvIds[0][0], 3);
+    }
+
+    // Without the cascade the toggle is reported and the material keeps its texture.
+    host.cascade = -1;
+    mirel::SetAssertEcho(false);
+    mirel::ResetAssertReports();
+    miRender::ToggleDebugTexture();
+    char msg[512];
+    EXPECT_EQ(mirel::AssertReportCount(), 1);
+    EXPECT_NE(std::string(mirel::LastAssertMessage(msg, sizeof msg)).find("Resource not found: cascade0"),
+              std::string::npos);
+    mirel::SetAssertEcho(true);
+    EXPECT_EQ(overlay->srvIds[0][0], 3);
+    miRender::ToggleDebugTexture();
+    EXPECT_EQ(overlay->srvIds[0][0], 3);
+    EXPECT_EQ(miRender::debugTextureIndex, -1);
+
+    miResources::MaterialManager().Clear();
+    miResources::SetResourceHost(nullptr);
+}
