@@ -480,7 +480,9 @@ void Material::ResolveTextures()
             TextureBinding& b = bindings[s].Data()[i];
             if (b.slot < 0 || b.slot >= kSlotCount) continue;
             int32_t* table = b.kind == kTexUav ? uavIds[s] : srvIds[s];
-            int32_t id = host->FindGpuResource(b.name);
+            // A depth binding never takes the colour entry of the same name, which exists whenever
+            // the target was made before the material.
+            int32_t id = b.kind == kTexDepthSrv ? -1 : host->FindGpuResource(b.name);
             if (id >= 0)
             {
                 table[b.slot] = id;

@@ -490,7 +490,9 @@ TEST(ResolveTextures, EachKindEndsInItsTable)
     EXPECT_EQ(m.srvIds[kStagePixel][0], host.gpu["hdrMain"]);
     EXPECT_EQ(m.srvIds[kStagePixel][1], host.gpu.at("cascade0_depth"));
     EXPECT_EQ(host.gpu.count("cascade0"), 0u);
-    EXPECT_EQ(m.srvIds[kStagePixel][2], 1);
+    // The depth of a target that exists already, not its colour.
+    EXPECT_EQ(m.srvIds[kStagePixel][2], host.gpu.at("cascade1_depth"));
+    EXPECT_NE(m.srvIds[kStagePixel][2], 1);
     EXPECT_EQ(m.srvIds[kStagePixel][3], host.gpu["rock.png"]);
     EXPECT_EQ(m.bindings[kStagePixel].Data()[3].resourceId, host.textures["rock.png"]);
     EXPECT_EQ(m.srvIds[kStagePixel][4], host.gpu["leaf.png"]);
@@ -798,7 +800,7 @@ TEST_F(Shipped, BladeAndAlphaDepthRecords)
     EXPECT_EQ(std::vector<float>(albedo, albedo + 4), (std::vector<float>{0.62f, 0.5f, 0.36f, 1.0f}));
     const float* declared = windmill->vars.Data()[0].value;
     EXPECT_EQ(std::vector<float>(declared, declared + 4), (std::vector<float>{0.55f, 0.42f, 0.3f, 1.0f}));
-    EXPECT_EQ(blade->srvIds[kStagePixel][0], host.gpu.at("cascade0"));
+    EXPECT_EQ(blade->srvIds[kStagePixel][0], host.gpu.at("cascade0_depth"));
 
     Material* body = LoadMaterial("WM_body");
     EXPECT_EQ(body->configId, blade->configId);

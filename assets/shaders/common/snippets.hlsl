@@ -96,20 +96,20 @@ LitOut mainVS(VertexPNTTB v)
 }
 }
 
-// The shadow map holds each texel's distance in front of the sun camera. The comparison sampler
-// filters the test over neighbouring texels, which softens the shadow's edge; outside the map
-// everything is lit.
+// The shadow test runs against the sun camera's depth buffer: comparison sampling is defined for
+// depth formats only. The comparison sampler filters the test over neighbouring texels, which
+// softens the shadow's edge; outside the map everything is lit. The bias is in world units.
 snippet ShadowLookup
 {
-Texture2D shadowMap : register( t0 );
+Texture2D shadowDepth : register( t0 );
 SamplerComparisonState shadowSampler : register( s0 );
 float ShadowFactor(float3 worldPos, float bias)
 {
-    float4 viewPos = mul(float4(worldPos, 1.0), shadowView0);
-    float4 clipPos = mul(viewPos, shadowProj0);
+    float4 clipPos = mul(mul(float4(worldPos, 1.0), shadowView0), shadowProj0);
     float2 uv = float2(clipPos.x * 0.5 + 0.5, 0.5 - clipPos.y * 0.5);
     float inside = (uv.x >= 0.0 && uv.x <= 1.0 && uv.y >= 0.0 && uv.y <= 1.0) ? 1.0 : 0.0;
-    float lit = shadowMap.SampleCmpLevelZero(shadowSampler, saturate(uv), viewPos.z - bias);
+    float reference = clipPos.z / clipPos.w - bias * shadowProj0[2][2];
+    float lit = shadowDepth.SampleCmpLevelZero(shadowSampler, saturate(uv), reference);
     return lerp(1.0, lit, inside);
 }
 }
