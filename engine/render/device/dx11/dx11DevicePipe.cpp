@@ -276,7 +276,8 @@ bool PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantB
             cache_.layoutValid = true;
         }
     }
-    if (!cache_.vertexValid || cache_.vertexModel != modelId)
+    // Dynamic buffers all stand for model -1, so the cache cannot tell two of them apart.
+    if (!cache_.vertexValid || cache_.vertexModel != modelId || dynamicBufferId >= 0)
     {
         VertexBufferPayload vb{};
         if (dynamicBufferId >= 0)

@@ -1,0 +1,258 @@
+// The options menu drawn by its view on Wine's Direct3D from the shipped sheets, read back from
+// the swap chain: the check boxes show their checked or unchecked sprite where the layout puts
+// them, and the panel lies under the rest. The image is kept as gui_menu.ppm.
+#include "demo/overlayviews.h"
+
+#include "engine/core/utils.h"
+#include "engine/gui/gui_rv.h"
+#include "engine/render/camera.h"
+#include "engine/render/device/dx11/dx11Device.h"
+#include "engine/render/device/dx11/dx11Resources.h"
+#include "engine/render/model.h"
+#include "engine/render/rendersettings.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace miResources;
+
+namespace
+{
+
+constexpr uint32_t kWidth = 960, kHeight = 720;
+
+class PoolHost final : public miRender::RenderHost
+{
+  public:
+    int32_t CreateConstantBuffer(const char* name, int32_t reg, int32_t bytes, void* data) override
+    {
+        return miResources::CreateConstantBuffer(name, reg, bytes, data);
+    }
+    void SetConstantBufferData(int32_t id, void* data) override
+    {
+        if (PlatformConstantBuffer* cb = ConstantBuffers().FromHandle(id)) cb->data = data;
+    }
+    void UploadConstantBuffer(int32_t id, const void* data, uint32_t) override
+    {
+        if (PlatformConstantBuffer* cb = ConstantBuffers().FromHandle(id))
+        {
+            cb->data = const_cast<void*>(data);
+            cb->Upload();
+        }
+    }
+    int32_t FindRenderTarget(const char* name) override
+    {
+        PlatformRenderTarget* rt = RenderTargets().Find(name);
+        return rt ? rt->handle : -1;
+    }
+    int32_t FindMaterial(const char* name) override
+    {
+        Material* m = MaterialManager().Find(name);
+        return m ? m->handle : -1;
+    }
+    int32_t LoadMaterial(const char* name) override
+    {
+        Material* m = miResources::LoadMaterial(name);
+        return m ? m->handle : -1;
+    }
+    int32_t FindModel(const char* name) override
+    {
+        Model* m = Models().Find(name);
+        return m ? m->handle : -1;
+    }
+};
+
+std::vector<uint8_t> ReadBackBuffer(PlatformDevice& d)
+{
+    std::vector<uint8_t> pixels;
+    ID3D11Texture2D* back = nullptr;
+    d.backBuffer->QueryInterface(__uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&back));
+    D3D11_TEXTURE2D_DESC desc{};
+    back->GetDesc(&desc);
+    desc.Usage = D3D11_USAGE_STAGING;
+    desc.BindFlags = 0;
+    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    desc.MiscFlags = 0;
+    ID3D11Texture2D* staging = nullptr;
+    if (SUCCEEDED(d.device->CreateTexture2D(&desc, nullptr, &staging)))
+    {
+        d.context->CopyResource(staging, back);
+        D3D11_MAPPED_SUBRESOURCE m{};
+        if (SUCCEEDED(d.context->Map(staging, 0, D3D11_MAP_READ, 0, &m)))
+        {
+            pixels.resize(static_cast<size_t>(desc.Width) * desc.Height * 4);
+            for (uint32_t y = 0; y < desc.Height; ++y)
+                std::memcpy(&pixels[y * desc.Width * 4], static_cast<uint8_t*>(m.pData) + y * m.RowPitch,
+                            desc.Width * 4);
+            d.context->Unmap(staging, 0);
+        }
+        staging->Release();
+    }
+    back->Release();
+    return pixels;
+}
+
+struct Rgb
+{
+    int r, g, b;
+};
+
+Rgb At(const std::vector<uint8_t>& px, float x, float y)
+{
+    const size_t i = (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)) * 4;
+    return {px[i], px[i + 1], px[i + 2]};
+}
+
+void WritePpm(const std::string& path, const std::vector<uint8_t>& px)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fprintf(f, "P6\n%u %u\n255\n", kWidth, kHeight);
+    for (size_t i = 0; i < px.size(); i += 4) std::fwrite(&px[i], 1, 3, f);
+    std::fclose(f);
+}
+
+// The sheet's box colours: amber when checked (with a dark tick in the middle), slate when not.
+bool IsAmber(const Rgb& c) { return c.r > 200 && c.g > 150 && c.b < 90; }
+bool IsSlate(const Rgb& c) { return c.r < 70 && c.g < 80 && c.b < 90 && c.b > c.r; }
+bool IsDark(const Rgb& c) { return c.r < 40 && c.g < 40 && c.b < 40; }
+
+TEST(GuiRender, CheckBoxesShowTheirStateWhereTheLayoutPutsThem)
+{
+    mirel::SetAssertEcho(true);
+    mirel::ResetAssertReports();
+    const std::string dir = mirel::GetExecutableDirectory();
+    mirel::SetAssetRoot((dir + "/gui_assets").c_str());
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"MirelGuiTest";
+    RegisterClassW(&wc);
+    RECT rect{0, 0, static_cast<LONG>(kWidth), static_cast<LONG>(kHeight)};
+    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"gui", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
+                                  rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
+    ShowWindow(window, SW_SHOW);
+    InstallDx11Resources();
+    RenderSettings s;
+    ListUsableAdapters(s);
+    s.width = kWidth;
+    s.height = kHeight;
+    PlatformDevice device;
+    device.Init(window, s);
+    ASSERT_NE(device.swapChain, nullptr);
+    RenderSettings sized = device.settings;
+    sized.width = kWidth;
+    sized.height = kHeight;
+    device.Resize(sized);
+    miCamera::SetOutputSize(static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
+
+    PoolHost host;
+    miRender::SetRenderHost(&host);
+    miRender::Renderer renderer;
+    renderer.outputWidth = kWidth;
+    renderer.outputHeight = kHeight;
+    miRender::SetRenderer(&renderer);
+    miRender::CreateSharedConstantBuffers();
+    ASSERT_NE(CreateFullscreenQuad(), nullptr);
+    ASSERT_GE(CreateSwapChainTarget("swapChain"), 0);
+    miCadora::InstallGuiDeviceHooks();
+    // The frame constants follow the sun.
+    miSim::CameraEnt* sun = miSim::g_cameraManager.Create("sunCamera");
+    miSim::SetPerspective(*sun, 0.7855f, 0.1f, 2000.0f, static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
+    miSim::UpdateMatrices(*sun);
+
+    miRender::Gui_RV* view = new miRender::Gui_RV("Gui_RV");
+    view->env.refreshHz = 60;
+    view->env.vsync = true;
+    view->env.record = [] { return static_cast<const miCadora::DetectionRecord*>(nullptr); };
+    view->env.setCadoraState = [](bool) {};
+    view->env.setCameraMode = [](int32_t) {};
+    renderer.AddView(view);
+    renderer.InitViews();
+    EXPECT_EQ(mirel::AssertReportCount(), 0);
+
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    device.context->ClearRenderTargetView(device.backBufferView, black);
+    miRender::UpdateFrameConstants();
+    renderer.RecordViews();
+    renderer.ExecuteViews();
+    EXPECT_EQ(view->drawnCount, 5 + 4 + 1 + 3); // fixed widgets, fps 45-60, sweep, camera modes
+
+    const std::vector<uint8_t> px = ReadBackBuffer(device);
+    ASSERT_EQ(px.size(), static_cast<size_t>(kWidth) * kHeight * 4);
+    const char* out = std::getenv("MIREL_TEST_OUTPUT");
+    const std::string image = std::string(out && *out ? out : dir.c_str()) + "/gui_menu.ppm";
+    WritePpm(image, px);
+    std::printf("menu image: %s\n", image.c_str());
+
+    const miGui::OptionsMenu& m = miGui::Menu();
+    // Bare boxes (26 x 26): vertical sync checked, variable refresh and red bar not.
+    struct Box
+    {
+        const char* what;
+        const miGui::Widget* w;
+        bool checked;
+    } boxes[] = {{"vsync", &m.vsyncBox, true}, {"variable refresh", &m.vrrBox, false}, {"red bar", &m.redbarBox, false}};
+    for (const Box& b : boxes)
+    {
+        const Rgb fill = At(px, b.w->x + 4, b.w->y + 4);
+        const Rgb middle = At(px, b.w->x + 13, b.w->y + 13);
+        if (b.checked)
+        {
+            EXPECT_TRUE(IsAmber(fill)) << b.what << " " << fill.r << " " << fill.g << " " << fill.b;
+            EXPECT_TRUE(IsDark(middle)) << b.what << " " << middle.r << " " << middle.g << " " << middle.b;
+        }
+        else
+        {
+            EXPECT_TRUE(IsSlate(fill)) << b.what << " " << fill.r << " " << fill.g << " " << fill.b;
+            EXPECT_TRUE(IsSlate(middle)) << b.what << " " << middle.r << " " << middle.g << " " << middle.b;
+        }
+    }
+    // Labelled boxes: the little box 5 pixels in; 50 fps is the default choice, free the camera mode.
+    struct Labelled
+    {
+        const char* what;
+        const miGui::Widget* w;
+        bool checked;
+    } labelled[] = {{"50 fps", m.fpsBoxes[3], true},    {"45 fps", m.fpsBoxes[2], false},
+                    {"sweep", m.fpsBoxes[6], false},    {"free camera", m.cameraBoxes[2], true},
+                    {"orbit camera", m.cameraBoxes[0], false}};
+    for (const Labelled& l : labelled)
+    {
+        const Rgb c = At(px, l.w->x + 7, l.w->y + 7);
+        EXPECT_EQ(IsAmber(c), l.checked) << l.what << " " << c.r << " " << c.g << " " << c.b;
+        if (!l.checked)
+        {
+            EXPECT_TRUE(IsSlate(c)) << l.what << " " << c.r << " " << c.g << " " << c.b;
+        }
+    }
+    // The panel under everything; outside it the cleared back buffer.
+    const Rgb panel = At(px, 300, 200);
+    EXPECT_GE(panel.b, 25) << panel.r << " " << panel.g << " " << panel.b;
+    EXPECT_GT(panel.b, panel.r) << panel.r << " " << panel.g << " " << panel.b;
+    const Rgb outside = At(px, 700, 400);
+    EXPECT_LT(outside.r + outside.g + outside.b, 5) << outside.r << " " << outside.g << " " << outside.b;
+
+    // Hidden: nothing is drawn.
+    miGui::Menu().Toggle();
+    renderer.ExecuteViews();
+    EXPECT_EQ(view->drawnCount, 0);
+    EXPECT_EQ(mirel::AssertReportCount(), 0);
+
+    renderer.Shutdown();
+    miRender::SetRenderer(nullptr);
+    miRender::SetRenderHost(nullptr);
+    ClearDx11Resources();
+    miSim::g_cameraManager.Clear();
+    DestroyWindow(window);
+}
+
+} // namespace
