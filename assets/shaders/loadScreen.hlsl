@@ -1,19 +1,20 @@
-// The load screen: a dark gradient with a light band, faded in by fadeIn; the progress bar's
-// strip stays clear so the bar drawn before it shows through.
+// The load screen: its image faded in by fadeIn; the progress bar's strip stays clear so the
+// bar drawn before it shows through.
 @include common/constants.hlsl
 @include common/snippets.hlsl
 
 mirel_shadervars
 {
     float fadeIn = 0.0;
-    float4 topColor = 0.05 0.06 0.09 1.0;
-    float4 bottomColor = 0.12 0.1 0.14 1.0;
     float4 barStrip = 0.1 0.86 0.9 0.9;
 }
 
 $include VertexPT
 $include ScreenOut
 $include FullscreenVS
+
+Texture2D loadImage : register( t0 );
+SamplerState loadSampler : register( s0 );
 
 float4 mainPS(ScreenOut i) : SV_Target
 {
@@ -22,8 +23,6 @@ float4 mainPS(ScreenOut i) : SV_Target
     {
         discard;
     }
-    float3 color = lerp(topColor.rgb, bottomColor.rgb, i.uv.y);
-    float band = exp(-abs(i.uv.y - 0.45) * 40.0) * 0.25;
-    color += float3(band, band * 0.8, band * 0.5);
+    float3 color = loadImage.Sample(loadSampler, i.uv).rgb;
     return float4(color * fadeIn, 1.0);
 }

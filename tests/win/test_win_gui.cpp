@@ -1,6 +1,7 @@
-// The options menu drawn by its view on Wine's Direct3D from the shipped sheets, read back from
-// the swap chain: the check boxes show their checked or unchecked sprite where the layout puts
-// them, and the panel lies under the rest. The image is kept as gui_menu.ppm.
+// The options menu and the load screen drawn by their views on Wine's Direct3D from the shipped
+// sheets and images, read back from the swap chain: the check boxes show their checked or
+// unchecked sprite where the layout puts them, the panel lies under the rest, and the load
+// screen shows its image with the progress bar. The images are kept beside the program.
 #include "demo/overlayviews.h"
 
 #include "engine/core/utils.h"
@@ -10,6 +11,8 @@
 #include "engine/render/device/dx11/dx11Resources.h"
 #include "engine/render/model.h"
 #include "engine/render/rendersettings.h"
+#include "engine/frametimer.h"
+#include "demo/cadora.h"
 
 #include <windows.h>
 
@@ -123,52 +126,88 @@ bool IsAmber(const Rgb& c) { return c.r > 200 && c.g > 150 && c.b < 90; }
 bool IsSlate(const Rgb& c) { return c.r < 70 && c.g < 80 && c.b < 90 && c.b > c.r; }
 bool IsDark(const Rgb& c) { return c.r < 40 && c.g < 40 && c.b < 40; }
 
-TEST(GuiRender, CheckBoxesShowTheirStateWhereTheLayoutPutsThem)
+class DeviceView : public ::testing::Test
 {
-    mirel::SetAssertEcho(true);
-    mirel::ResetAssertReports();
-    const std::string dir = mirel::GetExecutableDirectory();
-    mirel::SetAssetRoot((dir + "/gui_assets").c_str());
+  protected:
+    void SetUp() override
+    {
+        mirel::SetAssertEcho(true);
+        mirel::ResetAssertReports();
+        dir = mirel::GetExecutableDirectory();
+        mirel::SetAssetRoot((dir + "/gui_assets").c_str());
 
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"MirelGuiTest";
-    RegisterClassW(&wc);
-    RECT rect{0, 0, static_cast<LONG>(kWidth), static_cast<LONG>(kHeight)};
-    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"gui", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
-                                  rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
-    ShowWindow(window, SW_SHOW);
-    InstallDx11Resources();
-    RenderSettings s;
-    ListUsableAdapters(s);
-    s.width = kWidth;
-    s.height = kHeight;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"MirelGuiTest";
+        RegisterClassW(&wc);
+        RECT rect{0, 0, static_cast<LONG>(kWidth), static_cast<LONG>(kHeight)};
+        AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+        window = CreateWindowExW(0, wc.lpszClassName, L"gui", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
+                                      rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
+        ShowWindow(window, SW_SHOW);
+        InstallDx11Resources();
+        RenderSettings s;
+        ListUsableAdapters(s);
+        s.width = kWidth;
+        s.height = kHeight;
+        device.Init(window, s);
+        ASSERT_NE(device.swapChain, nullptr);
+        RenderSettings sized = device.settings;
+        sized.width = kWidth;
+        sized.height = kHeight;
+        device.Resize(sized);
+        miCamera::SetOutputSize(static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
+
+        miRender::SetRenderHost(&host);
+        renderer.outputWidth = kWidth;
+        renderer.outputHeight = kHeight;
+        miRender::SetRenderer(&renderer);
+        miRender::CreateSharedConstantBuffers();
+        ASSERT_NE(CreateFullscreenQuad(), nullptr);
+        ASSERT_GE(CreateSwapChainTarget("swapChain"), 0);
+        miCadora::InstallGuiDeviceHooks();
+        // The frame constants follow the sun.
+        miSim::CameraEnt* sun = miSim::g_cameraManager.Create("sunCamera");
+        miSim::SetPerspective(*sun, 0.7855f, 0.1f, 2000.0f, static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
+        miSim::UpdateMatrices(*sun);
+    }
+    void TearDown() override
+    {
+        renderer.Shutdown();
+        miRender::SetRenderer(nullptr);
+        miRender::SetRenderHost(nullptr);
+        ClearDx11Resources();
+        // Sheets keep texture ids of the device pools just emptied.
+        miGui::SpriteSheets().Clear();
+        miSim::g_cameraManager.Clear();
+        DestroyWindow(window);
+    }
+    // Records and replays every view once over a black back buffer and reads it back.
+    std::vector<uint8_t> Frame(const char* imageName)
+    {
+        const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        device.context->ClearRenderTargetView(device.backBufferView, black);
+        miRender::UpdateFrameConstants();
+        renderer.RecordViews();
+        renderer.ExecuteViews();
+        std::vector<uint8_t> px = ReadBackBuffer(device);
+        const char* out = std::getenv("MIREL_TEST_OUTPUT");
+        const std::string image = std::string(out && *out ? out : dir.c_str()) + "/" + imageName;
+        WritePpm(image, px);
+        std::printf("image: %s\n", image.c_str());
+        return px;
+    }
+
+    std::string dir;
+    HWND window = nullptr;
     PlatformDevice device;
-    device.Init(window, s);
-    ASSERT_NE(device.swapChain, nullptr);
-    RenderSettings sized = device.settings;
-    sized.width = kWidth;
-    sized.height = kHeight;
-    device.Resize(sized);
-    miCamera::SetOutputSize(static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
-
     PoolHost host;
-    miRender::SetRenderHost(&host);
     miRender::Renderer renderer;
-    renderer.outputWidth = kWidth;
-    renderer.outputHeight = kHeight;
-    miRender::SetRenderer(&renderer);
-    miRender::CreateSharedConstantBuffers();
-    ASSERT_NE(CreateFullscreenQuad(), nullptr);
-    ASSERT_GE(CreateSwapChainTarget("swapChain"), 0);
-    miCadora::InstallGuiDeviceHooks();
-    // The frame constants follow the sun.
-    miSim::CameraEnt* sun = miSim::g_cameraManager.Create("sunCamera");
-    miSim::SetPerspective(*sun, 0.7855f, 0.1f, 2000.0f, static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
-    miSim::UpdateMatrices(*sun);
+};
 
+TEST_F(DeviceView, MenuCheckBoxesShowTheirStateWhereTheLayoutPutsThem)
+{
     miRender::Gui_RV* view = new miRender::Gui_RV("Gui_RV");
     view->env.refreshHz = 60;
     view->env.vsync = true;
@@ -179,19 +218,10 @@ TEST(GuiRender, CheckBoxesShowTheirStateWhereTheLayoutPutsThem)
     renderer.InitViews();
     EXPECT_EQ(mirel::AssertReportCount(), 0);
 
-    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    device.context->ClearRenderTargetView(device.backBufferView, black);
-    miRender::UpdateFrameConstants();
-    renderer.RecordViews();
-    renderer.ExecuteViews();
+    const std::vector<uint8_t> px = Frame("gui_menu.ppm");
     EXPECT_EQ(view->drawnCount, 5 + 4 + 1 + 3); // fixed widgets, fps 45-60, sweep, camera modes
 
-    const std::vector<uint8_t> px = ReadBackBuffer(device);
     ASSERT_EQ(px.size(), static_cast<size_t>(kWidth) * kHeight * 4);
-    const char* out = std::getenv("MIREL_TEST_OUTPUT");
-    const std::string image = std::string(out && *out ? out : dir.c_str()) + "/gui_menu.ppm";
-    WritePpm(image, px);
-    std::printf("menu image: %s\n", image.c_str());
 
     const miGui::OptionsMenu& m = miGui::Menu();
     // Bare boxes (26 x 26): vertical sync checked, variable refresh and red bar not.
@@ -247,12 +277,35 @@ TEST(GuiRender, CheckBoxesShowTheirStateWhereTheLayoutPutsThem)
     EXPECT_EQ(view->drawnCount, 0);
     EXPECT_EQ(mirel::AssertReportCount(), 0);
 
-    renderer.Shutdown();
-    miRender::SetRenderer(nullptr);
-    miRender::SetRenderHost(nullptr);
-    ClearDx11Resources();
-    miSim::g_cameraManager.Clear();
-    DestroyWindow(window);
+}
+
+// The load screen after its fade-in with the scene half built: the image, and the progress bar
+// showing through its strip, filled to the middle.
+TEST_F(DeviceView, LoadScreenShowsItsImageAndTheProgress)
+{
+    renderer.AddView(new miRender::LoadScreen_RV("ls"));
+    renderer.InitViews();
+    miCadora::fade = 0.0f;
+    miCadora::loadStarted = false;
+    miCadora::loadProgress = 0.5f;
+    mirel::g_frameTimer.delta = 1.5f;
+    const std::vector<uint8_t> px = Frame("load_screen.ppm");
+    ASSERT_EQ(px.size(), static_cast<size_t>(kWidth) * kHeight * 4);
+    EXPECT_TRUE(miCadora::loadStarted);
+    EXPECT_FLOAT_EQ(miCadora::fade, 4.0f);
+
+    // The title's first letter (image 1024 x 512 over the whole screen) and the dark around it.
+    const Rgb letter = At(px, 306.0f * kWidth / 1024, 192.0f * kHeight / 512);
+    const Rgb around = At(px, 200.0f * kWidth / 1024, 192.0f * kHeight / 512);
+    EXPECT_GT(letter.r + letter.g + letter.b, 600) << letter.r << " " << letter.g << " " << letter.b;
+    EXPECT_LT(around.r + around.g + around.b, 120) << around.r << " " << around.g << " " << around.b;
+    const float barY = 0.88f * kHeight;
+    const Rgb filled = At(px, 0.3f * kWidth, barY), empty = At(px, 0.7f * kWidth, barY);
+    EXPECT_GT(filled.r, 150) << filled.r << " " << filled.g << " " << filled.b;
+    EXPECT_LT(filled.g, 60) << filled.r << " " << filled.g << " " << filled.b;
+    EXPECT_LT(empty.r, 80) << empty.r << " " << empty.g << " " << empty.b;
+    EXPECT_GT(empty.r, 15) << empty.r << " " << empty.g << " " << empty.b;
+    EXPECT_EQ(mirel::AssertReportCount(), 0);
 }
 
 } // namespace
