@@ -1,5 +1,6 @@
 #include "gui/gui_rv.h"
 
+#include "mainloop.h"
 #include "render/camera.h"
 #include "render/material.h"
 
@@ -63,6 +64,8 @@ void Gui_RV::Execute()
 {
     miGui::OptionsMenu& menu = miGui::Menu();
     menu.UpdateCameraHandOver();
+    // While the menu is up its statistics want the GPU frame time.
+    mirel::g_engineState.overlayGpuTiming.store(menu.shown ? 1 : 0);
     drawnCount = 0;
     if (menu.shown)
     {

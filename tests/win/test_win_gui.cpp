@@ -12,6 +12,7 @@
 #include "engine/render/model.h"
 #include "engine/render/rendersettings.h"
 #include "engine/frametimer.h"
+#include "engine/mainloop.h"
 #include "demo/cadora.h"
 
 #include <windows.h>
@@ -271,10 +272,13 @@ TEST_F(DeviceView, MenuCheckBoxesShowTheirStateWhereTheLayoutPutsThem)
     const Rgb outside = At(px, 700, 400);
     EXPECT_LT(outside.r + outside.g + outside.b, 5) << outside.r << " " << outside.g << " " << outside.b;
 
-    // Hidden: nothing is drawn.
+    EXPECT_EQ(mirel::g_engineState.overlayGpuTiming.load(), 1);
+
+    // Hidden: nothing is drawn, and the GPU timing is no longer asked for on its behalf.
     miGui::Menu().Toggle();
     renderer.ExecuteViews();
     EXPECT_EQ(view->drawnCount, 0);
+    EXPECT_EQ(mirel::g_engineState.overlayGpuTiming.load(), 0);
     EXPECT_EQ(mirel::AssertReportCount(), 0);
 
 }
