@@ -31,7 +31,7 @@ MenuValues g_menuValues;
 namespace
 {
 
-bool* g_verticalSync = nullptr;
+DemoParts g_parts;
 // Automated runs watch the frame counter advance on standard error.
 bool g_reportFrames = false;
 float g_reportClock = 0.0f;
@@ -69,7 +69,7 @@ void BuildEntity(const char* name, const char* model, const mirel::Vec3& positio
 
 } // namespace
 
-void SetVerticalSyncTarget(bool* flag) { g_verticalSync = flag; }
+void SetDemoParts(const DemoParts& parts) { g_parts = parts; }
 
 void ReloadMaterials()
 {
@@ -142,7 +142,10 @@ void ResetDemoState()
     g_menuValues = MenuValues{};
 }
 
-void CadoraApp::Init() {}
+void CadoraApp::Init()
+{
+    if (g_parts.init) g_parts.init();
+}
 
 void CadoraApp::Load()
 {
@@ -154,16 +157,16 @@ void CadoraApp::Load()
     ResetCamera();
     RegisterHotkey('M', ReloadMaterials);
     RegisterHotkey('R', ReloadConfig);
-    // The demo renderer's keys, until that renderer registers them itself.
-    RegisterRendererHotkeys();
     ResetAnimations();
     LoadCameraPath();
     miCamera::cameraControlEnabled = false;
+    if (g_parts.load) g_parts.load();
     g_reportFrames = mirel::sys::EnvironmentFlag("MIREL_LOOP_STATS");
 }
 
 void CadoraApp::Shutdown()
 {
+    if (g_parts.shutdown) g_parts.shutdown();
     if (!GetDetectionRecord()) return;
 #ifdef _WIN32
     ::ShutdownDisplay();
@@ -177,15 +180,18 @@ void CadoraApp::Update()
     if (!mirel::g_engineState.loadingDone.load())
     {
         SceneBuildStep();
-        // Until the load screen exists, the scene counts as ready once its build has run.
-        loadStarted = true;
-        if (loadProgress >= 1.0f) mirel::g_engineState.loadingDone.store(1);
+        if (!g_parts.loadScreen)
+        {
+            loadStarted = true;
+            if (loadProgress >= 1.0f) mirel::g_engineState.loadingDone.store(1);
+        }
         return;
     }
     UpdateCamera();
+    if (g_parts.readMenu) g_parts.readMenu(g_menuValues);
     TurnBlades(mirel::FrameDelta());
     ReportFrames(mirel::FrameDelta());
-    if (g_verticalSync) *g_verticalSync = g_menuValues.verticalSync;
+    if (g_parts.setVerticalSync) g_parts.setVerticalSync(g_menuValues.verticalSync);
 }
 
 } // namespace miCadora

@@ -37,8 +37,23 @@ struct MenuValues
 };
 extern MenuValues g_menuValues;
 
-// The device's vertical-sync flag; whoever owns the device installs where it lives.
-void SetVerticalSyncTarget(bool* flag);
+// The program's parts the application drives. The entry point installs them; without them
+// (tests) the application runs its own logic alone.
+struct DemoParts
+{
+    // Init: the demo renderer, the overlay and statistics views, the load controller.
+    void (*init)() = nullptr;
+    // Load: the load controller's settings.
+    void (*load)() = nullptr;
+    // Shutdown: the load controller's log.
+    void (*shutdown)() = nullptr;
+    void (*readMenu)(MenuValues& values) = nullptr;
+    void (*setVerticalSync)(bool on) = nullptr;
+    // A load screen sets loadStarted and the loading-done flag through its fades; without one
+    // the build starts at once and the scene counts as ready when the build has run.
+    bool loadScreen = false;
+};
+void SetDemoParts(const DemoParts& parts);
 
 // One step of the scene build behind the load screen.
 void SceneBuildStep();

@@ -1,13 +1,19 @@
 // Program entry: detection, properties, display settlement, window, engine start and the pump.
 #include "cadora.h"
+#include "cadoracompute.h"
+#include "cadorarenderer.h"
+#include "debugview.h"
+#include "overlayviews.h"
 #include "detect.h"
 
 #include "input/input.h"
 #include "mainloop.h"
 #include "render/device/dx11/dx11Backend.h"
+#include "render/device/dx11/dx11Device.h"
 #include "render/camera.h"
 #include "core/siment.h"
 #include "window_win32.h"
+#include "gui/optionsmenu.h"
 
 #include "core/props.h"
 #include "core/sys.h"
@@ -68,6 +74,39 @@ miSim::Module* const kEngineModules[] = {&miWorld::g_worldModule, &miPhysics::g_
                                          &miCamera::g_cameraModule, &miUtils::g_utilsModule,
                                          &miInput::g_inputModule};
 
+void InitDemoParts()
+{
+    miRender::SetRenderer(&miRender::g_cadoraRenderer);
+    miRender::g_cadoraRenderer.loadProgress = &miCadora::loadProgress;
+    miRender::RegisterOverlayViews();
+    miRender::RegisterDebugView();
+    miCadora::RegisterLoadController();
+}
+
+void ReadMenu(miCadora::MenuValues& values)
+{
+    miGui::OptionsMenu& menu = miGui::Menu();
+    values.bladeSlider = menu.animSpeedSlider.value;
+    values.verticalSync = menu.vsyncBox.state != 0;
+}
+
+void SetVerticalSync(bool on)
+{
+    if (miResources::PlatformDevice* device = miResources::CurrentDevice()) device->settings.vsync = on ? 1 : 0;
+}
+
+miCadora::DemoParts DemoParts()
+{
+    miCadora::DemoParts parts;
+    parts.init = InitDemoParts;
+    parts.load = miCadora::ReadLoadSettings;
+    parts.shutdown = miCadora::CloseLoadLog;
+    parts.readMenu = ReadMenu;
+    parts.setVerticalSync = SetVerticalSync;
+    parts.loadScreen = true;
+    return parts;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
@@ -88,6 +127,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     mirel::InstallWin32Input();
     miRender::InstallDx11FrameBackend();
     mirel::SetEngineModules(kEngineModules, static_cast<int32_t>(sizeof kEngineModules / sizeof kEngineModules[0]));
+    miCadora::SetDemoParts(DemoParts());
     mirel::RegisterApp(&miCadora::g_cadoraApp);
     mirel::Start(mirel::MainWindowHandle());
     const int code = mirel::RunMessageLoop();

@@ -46,7 +46,10 @@ void PrintClient(HWND window, const char* when)
 {
     RECT rc{};
     GetClientRect(window, &rc);
-    std::fprintf(stderr, "driver: client %s %ldx%ld\n", when, rc.right - rc.left, rc.bottom - rc.top);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    std::fprintf(stderr, "driver: client %s %ldx%ld at %ld %ld\n", when, rc.right - rc.left, rc.bottom - rc.top,
+                 origin.x, origin.y);
     std::fflush(stderr);
 }
 
