@@ -42,7 +42,9 @@ float ValueNoise(float2 p)
 
 float4 mainPS(LitOut i) : SV_Target
 {
-    float3 grass = groundTexture.Sample(groundSampler, i.worldPos.xz * tileScale).rgb;
+    // Two scales at an odd ratio, so the texture's repeat does not line up into a grid.
+    float3 grass = lerp(groundTexture.Sample(groundSampler, i.worldPos.xz * tileScale).rgb,
+                        groundTexture.Sample(groundSampler, i.worldPos.xz * tileScale * 0.273 + 0.37).rgb, 0.5);
     float variation = 0.85 + 0.3 * ValueNoise(i.worldPos.xz * noiseScale);
     float3 albedo = grass * tint.rgb * variation;
     float shadow = ShadowFactor(i.worldPos, shadowBias);
