@@ -92,22 +92,6 @@ TEST(SceneViews, EnablingStatesAsLoadingFinishes)
     }
 }
 
-TEST(SceneViews, GraphSwitchTogglesOnlyItsOwnView)
-{
-    bool e[kCadoraViewCount];
-    ApplyViewStates(e, 0.0f, false, false);
-    ApplyViewStates(e, 1.1f, false, false);
-    ApplyViewStates(e, 1.1f, true, false);
-    const std::string off = Flags(e);
-    ApplyViewStates(e, 1.1f, true, true);
-    const std::string on = Flags(e);
-    ApplyViewStates(e, 1.1f, true, false);
-    EXPECT_EQ(Flags(e), off);
-    EXPECT_EQ(off.substr(0, 9), on.substr(0, 9));
-    EXPECT_EQ(on[kViewSnappy], '1');
-    EXPECT_EQ(off[kViewSnappy], '0');
-}
-
 std::vector<uint8_t> ReadAsset(const char* rel)
 {
     std::vector<uint8_t> bytes;
