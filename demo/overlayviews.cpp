@@ -153,6 +153,8 @@ void SnappyOverlay_RV::Init()
     cameraHandle = camera ? camera->handle : -1;
     SetTarget("swapChain", false, false, kBlack, 1.0f);
     lineBufferId = g_lineBufferMaker ? g_lineBufferMaker() : -1;
+    // The pipe's line draws use this material; nothing else may have loaded it.
+    EnsureMaterial("line");
     graph.Reset();
 }
 

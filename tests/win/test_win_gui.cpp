@@ -14,6 +14,7 @@
 #include "engine/frametimer.h"
 #include "engine/mainloop.h"
 #include "demo/cadora.h"
+#include "demo/cadoracompute.h"
 
 #include <windows.h>
 
@@ -309,6 +310,45 @@ TEST_F(DeviceView, LoadScreenShowsItsImageAndTheProgress)
     EXPECT_LT(filled.g, 60) << filled.r << " " << filled.g << " " << filled.b;
     EXPECT_LT(empty.r, 80) << empty.r << " " << empty.g << " " << empty.b;
     EXPECT_GT(empty.r, 15) << empty.r << " " << empty.g << " " << empty.b;
+    EXPECT_EQ(mirel::AssertReportCount(), 0);
+}
+
+// The frame-time graph: red lines in the upper right band only once the ring is full, none before.
+TEST_F(DeviceView, FrameTimeGraphDrawsInTheUpperRightBand)
+{
+    miCadora::targetFps = 60.0f;
+    renderer.AddView(new miRender::SnappyOverlay_RV("Snappy_RV"));
+    renderer.InitViews();
+    auto redCount = [](const std::vector<uint8_t>& px, int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+            {
+                const Rgb c = At(px, static_cast<float>(x), static_cast<float>(y));
+                if (c.r > 60 && c.g < 20 && c.b < 20) ++n;
+            }
+        return n;
+    };
+    const int w = static_cast<int>(kWidth), h = static_cast<int>(kHeight);
+    // 30 alternating frames of 55 and 60 fps; the 31st sample is still one short of a full ring.
+    for (int frame = 0; frame < 30; ++frame)
+    {
+        mirel::g_frameTimer.delta = frame % 2 ? 1.0f / 60.0f : 1.0f / 55.0f;
+        miRender::UpdateFrameConstants();
+        renderer.RecordViews();
+        renderer.ExecuteViews();
+    }
+    mirel::g_frameTimer.delta = 1.0f / 60.0f;
+    const std::vector<uint8_t> early = Frame("graph_early.ppm");
+    EXPECT_EQ(redCount(early, 0, 0, w, h), 0);
+    // The 32nd sample draws; eight more on target make the newest part flat.
+    for (int frame = 0; frame < 8; ++frame) Frame("graph.ppm");
+    const std::vector<uint8_t> px = Frame("graph.ppm");
+    // x from 0 to 0.97 and y from 0.7 to 1.0 of the -1..1 square: the right half's top 15 %.
+    const int band = redCount(px, w / 2, 0, w, h * 15 / 100 + 1);
+    EXPECT_GT(band, w / 4);
+    EXPECT_EQ(redCount(px, 0, 0, w / 2 - 1, h), 0);
+    EXPECT_EQ(redCount(px, 0, h * 15 / 100 + 2, w, h), 0);
     EXPECT_EQ(mirel::AssertReportCount(), 0);
 }
 
