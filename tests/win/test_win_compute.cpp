@@ -4,17 +4,22 @@
 #include "demo/cadoracompute.h"
 #include "engine/core/props.h"
 #include "engine/core/utils.h"
+#include "engine/frametimer.h"
 #include "engine/mainloop.h"
 #include "engine/render/device/dx11/dx11Device.h"
 #include "engine/render/device/dx11/dx11Resources.h"
+#include "tools/plotlog/plotlog.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 using namespace miResources;
@@ -66,6 +71,7 @@ class BusyWork : public ::testing::Test
         ListUsableAdapters(s);
         s.width = 640;
         s.height = 360;
+        s.vsync = 0;
         device = new PlatformDevice;
         device->Init(window, s);
         static float perFrame[16] = {};
@@ -154,6 +160,84 @@ TEST_F(BusyWork, MoreGroupsCostMoreGpuTime)
     EXPECT_GT(t1, t0);
     EXPECT_GT(twoRows, 1.3 * oneRow) << "the second row was dropped";
     EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+}
+
+// The whole loop on the device: each frame the timer ticks, the controller steps and dispatches,
+// the frame is presented; the frame time it measures is this loop's. No scene: the busy work is
+// all the frame costs beyond the present.
+TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
+{
+    struct Case
+    {
+        const char* what;
+        float sweep;
+        int frames;
+        float minNear; // fraction within 5 ms after 3 s
+    };
+    // On this project's 2-core build machines, with other builds running beside, the software
+    // rasteriser's frame time jitters by several ms from frame to frame. Measured runs: fixed
+    // 40 fps 10-30% of the frames within 1 ms, 55% within 5 ms, mean error -0.9 ms; the 45-60
+    // sweep 14-21%, 69%, -0.3 ms. The 1 ms figure is printed, not judged; a broken law (wrong
+    // sign, no steps, lost dispatches) pins the load at one end, far from a mean within 3 ms.
+    const Case cases[] = {{"fixed 40 fps", 0.0f, 400, 0.35f}, {"sweep 45-60", 1.0f, 500, 0.35f}};
+    for (const Case& c : cases)
+    {
+        mirel::ClearProperties();
+        // The controller keeps the shader and buffer of the first test; a cold start of the law.
+        ASSERT_GE(miCadora::g_cadoraCompute.shaderId, 0);
+        const fs::path log = root / "cadoraLog.txt";
+        miCadora::ResetLoadController();
+        miCadora::g_loadState.logThreads = true;
+        miCadora::g_loadState.log = std::fopen(log.string().c_str(), "w");
+        ASSERT_NE(miCadora::g_loadState.log, nullptr);
+        miCompute::ClearComputeContexts();
+        miCadora::RegisterLoadController();
+        miCadora::targetFps = 40.0f;
+        miCadora::sweepSwitch = c.sweep;
+        miCadora::sweepLowFps = 45.0f;
+        miCadora::sweepHighFps = 60.0f;
+        mirel::ResetAssertReports();
+        mirel::g_frameTimer.Reset();
+        for (int f = 0; f < c.frames; ++f)
+        {
+            mirel::g_frameTimer.ticked = 0;
+            mirel::g_frameTimer.Tick();
+            miCompute::RunComputeContexts();
+            device->Present();
+        }
+        miCadora::CloseLoadLog();
+        EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+        std::stringstream text;
+        {
+            std::ifstream in(log.string());
+            text << in.rdbuf();
+        }
+        const std::vector<plotlog::Sample> samples = plotlog::ParseLog(text.str());
+        ASSERT_EQ(samples.size(), static_cast<size_t>(c.frames)) << c.what;
+        const plotlog::Tracking t = plotlog::Measure(samples, 3.0f, 1.0f);
+        const plotlog::Tracking wide = plotlog::Measure(samples, 3.0f, 5.0f);
+        double clock = 0, sumError = 0;
+        int counted = 0;
+        for (const plotlog::Sample& s : samples)
+            if ((clock += s.currentMs / 1000.0) > 3.0)
+            {
+                sumError += s.currentMs - s.targetMs;
+                ++counted;
+            }
+        const double meanError = counted ? sumError / counted : 1e9;
+        std::printf("%s: %d frames after 3 s, %.1f%% within 1 ms, %.1f%% within 5 ms, mean error %.2f ms, settled "
+                    "(1 ms) at %.2f s, %d groups at the end\n",
+                    c.what, t.frames, 100.0f * t.withinFraction, 100.0f * wide.withinFraction, meanError,
+                    t.settleSeconds, samples.back().threads);
+        if (std::getenv("MIREL_CONTROLLER_TRACE"))
+            for (size_t i = 0; i < samples.size(); i += 5)
+                std::printf("  %zu target %.2f current %.2f threads %d\n", i, samples[i].targetMs, samples[i].currentMs,
+                            samples[i].threads);
+        EXPECT_GE(t.frames, 100) << c.what;
+        EXPECT_GE(wide.withinFraction, c.minNear) << c.what;
+        EXPECT_LT(std::fabs(meanError), 3.0) << c.what;
+        fs::remove(log);
+    }
 }
 
 } // namespace
