@@ -78,7 +78,7 @@ void InitDemoParts()
 {
     miRender::SetRenderer(&miRender::g_cadoraRenderer);
     miRender::g_cadoraRenderer.loadProgress = &miCadora::loadProgress;
-    miRender::RegisterOverlayViews();
+    miCadora::InstallGuiAndOverlays();
     miRender::RegisterDebugView();
     miCadora::RegisterLoadController();
 }

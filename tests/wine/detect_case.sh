@@ -23,6 +23,8 @@ app=$work/app
 ln -s "$(readlink -f "$(dirname "${BASH_SOURCE[0]}")/../../assets")" "$work/assets"
 mkdir -p "$app"
 cp "$exe" "$driver" "$app/"
+# The statistics overlay reads its font beside the program.
+cp "$(dirname "$exe")/mirelFont.spritefont" "$app/" 2>/dev/null || true
 [ -f "$(dirname "$exe")/config.ini" ] && cp "$(dirname "$exe")/config.ini" "$app/"
 cwd=$app
 dll=""

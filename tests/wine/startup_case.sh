@@ -14,6 +14,8 @@ work=$top/bin
 mkdir -p "$work"
 ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
 cp "$exe" "$driver" "$work/"
+# The statistics overlay reads its font beside the program.
+cp "$(dirname "$exe")/mirelFont.spritefont" "$work/" 2>/dev/null || true
 cp "$stub" "$work/tesklib.dll"
 printf 'adapter 0\nprimary 0\nmap 0 0 0 1\ntarget 0 0 0\nrange 0 0 47950000 143856000\n' >"$work/stub.cfg"
 cat >"$work/config.ini" <<'INI'

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The whole demo under Wine, seen from outside: screenshots probed in regions, the controller's
+# log, and a soak run watching memory and the frame counter.
+#
+#   demo_case.sh screens DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR
+#   demo_case.sh soak    DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR [SECONDS]
+# Screenshots and logs are kept in SHOTS_DIR for people to look at.
+set -euo pipefail
+case=$1 exe=$2 driver=$3 stub=$4 shots=$5
+seconds=${6:-60}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+top=$(mktemp -d "${TMPDIR:-/tmp}/demo-case.XXXXXX")
+trap 'rm -rf "$top"' EXIT
+work=$top/bin
+mkdir -p "$work" "$shots"
+ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
+cp "$exe" "$driver" "$work/"
+cp "$stub" "$work/tesklib.dll"
+cp "$(dirname "$exe")/mirelFont.spritefont" "$work/" 2>/dev/null || true
+printf 'adapter 0\nprimary 0\nmap 0 0 0 1\ntarget 0 0 0\nrange 0 0 48000000 144000000\n' >"$work/stub.cfg"
+cat >"$work/config.ini" <<'INI'
+[render_init]
+fullscreen = false
+max_resolution_X = 1280
+max_resolution_Y = 720
+[debug]
+logThreads = "true"
+INI
+
+fail() {
+  echo "demo_case $case: $*" >&2
+  echo "--- stderr (tail)" >&2; tail -40 "$work/err.txt" >&2 2>/dev/null || true
+  exit 1
+}
+finish_run() {
+  tr -d '\r' <"$work/stderr.txt" >"$work/err.txt"
+  cp "$work/err.txt" "$shots/$case-stderr.txt"
+  cp "$work/cadoraLog.txt" "$shots/$case-cadoraLog.txt" 2>/dev/null || true
+  grep -q "driver: exit code 0" "$work/err.txt" || fail "the demo did not end with exit code 0"
+  if grep -q "MIREL ERROR" "$work/err.txt"; then
+    grep -A4 "MIREL ERROR" "$work/err.txt" >&2
+    fail "assertion reported"
+  fi
+}
+
+# Mean colour "R G B" (0-255) of a region given in client coordinates of the demo's window.
+ox=0 oy=0
+mean() {
+  convert "$1" -crop "$4x$5+$((ox + $2))+$((oy + $3))" +repage -scale '1x1!' \
+    -format '%[fx:int(255*r+0.5)] %[fx:int(255*g+0.5)] %[fx:int(255*b+0.5)]' info:
+}
+# Share (0-100) of pixels in a region whose colour is close to R G B.
+share() {
+  local f=$1 x=$2 y=$3 w=$4 h=$5 r=$6 g=$7 b=$8 fuzz=${9:-20}
+  convert "$f" -crop "${w}x${h}+$((ox + x))+$((oy + y))" +repage -fuzz "$fuzz%" -fill white \
+    -opaque "rgb($r,$g,$b)" -fill black +opaque white -format '%[fx:int(100*mean+0.5)]' info:
+}
+origin() {
+  read -r ox oy < <(sed -nE 's/^driver: client at start [0-9]+x[0-9]+ at (-?[0-9]+) (-?[0-9]+).*/\1 \2/p' "$work/err.txt")
+  [ -n "$ox" ] || fail "no window origin"
+}
+run_demo() {
+  local timeout=$1; shift
+  local rc=0
+  "$here/../../scripts/wine-run.sh" --cwd "$work" --timeout "$timeout" --env MIREL_LOOP_STATS=1 \
+    --env "TESKLIB_STUB_CONFIG=$work/stub.cfg" --stdout "$work/stdout.txt" --stderr "$work/stderr.txt" \
+    "$@" || rc=$?
+  finish_run
+  [ "$rc" -eq 0 ] || fail "exit status $rc"
+}
+
+case $case in
+screens) . "$here/demo_screens.sh" ;;
+soak) . "$here/demo_soak.sh" ;;
+*) echo "unknown case $case" >&2; exit 2 ;;
+esac
