@@ -124,9 +124,9 @@ float3 SunLight(float3 normal, float3 worldPos, float3 albedo, float4 specular, 
     float ndl = saturate(dot(n, toSun));
     float3 toEye = normalize(cameraPosition.xyz - worldPos);
     float3 halfway = normalize(toSun + toEye);
-    float spec = pow(saturate(dot(n, halfway)), max(specular.w, 1.0)) * ndl;
+    float highlight = pow(saturate(dot(n, halfway)), max(specular.w, 1.0)) * ndl;
     float3 sky = lerp(float3(0.18, 0.16, 0.12), float3(0.35, 0.45, 0.6), n.y * 0.5 + 0.5);
-    return albedo * (sky * ambient + sun * ndl * shadow) + specular.rgb * spec * shadow;
+    return albedo * (sky * ambient + sun * ndl * shadow) + specular.rgb * highlight * shadow;
 }
 }
 
