@@ -41,8 +41,8 @@ esac
 
 rc=0
 "$here/../../scripts/wine-run.sh" --cwd "$work" --timeout 120 --env MIREL_LOOP_STATS=1 --env MIREL_DUMP_PROPERTIES=1 \
-  --stdout "$work/stdout.txt" --stderr "$work/stderr.txt" --screenshot-when "$work/window.up" --screenshot "$work/shot.png" \
-  "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}" --marker window.up || rc=$?
+  --stdout "$work/stdout.txt" --stderr "$work/stderr.txt" --screenshot-when "$work/scene.up" --screenshot "$work/shot.png" \
+  "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}" --marker window.up --at 5000 mark scene.up || rc=$?
 tr -d '\r' <"$work/stdout.txt" >"$work/out.txt"; tr -d '\r' <"$work/stderr.txt" >"$work/err.txt"
 [ "$rc" -eq 0 ] || fail "exit status $rc"
 grep -q "driver: exit code 0" "$work/err.txt" || fail "no exit code 0"
@@ -55,6 +55,7 @@ read -r loading warmup pipelined total < <(echo "$stats" | sed -E 's/.*loading (
 [ "$total" -ge 20 ] && [ "$pipelined" -ge 1 ] || fail "too few frames: $stats"
 
 # The window is on the X screen: the bare root is one colour, a window adds its frame and client.
+# The shot waits for the first rendered frames: an unpainted full-screen window is one colour too.
 [ -s "$work/shot.png" ] || fail "no screenshot"
 colours=$(convert "$work/shot.png" -format '%k' info:)
 [ "$colours" -ge 2 ] || fail "screenshot shows no window"
