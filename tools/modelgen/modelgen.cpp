@@ -120,22 +120,28 @@ int main(int argc, char** argv)
     }
     {
         Builder b;
-        const float lo[3] = {-2.0f, 0.0f, -2.0f}, hi[3] = {2.0f, 20.0f, 2.0f};
-        b.Box(lo, hi);
-        const float capLo[3] = {-2.5f, 20.0f, -2.5f}, capHi[3] = {2.5f, 23.0f, 2.5f};
-        b.Box(capLo, capHi);
+        // A tapering tower and the cap carrying the hub; the blades' entity sits 3.8 in front of
+        // the axis and 50.84 up, so the cap reaches that height and stays clear of the blades.
+        const float parts[][2][3] = {{{-4.0f, 0.0f, -4.0f}, {4.0f, 18.0f, 4.0f}},
+                                     {{-3.2f, 18.0f, -3.2f}, {3.2f, 34.0f, 3.2f}},
+                                     {{-2.5f, 34.0f, -2.5f}, {2.5f, 47.0f, 2.5f}},
+                                     {{-3.5f, 47.0f, -2.8f}, {3.3f, 54.0f, 2.8f}},
+                                     {{-3.0f, 54.0f, -2.3f}, {3.0f, 56.0f, 2.3f}}};
+        for (const auto& part : parts) b.Box(part[0], part[1]);
         ok &= Write(dir, "windmill_base", "WM_body", b);
     }
     {
-        // Four blades around the hub at the origin, in the x-y plane; the animator spins about z.
+        // Four sails around the hub at the origin, in the y-z plane: the demo turns them about x.
         Builder b;
-        const float hub[2][3] = {{-0.6f, -0.6f, -0.4f}, {0.6f, 0.6f, 0.4f}};
+        const float hub[2][3] = {{-0.4f, -0.7f, -0.7f}, {0.6f, 0.7f, 0.7f}};
         b.Box(hub[0], hub[1]);
-        const float blades[4][2][3] = {{{0.6f, -0.5f, -0.1f}, {11.0f, 0.5f, 0.1f}},
-                                       {{-11.0f, -0.5f, -0.1f}, {-0.6f, 0.5f, 0.1f}},
-                                       {{-0.5f, 0.6f, -0.1f}, {0.5f, 11.0f, 0.1f}},
-                                       {{-0.5f, -11.0f, -0.1f}, {0.5f, -0.6f, 0.1f}}};
-        for (const auto& bl : blades) b.Box(bl[0], bl[1]);
+        // Each arm is a spar with a sail on its trailing side, each arm a quarter turn from the last.
+        const float arms[][2][3] = {
+            {{-0.15f, 0.6f, -0.25f}, {0.15f, 11.0f, 0.25f}},   {{-0.05f, 3.0f, 0.25f}, {0.05f, 11.0f, 2.4f}},
+            {{-0.15f, -0.25f, 0.6f}, {0.15f, 0.25f, 11.0f}},   {{-0.05f, -2.4f, 3.0f}, {0.05f, -0.25f, 11.0f}},
+            {{-0.15f, -11.0f, -0.25f}, {0.15f, -0.6f, 0.25f}}, {{-0.05f, -11.0f, -2.4f}, {0.05f, -3.0f, -0.25f}},
+            {{-0.15f, -0.25f, -11.0f}, {0.15f, 0.25f, -0.6f}}, {{-0.05f, 0.25f, -11.0f}, {0.05f, 2.4f, -3.0f}}};
+        for (const auto& box : arms) b.Box(box[0], box[1]);
         ok &= Write(dir, "windmill_blades", "WM_blade", b);
     }
     if (!ok) std::fprintf(stderr, "modelgen: cannot write into %s\n", dir.c_str());
