@@ -169,6 +169,8 @@ void RegisterMouseListener(int32_t kind, MouseCallback callback)
     g_mouseListeners.push_back({kind, callback});
 }
 
+void ClearMouseListeners() { g_mouseListeners.clear(); }
+
 void OnMouseMessage(uint32_t message)
 {
     float x = g_mouse[kMouseMove].x, y = g_mouse[kMouseMove].y;
@@ -220,7 +222,6 @@ void InputModule::Init()
     g_pad = GamepadState{};
     g_pad.connected = g_padLoaded ? 1 : 0;
     g_keys.clear();
-    g_mouseListeners.clear();
     g_keyboard.shift.store(0);
     for (auto& entry : g_keyboard.keyState) entry.store(0);
     for (MouseData& d : g_mouse) d = MouseData{};

@@ -96,6 +96,8 @@ void SetInputPlatform(InputPlatform* platform);
 
 void RegisterKey(const KeyBinding& binding);
 void RegisterMouseListener(int32_t kind, MouseCallback callback);
+// Init() keeps the listeners (the GUI registers its own before the modules start); this empties them.
+void ClearMouseListeners();
 // message: the Win32 mouse message number (WM_MOUSEMOVE .. WM_MOUSEWHEEL).
 void OnMouseMessage(uint32_t message);
 

@@ -261,6 +261,7 @@ class CameraControls : public ::testing::Test
         mirel::SetPropertyFloat("camera.translate_speed", 100);
         mirel::SetPropertyFloat("camera.rotate_speed", 200);
         miInput::SetInputPlatform(&input);
+        miInput::ClearMouseListeners();
         miInput::g_inputModule.Init();
         miCamera::g_cameraModule.Init();
         cam = miSim::FindCamera("mainCamera");
@@ -295,6 +296,7 @@ TEST_F(CameraControls, StandardCamerasAndSunPose)
 {
     mirel::SetPropertyFloat4("render_init.sunDirection", -72, 35, 0, 0);
     miCamera::g_cameraModule.Shutdown();
+    miInput::ClearMouseListeners();
     miInput::g_inputModule.Init();
     miCamera::g_cameraModule.Init();
     for (const char* name : {"testCamera", "sunCamera", "mainCamera"})

@@ -75,6 +75,7 @@ class InputTest : public ::testing::Test
         mirel::ClearEngineState();
         mirel::g_engineState.uiMode.store(mirel::kUiNone);
         miInput::SetInputPlatform(&platform_);
+        miInput::ClearMouseListeners();
         miInput::g_inputModule.Init();
         miInput::ConsoleClear();
         g_fired.clear();
@@ -164,6 +165,7 @@ TEST_F(InputTest, DuplicateRegistrationsAreReportedAndBothFire)
     };
     for (const Case& c : cases)
     {
+        miInput::ClearMouseListeners();
         miInput::g_inputModule.Init();
         mirel::test::ReportCapture reports;
         miInput::RegisterKey(c.first);
@@ -173,6 +175,7 @@ TEST_F(InputTest, DuplicateRegistrationsAreReportedAndBothFire)
         EXPECT_EQ(miInput::RegisteredKeyCount(), 2);
     }
     // Different keys, and function keys against character keys, are no conflict.
+    miInput::ClearMouseListeners();
     miInput::g_inputModule.Init();
     mirel::test::ReportCapture reports;
     miInput::RegisterKey(Key('A', FireM));
@@ -349,6 +352,7 @@ TEST_F(InputTest, PadDeadZonesInvertedRightStickAndUnplugging)
 TEST_F(InputTest, NoPadLibraryMeansAZeroedDisconnectedPad)
 {
     platform_.padLibrary = false;
+    miInput::ClearMouseListeners();
     miInput::g_inputModule.Init();
     platform_.pad = {0xFFFF, 255, 255, 32767, 32767, 32767, 32767};
     Poll();
@@ -470,3 +474,16 @@ TEST(FrameTimer, WithoutFrequencyOnlyTheCounterIsRead)
 }
 
 } // namespace
+
+TEST_F(InputTest, InitKeepsListenersRegisteredBeforeTheModulesStart)
+{
+    // The GUI registers its handlers while the render device starts, before the input module's Init.
+    miInput::RegisterMouseListener(miInput::kMouseMove, OnMove);
+    miInput::g_inputModule.Init();
+    platform_.cursorX = 10;
+    platform_.cursorY = 20;
+    miInput::OnMouseMessage(0x0200);
+    Poll();
+    ASSERT_EQ(g_moves.size(), 1u);
+    EXPECT_EQ(g_moves[0].y, 20.0f);
+}
