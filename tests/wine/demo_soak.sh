@@ -1,5 +1,6 @@
 # Sourced by demo_case.sh: the demo runs for $seconds with no assertion report, its resident
-# memory stays within a small bound after warm-up, and the frame counter keeps advancing.
+# memory stays within a small bound after warm-up, the frame counter keeps advancing, and at
+# least 300 frames go through Loading, the four WarmUp frames and Pipelined.
 samples=$top/rss.txt
 : >"$samples"
 (
@@ -32,6 +33,9 @@ t0=$(head -1 "$samples" | cut -d' ' -f1)
 read -r base peak last < <(awk -v t0="$t0" '$1 - t0 >= 20 { if (!b) b = $2; if ($2 > p) p = $2; l = $2 } END { print b, p, l }' "$samples")
 [ -n "$base" ] || fail "the run was too short to sample after warm-up"
 growth=$((peak - base))
-stats=$(grep '^loop frames:' "$work/err.txt" || true)
+stats=$(grep '^loop frames:' "$work/err.txt") || fail "no loop counters"
+# All three loop modes, with enough frames to matter.
+read -r loading warmup total < <(echo "$stats" | sed -E 's/.*loading ([0-9]+) warmup ([0-9]+) pipelined [0-9]+ total ([0-9]+).*/\1 \2 \3/')
+[ "$loading" -ge 1 ] && [ "$warmup" -eq 4 ] && [ "$total" -ge 300 ] || fail "loop modes: $stats"
 echo "demo_case soak: ${seconds} s, $stats, resident after warm-up ${base} kB, peak ${peak} kB, last ${last} kB, growth ${growth} kB (bound ${bound_kb} kB)" | tee "$shots/soak-summary.txt"
 [ "$growth" -le "$bound_kb" ] || fail "resident memory grew by $growth kB after warm-up"

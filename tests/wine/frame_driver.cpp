@@ -60,29 +60,37 @@ bool ClientIs(HWND window, long w, long h)
     return rc.right - rc.left == w && rc.bottom - rc.top == h;
 }
 
+void SendKey(WORD vk, bool up)
+{
+    INPUT key = {};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = vk;
+    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &key, sizeof(INPUT));
+}
+
+void PressKey(HWND window, WORD vk, bool withControl)
+{
+    SetForegroundWindow(window);
+    SetFocus(window);
+    if (withControl)
+    {
+        SendKey(VK_CONTROL, false);
+        Sleep(60);
+    }
+    SendKey(vk, false);
+    // Held across a few frames so that polling readers see it too.
+    Sleep(120);
+    SendKey(vk, true);
+    if (withControl) SendKey(VK_CONTROL, true);
+}
+
 void PressEscape(HWND window)
 {
     SetForegroundWindow(window);
     SetFocus(window);
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
-}
-
-void PressKey(HWND window, WORD vk)
-{
-    SetForegroundWindow(window);
-    SetFocus(window);
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = vk;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(1, &keys[0], sizeof(INPUT));
-    // Held across a few frames so that polling readers see it too.
-    Sleep(120);
-    SendInput(1, &keys[1], sizeof(INPUT));
+    SendKey(VK_ESCAPE, false);
+    SendKey(VK_ESCAPE, true);
 }
 
 void ClickAt(HWND window, long x, long y)
@@ -105,7 +113,7 @@ void ClickAt(HWND window, long x, long y)
 struct Event
 {
     DWORD atMs;
-    char kind; // 'k' key, 'c' click, 'm' marker file
+    char kind; // 'k' key, 'K' control+key, 'c' click, 'm' marker file
     long a, b;
     std::string text;
 };
@@ -116,7 +124,7 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fprintf(stderr, "usage: frame_driver DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close] [--at MS key VK|click X Y|mark FILE]...\n");
+        std::fprintf(stderr, "usage: frame_driver DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close] [--at MS key VK|ctrl-key VK|click X Y|mark FILE]...\n");
         return 2;
     }
     long expectW = -1, expectH = -1, resizeW = -1, resizeH = -1;
@@ -142,14 +150,14 @@ int main(int argc, char** argv)
             marker = argv[++i];
         else if (!std::strcmp(argv[i], "--close"))
             close = true;
-        // --at MS key VK | --at MS click X Y | --at MS mark FILE
+        // --at MS key VK | --at MS ctrl-key VK | --at MS click X Y | --at MS mark FILE
         else if (!std::strcmp(argv[i], "--at") && i + 3 < argc)
         {
             Event e{static_cast<DWORD>(std::atol(argv[i + 1])), 0, 0, 0, {}};
             const char* what = argv[i + 2];
-            if (!std::strcmp(what, "key"))
+            if (!std::strcmp(what, "key") || !std::strcmp(what, "ctrl-key"))
             {
-                e.kind = 'k';
+                e.kind = what[0] == 'k' ? 'k' : 'K';
                 e.a = std::strtol(argv[i + 3], nullptr, 0);
                 i += 3;
             }
@@ -220,8 +228,8 @@ int main(int argc, char** argv)
         const DWORD now = GetTickCount() - begin;
         if (at > now) Sleep(at - now);
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) break;
-        if (e.kind == 'k')
-            PressKey(ctx.window, static_cast<WORD>(e.a));
+        if (e.kind == 'k' || e.kind == 'K')
+            PressKey(ctx.window, static_cast<WORD>(e.a), e.kind == 'K');
         else if (e.kind == 'c')
             ClickAt(ctx.window, e.a, e.b);
         else if (FILE* f = std::fopen(e.text.c_str(), "w"))

@@ -1,0 +1,11 @@
+# The whole demo under Wine as a user sees it: screenshots probed in regions (kept in
+# ${CMAKE_BINARY_DIR}/screens for people to look at), and a short soak run. The long soak is
+# scripts/soak.sh.
+set(demo_args $<TARGET_FILE:CadoraDemo> $<TARGET_FILE:frame_driver> $<TARGET_FILE:tesklib_stub>
+  ${CMAKE_BINARY_DIR}/screens)
+add_test(NAME ${MIREL_TEST_PREFIX}wine_demo_screens
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/demo_case.sh screens ${demo_args})
+mirel_demo_test(${MIREL_TEST_PREFIX}wine_demo_screens TIMEOUT 240)
+add_test(NAME ${MIREL_TEST_PREFIX}wine_demo_soak
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/demo_case.sh soak ${demo_args} 60)
+mirel_demo_test(${MIREL_TEST_PREFIX}wine_demo_soak TIMEOUT 240)
