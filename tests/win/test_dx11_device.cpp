@@ -489,6 +489,9 @@ TEST_F(Dx11, FailuresAreReportedAndTheProgramGoesOn)
 
 TEST_F(Dx11, ReplayCostAgainstStraightCalls)
 {
+    // Also when run on its own, without the drawing test that made the material first.
+    static float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+    if (!MaterialManager().Find("unitcube")) MakeMaterial("unitcube", kSolidShader, "pnttb", colour);
     Model* cube = LoadModel("unitcube");
     ASSERT_NE(cube, nullptr);
     Material* mat = MaterialManager().Find("unitcube");

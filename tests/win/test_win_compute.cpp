@@ -236,6 +236,10 @@ TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
         EXPECT_GE(t.frames, 100) << c.what;
         EXPECT_GE(wide.withinFraction, c.minNear) << c.what;
         EXPECT_LT(std::fabs(meanError), 3.0) << c.what;
+        // Kept for plotting (tools/plotlog) when asked for.
+        if (const char* keep = std::getenv("MIREL_CONTROLLER_OUT"))
+            fs::copy_file(log, fs::path(keep) / (std::string("cadoraLog-") + (c.sweep > 0 ? "sweep" : "fixed40") + ".txt"),
+                          fs::copy_options::overwrite_existing);
         fs::remove(log);
     }
 }
