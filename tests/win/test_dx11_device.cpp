@@ -59,31 +59,44 @@ std::vector<uint8_t> SolidPng(uint32_t w, uint32_t h, const uint8_t rgba[4])
     for (uint32_t n = 0; n < 256; ++n)
     {
         uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         table[n] = c;
     }
-    auto crc = [&](const uint8_t* p, size_t n) {
+    auto crc = [&](const uint8_t* p, size_t n)
+    {
         uint32_t c = 0xFFFFFFFFu;
-        for (size_t i = 0; i < n; ++i) c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
+        for (size_t i = 0; i < n; ++i)
+            c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
         return c ^ 0xFFFFFFFFu;
     };
-    auto be = [](std::vector<uint8_t>& v, uint32_t x) {
-        for (int s = 24; s >= 0; s -= 8) v.push_back(static_cast<uint8_t>(x >> s));
+    auto be = [](std::vector<uint8_t>& v, uint32_t x)
+    {
+        for (int s = 24; s >= 0; s -= 8)
+            v.push_back(static_cast<uint8_t>(x >> s));
     };
     std::vector<uint8_t> raw;
     for (uint32_t y = 0; y < h; ++y)
     {
         raw.push_back(0);
-        for (uint32_t x = 0; x < w; ++x) raw.insert(raw.end(), rgba, rgba + 4);
+        for (uint32_t x = 0; x < w; ++x)
+            raw.insert(raw.end(), rgba, rgba + 4);
     }
-    std::vector<uint8_t> z = {0x78, 0x01, 1, static_cast<uint8_t>(raw.size()), static_cast<uint8_t>(raw.size() >> 8),
-                              static_cast<uint8_t>(~raw.size()), static_cast<uint8_t>(~raw.size() >> 8)};
+    std::vector<uint8_t> z = {0x78,
+                              0x01,
+                              1,
+                              static_cast<uint8_t>(raw.size()),
+                              static_cast<uint8_t>(raw.size() >> 8),
+                              static_cast<uint8_t>(~raw.size()),
+                              static_cast<uint8_t>(~raw.size() >> 8)};
     z.insert(z.end(), raw.begin(), raw.end());
     uint32_t a = 1, b = 0;
-    for (uint8_t c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
+    for (uint8_t c : raw)
+        a = (a + c) % 65521, b = (b + a) % 65521;
     be(z, b << 16 | a);
     std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
+    auto chunk = [&](const char* type, const std::vector<uint8_t>& data)
+    {
         be(png, static_cast<uint32_t>(data.size()));
         std::vector<uint8_t> body(type, type + 4);
         body.insert(body.end(), data.begin(), data.end());
@@ -116,7 +129,8 @@ std::vector<uint8_t> SolidDds(uint32_t w, uint32_t h, const uint8_t rgba[4])
     put(96, 0xFF00);
     put(100, 0xFF0000);
     put(104, 0xFF000000u);
-    for (uint32_t i = 0; i < w * h; ++i) b.insert(b.end(), rgba, rgba + 4);
+    for (uint32_t i = 0; i < w * h; ++i)
+        b.insert(b.end(), rgba, rgba + 4);
     return b;
 }
 
@@ -191,7 +205,8 @@ class Dx11 : public ::testing::Test
         root = fs::temp_directory_path() / ("mirel-dx11-" + std::to_string(GetCurrentProcessId()));
         fs::create_directories(root / "textures");
         fs::create_directories(root / "models");
-        fs::copy_file(fs::path(mirel::GetExecutableDirectory()) / "unitcube.model", root / "models" / "unitcube.model");
+        fs::copy_file(fs::path(mirel::GetExecutableDirectory()) / "unitcube.model",
+                      root / "models" / "unitcube.model");
         mirel::SetAssetRoot(root.generic_string().c_str());
 
         WNDCLASSW wc{};
@@ -199,8 +214,8 @@ class Dx11 : public ::testing::Test
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"MirelDx11Test";
         RegisterClassW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"dx11", WS_OVERLAPPEDWINDOW, 0, 0, 1280, 720, nullptr, nullptr,
-                                 wc.hInstance, nullptr);
+        window = CreateWindowExW(0, wc.lpszClassName, L"dx11", WS_OVERLAPPEDWINDOW, 0, 0, 1280, 720, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
         ShowWindow(window, SW_SHOW);
         InstallDx11Resources();
         RenderSettings s;
@@ -342,7 +357,8 @@ TEST_F(Dx11, TexturesFromDdsAndPngAreSampled)
     ASSERT_NE(quad, nullptr);
     const int32_t mat = MakeMaterial("texmat", kTexShader, "pt", nullptr);
     const int32_t target = CreateSwapChainTarget("swapChain");
-    for (auto [file, colour] : {std::pair<const char*, const uint8_t*>{"solid.dds", ddsColour}, {"solid.png", pngColour}})
+    for (auto [file, colour] :
+         {std::pair<const char*, const uint8_t*>{"solid.dds", ddsColour}, {"solid.png", pngColour}})
     {
         const int32_t tex = LoadTexture(file);
         ASSERT_GE(tex, 0);
@@ -412,7 +428,8 @@ TEST_F(Dx11, BusyShaderScalesAndGpuTimeIsPlausible)
     const uint8_t* initial = static_cast<const uint8_t*>(busy->ReadBack());
     ASSERT_NE(initial, nullptr);
     bool allOnes = true;
-    for (int i = 0; i < 1024 * 16; ++i) allOnes &= initial[i] == 0xFF;
+    for (int i = 0; i < 1024 * 16; ++i)
+        allOnes &= initial[i] == 0xFF;
     EXPECT_TRUE(allOnes);
     // All bits set is NaN as floats; start the arithmetic from zeros.
     std::vector<uint8_t> zeros(1024 * 16, 0);
@@ -420,7 +437,8 @@ TEST_F(Dx11, BusyShaderScalesAndGpuTimeIsPlausible)
 
     PlatformShader* cs = Shaders().Create("busyCS");
     ASSERT_TRUE(CompileComputeShader(*cs, kBusyShader)) << Last();
-    auto run = [&](uint32_t groups) {
+    auto run = [&](uint32_t groups)
+    {
         miRender::PlatformDevicePipe pipe;
         pipe.Begin(miRender::PlatformDevicePipe::kNoBuffer);
         pipe.SetComputeUAV(busy->gpuResourceId, 0);
@@ -473,7 +491,8 @@ TEST_F(Dx11, FailuresAreReportedAndTheProgramGoesOn)
     } cases[] = {
         {"Error Loading texture: CreateWICTextureFromFile: ", [] { LoadTexture("missing.png"); }},
         {"Error Loading dds texture: CreateDDSTextureFromFile: ", [] { LoadTexture("missing.dds"); }},
-        {"Shader compile error: broken_pixel", [] { CompileMaterialStage("broken_pixel", "float4 mainPS( : SV_Target", 0, -1); }},
+        {"Shader compile error: broken_pixel",
+         [] { CompileMaterialStage("broken_pixel", "float4 mainPS( : SV_Target", 0, -1); }},
         {"Resolve, can't find render target", [] { RenderTargets().Find("hdrMain")->Resolve("nowhere"); }},
     };
     for (const Case& c : cases)
@@ -507,7 +526,8 @@ TEST_F(Dx11, ReplayCostAgainstStraightCalls)
     pipe.Begin(miRender::PlatformDevicePipe::kNoBuffer);
     const miRender::TargetClear clear{true, {0, 0, 0, 1}, true, 1.0f};
     pipe.SetRenderTargets(1, &target, &clear);
-    for (int i = 0; i < kDraws; ++i) pipe.DrawModel(cube->handle, &t, -1, -1, false, 1);
+    for (int i = 0; i < kDraws; ++i)
+        pipe.DrawModel(cube->handle, &t, -1, -1, false, 1);
 
     // The same frame issued by hand: the calls a renderer without a pipe would make.
     auto* cfg = static_cast<PlatformMaterialCfg*>(MaterialCfgs().FromHandle(mat->configId));
@@ -519,7 +539,8 @@ TEST_F(Dx11, ReplayCostAgainstStraightCalls)
     PlatformConstantBuffer* matCb = ConstantBuffers().FromHandle(mat->constantBufferId);
     PlatformRenderTarget* rt = RenderTargets().FromHandle(target);
     ID3D11DeviceContext* c = device->context;
-    auto upload = [&](ID3D11Buffer* b, const void* data, size_t n) {
+    auto upload = [&](ID3D11Buffer* b, const void* data, size_t n)
+    {
         D3D11_MAPPED_SUBRESOURCE m{};
         if (SUCCEEDED(c->Map(b, 0, D3D11_MAP_WRITE_DISCARD, 0, &m)))
         {
@@ -527,7 +548,8 @@ TEST_F(Dx11, ReplayCostAgainstStraightCalls)
             c->Unmap(b, 0);
         }
     };
-    auto direct = [&] {
+    auto direct = [&]
+    {
         D3D11_VIEWPORT vp{0, 0, static_cast<float>(rt->width), static_cast<float>(rt->height), 0, 1};
         c->RSSetViewports(1, &vp);
         c->OMSetRenderTargets(1, &rt->colorView, rt->depthView);
@@ -564,7 +586,8 @@ TEST_F(Dx11, ReplayCostAgainstStraightCalls)
             c->VSSetShaderResources(0, 16, none);
         }
     };
-    auto measure = [&](auto&& frame) {
+    auto measure = [&](auto&& frame)
+    {
         double total = 0;
         for (int f = 0; f < kFrames; ++f)
         {
@@ -583,8 +606,8 @@ TEST_F(Dx11, ReplayCostAgainstStraightCalls)
         straight = std::min(straight, measure(direct));
         replay = std::min(replay, measure([&] { pipe.Execute(); }));
     }
-    std::printf("pipe replay %.1f us/frame (%u records), straight calls %.1f us/frame, ratio %.3f\n", replay * 1e6,
-                pipe.RecordCount(), straight * 1e6, replay / straight);
+    std::printf("pipe replay %.1f us/frame (%u records), straight calls %.1f us/frame, ratio %.3f\n",
+                replay * 1e6, pipe.RecordCount(), straight * 1e6, replay / straight);
     EXPECT_GT(replay, 0.0);
     EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
 }

@@ -34,7 +34,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
     wchar_t cls[64] = {}, title[64] = {};
     GetClassNameW(window, cls, 64);
     GetWindowTextW(window, title, 64);
-    if (pid == ctx->pid && std::wcscmp(cls, L"TutorialWindowClass") == 0 && std::wcscmp(title, L"Cadora Demo") == 0)
+    if (pid == ctx->pid && std::wcscmp(cls, L"TutorialWindowClass") == 0 &&
+        std::wcscmp(title, L"Cadora Demo") == 0)
     {
         ctx->window = window;
         return FALSE;
@@ -48,8 +49,8 @@ void PrintClient(HWND window, const char* when)
     GetClientRect(window, &rc);
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
-    std::fprintf(stderr, "driver: client %s %ldx%ld at %ld %ld\n", when, rc.right - rc.left, rc.bottom - rc.top,
-                 origin.x, origin.y);
+    std::fprintf(stderr, "driver: client %s %ldx%ld at %ld %ld\n", when, rc.right - rc.left,
+                 rc.bottom - rc.top, origin.x, origin.y);
     std::fflush(stderr);
 }
 
@@ -124,7 +125,8 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fprintf(stderr, "usage: frame_driver DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close] [--at MS key VK|ctrl-key VK|click X Y|mark FILE]...\n");
+        std::fprintf(stderr, "usage: frame_driver DEMO.exe [--expect W H] [--run-ms N] [--resize W H] "
+                             "[--close] [--at MS key VK|ctrl-key VK|click X Y|mark FILE]...\n");
         return 2;
     }
     long expectW = -1, expectH = -1, resizeW = -1, resizeH = -1;
@@ -182,7 +184,8 @@ int main(int argc, char** argv)
             events.push_back(e);
         }
     }
-    std::stable_sort(events.begin(), events.end(), [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
+    std::stable_sort(events.begin(), events.end(),
+                     [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
 
     std::string command = std::string("\"") + argv[1] + "\"";
     STARTUPINFOA si{};
@@ -220,7 +223,8 @@ int main(int argc, char** argv)
     }
 
     if (marker) events.push_back(Event{runMs < 1000 ? runMs : 1000, 'm', 0, 0, marker});
-    std::stable_sort(events.begin(), events.end(), [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
+    std::stable_sort(events.begin(), events.end(),
+                     [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
     const DWORD begin = GetTickCount();
     for (const Event& e : events)
     {
@@ -234,7 +238,8 @@ int main(int argc, char** argv)
             ClickAt(ctx.window, e.a, e.b);
         else if (FILE* f = std::fopen(e.text.c_str(), "w"))
             std::fclose(f);
-        std::fprintf(stderr, "driver: at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin), e.kind);
+        std::fprintf(stderr, "driver: at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin),
+                     e.kind);
         std::fflush(stderr);
     }
     const DWORD spent = GetTickCount() - begin;
@@ -243,8 +248,10 @@ int main(int argc, char** argv)
     {
         RECT rc = {0, 0, resizeW, resizeH};
         AdjustWindowRect(&rc, WS_OVERLAPPEDWINDOW, FALSE);
-        SetWindowPos(ctx.window, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
-        for (int i = 0; i < 60 && !ClientIs(ctx.window, resizeW, resizeH); ++i) Sleep(50);
+        SetWindowPos(ctx.window, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        for (int i = 0; i < 60 && !ClientIs(ctx.window, resizeW, resizeH); ++i)
+            Sleep(50);
         // Let the loop see the new size before quitting.
         Sleep(500);
         PrintClient(ctx.window, "after resize");
