@@ -12,8 +12,9 @@
 namespace
 {
 
-// Ascender plus descender of the face stays within the overlay's 22-pixel line pitch.
-constexpr int kPixelSize = 18;
+// Ascender plus descender of the face stay within the overlay's 22-pixel line pitch, and the
+// longest statistics line fits the 350 pixels the overlay leaves it at the right edge.
+constexpr int kPixelSize = 14;
 constexpr uint32_t kFirst = 32, kLast = 126;
 constexpr uint32_t kAtlasWidth = 256;
 constexpr int kPad = 1; // keeps bilinear taps from bleeding into the neighbour
