@@ -49,12 +49,12 @@ mean() {
   convert "$1" -crop "$4x$5+$((ox + $2))+$((oy + $3))" +repage -scale '1x1!' \
     -format '%[fx:int(255*r+0.5)] %[fx:int(255*g+0.5)] %[fx:int(255*b+0.5)]' info:
 }
-# Share (0-100) of pixels in a region whose colour is close to R G B.
+# Share in per mille (0-1000) of pixels in a region whose colour is close to R G B.
 share() {
   local f=$1 x=$2 y=$3 w=$4 h=$5 r=$6 g=$7 b=$8 fuzz=${9:-20}
   # Everything else goes black first, so that pixels already white are not counted.
   convert "$f" -crop "${w}x${h}+$((ox + x))+$((oy + y))" +repage -fuzz "$fuzz%" -fill black \
-    +opaque "rgb($r,$g,$b)" -fill white -opaque "rgb($r,$g,$b)" -format '%[fx:int(100*mean+0.5)]' info:
+    +opaque "rgb($r,$g,$b)" -fill white -opaque "rgb($r,$g,$b)" -format '%[fx:int(1000*mean+0.5)]' info:
 }
 origin() {
   read -r ox oy < <(sed -nE 's/^driver: client at start [0-9]+x[0-9]+ at (-?[0-9]+) (-?[0-9]+).*/\1 \2/p' "$work/err.txt")

@@ -11,7 +11,7 @@ printf '[debug]\nhotkey = "true"\n' >>"$work/config.ini"
 # y 255, 85 px apart. With a 48-144 Hz display the choices are 55 (the default) and 60 fps.
 fps60_x=140 fps60_y=270
 redbar_x=215 redbar_y=615
-shots_at=(load1:1500 load2:3000 load3:5000 scene:25000 menu:30000 stats:33000 overlays:39000)
+shots_at=(load1:1500 load2:3000 load3:5000 load4:8000 scene:25000 menu:30000 stats:33000 overlays:39000)
 args=(--expect 1280 720 --run-ms 40000 --at 26000 click $fps60_x $fps60_y --at 28000 key 0x31 --at 31000 ctrl-key 0x32
   --at 34000 ctrl-key 0x32 --at 34500 key 0x31 --at 35500 click $redbar_x $redbar_y --at 36000 ctrl-key 0x33
   --at 36500 key 0x31)
@@ -37,11 +37,11 @@ report() { echo "demo_case screens: $*"; }
 # Loading: the image is dark and the progress bar along its lower edge is red, in at least one
 # of the early shots (the window may not be painted at the first one on a slow machine).
 loaded=0
-for name in load1 load2 load3; do
+for name in load1 load2 load3 load4; do
   m=$(mean "$work/$name.png" 0 0 1280 720); red=$(share "$work/$name.png" 0 600 1280 120 220 30 30 25)
-  report "$name mean $m, red in the lower band $red %"
+  report "$name mean $m, red in the lower band $red per mille"
   rgb "$m"
-  if check 'r + g + b < 3 * 90' && [ "$red" -ge 3 ]; then loaded=1; fi
+  if check 'r + g + b < 3 * 90' && [ "$red" -ge 30 ]; then loaded=1; fi
 done
 [ "$loaded" -eq 1 ] || fail "no shot of the load screen with its bar"
 
@@ -72,8 +72,8 @@ awk -v t="$last" 'BEGIN { exit !(t > 16.6 && t < 16.7) }' || fail "the last targ
 for region in "920 30 360 100" "360 420 900 140"; do
   # shellcheck disable=SC2086
   red_before=$(share "$work/menu.png" $region 255 0 0 25); red_after=$(share "$work/stats.png" $region 255 0 0 25)
-  report "red in $region before control+2 $red_before %, after $red_after %"
-  [ "$red_after" -ge $((red_before + 2)) ] || fail "control+2 showed no red debug figures in $region"
+  report "red in $region before control+2 $red_before, after $red_after per mille"
+  [ "$red_after" -ge $((red_before + 8)) ] || fail "control+2 showed no red debug figures in $region"
 done
 
 # RED BAR on: a full-height red bar somewhere across the picture (it sweeps), as much red in
@@ -81,6 +81,6 @@ done
 # time; at a software rasteriser's frame times its line lies outside the picture, so the graph
 # is judged by its own view test.)
 top_red=$(share "$work/overlays.png" 0 0 1280 100 255 0 0 25); bottom_red=$(share "$work/overlays.png" 0 620 1280 100 255 0 0 25)
-report "red bar: red in the top rows $top_red %, in the bottom rows $bottom_red %"
-[ "$top_red" -ge 1 ] && [ "$bottom_red" -ge 1 ] || fail "no red bar after the click on RED BAR"
-[ $((top_red > bottom_red ? top_red - bottom_red : bottom_red - top_red)) -le 2 ] || fail "the red bar is not a full-height bar"
+report "red bar: red in the top rows $top_red, in the bottom rows $bottom_red per mille"
+[ "$top_red" -ge 10 ] && [ "$bottom_red" -ge 10 ] || fail "no red bar after the click on RED BAR"
+[ $((top_red > bottom_red ? top_red - bottom_red : bottom_red - top_red)) -le 20 ] || fail "the red bar is not a full-height bar"

@@ -80,8 +80,9 @@ void PressKey(HWND window, WORD vk, bool withControl)
         Sleep(60);
     }
     SendKey(vk, false);
-    // Held across a few frames so that polling readers see it too.
-    Sleep(120);
+    // Held across a few frames so that polling readers see it too, and the modifier with it,
+    // also at the few frames per second of a loaded software rasteriser.
+    Sleep(400);
     SendKey(vk, true);
     if (withControl) SendKey(VK_CONTROL, true);
 }
