@@ -14,7 +14,7 @@ cmake --build build/mingw --target CadoraDemo tesklib_stub frame_driver
 # answering as a 48-144 Hz variable-refresh primary display (see tools/tesklib_stub).
 out=$(readlink -f out)/demo-$(date +%Y%m%d-%H%M%S)
 mkdir -p "$out/bin"
-cp build/mingw/bin/CadoraDemo.exe build/mingw/bin/config.ini "$out/bin/"
+cp build/mingw/bin/CadoraDemo.exe build/mingw/bin/config.ini build/mingw/bin/mirelFont.spritefont "$out/bin/"
 [ -d assets ] && ln -sfn "$(readlink -f assets)" "$out/assets"
 envs=()
 if [ "${MIREL_DEMO_STUB:-1}" != 0 ]; then
@@ -29,17 +29,27 @@ if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null && xdpyinfo >/dev/nul
   exec scripts/wine-run.sh --use-display "${envs[@]}" --timeout "${MIREL_DEMO_SECONDS:-3600}" --cwd "$(dirname "$exe")" "$exe"
 fi
 
-secs=${MIREL_DEMO_SECONDS:-20}
-# Headless: a driver presses Escape near the end, so the demo shuts down the ordinary way.
+secs=${MIREL_DEMO_SECONDS:-40}
+# Headless: windowed at 1280x720 with every frame logged, so the plot shows the controller; a
+# driver presses Escape near the end, so the demo shuts down the ordinary way.
+printf '[render_init]\nfullscreen = false\nmax_resolution_X = 1280\nmax_resolution_Y = 720\n[debug]\nlogThreads = "true"\n' >>"$out/bin/config.ini"
 cp build/mingw/tests/wine/frame_driver.exe "$out/bin/"
+shots=(--screenshot-after 3 --screenshot "$out/screenshot-3s.png")
+[ "$secs" -gt 27 ] && shots+=(--screenshot-after 25 --screenshot "$out/screenshot-25s.png")
+shots+=(--screenshot-after $((secs - 2)) --screenshot "$out/screenshot-end.png")
 rc=0
 scripts/wine-run.sh "${envs[@]}" --env MIREL_LOOP_STATS=1 --cwd "$(dirname "$exe")" --timeout $((secs + 30)) \
-  --screenshot-after 3 --screenshot "$out/screenshot-3s.png" \
-  --screenshot-after $((secs - 2)) --screenshot "$out/screenshot-end.png" \
-  --stdout "$out/stdout.txt" --stderr "$out/stderr.txt" \
+  "${shots[@]}" --stdout "$out/stdout.txt" --stderr "$out/stderr.txt" \
   "$out/bin/frame_driver.exe" "$exe" --run-ms $(((secs - 1) * 1000)) || rc=$?
 grep -a '^loop frames' "$out/stderr.txt" || true
-cp "$out/bin/cadoraLog.txt" "$out/" 2>/dev/null || true
+if [ -f "$out/bin/cadoraLog.txt" ]; then
+  cp "$out/bin/cadoraLog.txt" "$out/"
+  # The plot tool is portable: built natively.
+  [ -f build/native/CMakeCache.txt ] || cmake --preset native >/dev/null
+  if cmake --build build/native --target plotlog >/dev/null; then
+    build/native/tools/plotlog/plotlog "$out/cadoraLog.txt" "$out/cadoraLog.png" || true
+  fi
+fi
 cat "$out/stdout.txt"
-echo "exit code $rc; output, screenshots and logs are in $out"
+echo "exit code $rc; output, screenshots, cadoraLog.txt and its plot cadoraLog.png are in $out"
 exit $rc
