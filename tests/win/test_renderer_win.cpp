@@ -8,6 +8,7 @@
 #include "engine/render/camera.h"
 #include "engine/render/device/dx11/dx11Backend.h"
 #include "engine/render/device/dx11/dx11Device.h"
+#include "tests/win/readback.h"
 #include "engine/render/device/dx11/dx11Resources.h"
 #include "engine/render/renderer.h"
 
@@ -78,28 +79,11 @@ struct Pixel
 Pixel ReadTexture(ID3D11Resource* resource, uint32_t x, uint32_t y)
 {
     PlatformDevice& d = *CurrentDevice();
-    ID3D11Texture2D* tex = nullptr;
-    resource->QueryInterface(__uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&tex));
-    D3D11_TEXTURE2D_DESC desc{};
-    tex->GetDesc(&desc);
-    desc.Usage = D3D11_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
-    ID3D11Texture2D* staging = nullptr;
+    uint32_t width = 0;
+    const std::vector<uint8_t> px = ReadPixels(d.device, d.context, resource, &width);
     Pixel p{};
-    if (SUCCEEDED(d.device->CreateTexture2D(&desc, nullptr, &staging)))
-    {
-        d.context->CopyResource(staging, tex);
-        D3D11_MAPPED_SUBRESOURCE m{};
-        if (SUCCEEDED(d.context->Map(staging, 0, D3D11_MAP_READ, 0, &m)))
-        {
-            std::memcpy(&p, static_cast<uint8_t*>(m.pData) + y * m.RowPitch + x * 4, 4);
-            d.context->Unmap(staging, 0);
-        }
-        staging->Release();
-    }
-    tex->Release();
+    const size_t at = (static_cast<size_t>(y) * width + x) * 4;
+    if (at + 4 <= px.size()) std::memcpy(&p, &px[at], 4);
     return p;
 }
 
@@ -158,8 +142,8 @@ class Dx11Backend : public ::testing::Test
         wc.lpszClassName = L"MirelBackendTest";
         RegisterClassW(&wc);
         // Never shown: the back end must not need a visible window.
-        window = CreateWindowExW(0, wc.lpszClassName, L"backend", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
-                                 nullptr, wc.hInstance, nullptr);
+        window = CreateWindowExW(0, wc.lpszClassName, L"backend", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240,
+                                 nullptr, nullptr, wc.hInstance, nullptr);
 
         miRender::InstallDx11FrameBackend();
         miRender::SetRenderer(&g_renderer);

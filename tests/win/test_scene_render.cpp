@@ -9,6 +9,7 @@
 #include "engine/mainloop.h"
 #include "engine/render/camera.h"
 #include "engine/render/device/dx11/dx11Device.h"
+#include "tests/win/readback.h"
 #include "engine/render/device/dx11/dx11Resources.h"
 #include "engine/render/rendersettings.h"
 
@@ -113,31 +114,7 @@ struct Rgb
 
 std::vector<uint8_t> ReadBackBuffer(PlatformDevice& d)
 {
-    std::vector<uint8_t> pixels;
-    ID3D11Texture2D* back = nullptr;
-    d.backBuffer->QueryInterface(__uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&back));
-    D3D11_TEXTURE2D_DESC desc{};
-    back->GetDesc(&desc);
-    desc.Usage = D3D11_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
-    ID3D11Texture2D* staging = nullptr;
-    if (SUCCEEDED(d.device->CreateTexture2D(&desc, nullptr, &staging)))
-    {
-        d.context->CopyResource(staging, back);
-        D3D11_MAPPED_SUBRESOURCE m{};
-        if (SUCCEEDED(d.context->Map(staging, 0, D3D11_MAP_READ, 0, &m)))
-        {
-            pixels.resize(static_cast<size_t>(desc.Width) * desc.Height * 4);
-            for (uint32_t y = 0; y < desc.Height; ++y)
-                std::memcpy(&pixels[y * desc.Width * 4], static_cast<uint8_t*>(m.pData) + y * m.RowPitch, desc.Width * 4);
-            d.context->Unmap(staging, 0);
-        }
-        staging->Release();
-    }
-    back->Release();
-    return pixels;
+    return ReadPixels(d.device, d.context, d.backBuffer);
 }
 
 // Mean colour of a 5 x 5 patch around (x, y).
@@ -149,7 +126,8 @@ Rgb Patch(const std::vector<uint8_t>& px, int x, int y)
         for (int dx = -2; dx <= 2; ++dx)
         {
             const int sx = x + dx, sy = y + dy;
-            if (sx < 0 || sy < 0 || sx >= static_cast<int>(kWidth) || sy >= static_cast<int>(kHeight)) continue;
+            if (sx < 0 || sy < 0 || sx >= static_cast<int>(kWidth) || sy >= static_cast<int>(kHeight))
+                continue;
             const uint8_t* p = &px[(static_cast<size_t>(sy) * kWidth + sx) * 4];
             sum.r += p[0], sum.g += p[1], sum.b += p[2];
             ++n;
@@ -183,7 +161,8 @@ bool Project(const miSim::CameraEnt& cam, const mirel::Vec3& p, int& x, int& y)
 miSim::CameraEnt* MakeCamera(const char* name, const mirel::Vec3& position, const mirel::Vec3& rotation)
 {
     miSim::CameraEnt* cam = miSim::g_cameraManager.Create(name);
-    miSim::SetPerspective(*cam, 0.7855f, 0.1f, 2000.0f, static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
+    miSim::SetPerspective(*cam, 0.7855f, 0.1f, 2000.0f, static_cast<int32_t>(kWidth),
+                          static_cast<int32_t>(kHeight));
     cam->transform.position = position;
     cam->transform.rotation = rotation;
     cam->transform.dirty = 1;
@@ -205,8 +184,9 @@ TEST(SceneRender, SkyGroundWindmillAndItsShadow)
     RegisterClassW(&wc);
     RECT rect{0, 0, static_cast<LONG>(kWidth), static_cast<LONG>(kHeight)};
     AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"scene", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
-                                  rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window =
+        CreateWindowExW(0, wc.lpszClassName, L"scene", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
+                        rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
     ShowWindow(window, SW_SHOW);
     InstallDx11Resources();
     RenderSettings s;
@@ -285,8 +265,9 @@ TEST(SceneRender, SkyGroundWindmillAndItsShadow)
     ASSERT_TRUE(Project(*cam, {-10.0f, 1000.0f, 0.0f}, sx, sy));
     ASSERT_TRUE(Project(*cam, {10.0f, 1000.0f, 0.0f}, lx, ly));
     const Rgb shade = Patch(px, sx, sy), lit = Patch(px, lx, ly);
-    std::printf("probes: sky %.0f %.0f %.0f, ground %.0f %.0f %.0f, windmill %.0f %.0f %.0f, shadow %.0f, lit %.0f\n",
-                sky.r, sky.g, sky.b, grass.r, grass.g, grass.b, tower.r, tower.g, tower.b, shade.Luma(), lit.Luma());
+    std::printf(
+        "probes: sky %.0f %.0f %.0f, ground %.0f %.0f %.0f, windmill %.0f %.0f %.0f, shadow %.0f, lit %.0f\n",
+        sky.r, sky.g, sky.b, grass.r, grass.g, grass.b, tower.r, tower.g, tower.b, shade.Luma(), lit.Luma());
     EXPECT_LT(shade.Luma(), 0.75 * lit.Luma());
     EXPECT_GT(shade.g, shade.b) << "the shadowed region is still grass";
     EXPECT_EQ(mirel::AssertReportCount(), 0);

@@ -8,6 +8,7 @@
 #include "engine/gui/gui_rv.h"
 #include "engine/render/camera.h"
 #include "engine/render/device/dx11/dx11Device.h"
+#include "tests/win/readback.h"
 #include "engine/render/device/dx11/dx11Resources.h"
 #include "engine/render/model.h"
 #include "engine/render/rendersettings.h"
@@ -75,32 +76,7 @@ class PoolHost final : public miRender::RenderHost
 
 std::vector<uint8_t> ReadBackBuffer(PlatformDevice& d)
 {
-    std::vector<uint8_t> pixels;
-    ID3D11Texture2D* back = nullptr;
-    d.backBuffer->QueryInterface(__uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&back));
-    D3D11_TEXTURE2D_DESC desc{};
-    back->GetDesc(&desc);
-    desc.Usage = D3D11_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
-    ID3D11Texture2D* staging = nullptr;
-    if (SUCCEEDED(d.device->CreateTexture2D(&desc, nullptr, &staging)))
-    {
-        d.context->CopyResource(staging, back);
-        D3D11_MAPPED_SUBRESOURCE m{};
-        if (SUCCEEDED(d.context->Map(staging, 0, D3D11_MAP_READ, 0, &m)))
-        {
-            pixels.resize(static_cast<size_t>(desc.Width) * desc.Height * 4);
-            for (uint32_t y = 0; y < desc.Height; ++y)
-                std::memcpy(&pixels[y * desc.Width * 4], static_cast<uint8_t*>(m.pData) + y * m.RowPitch,
-                            desc.Width * 4);
-            d.context->Unmap(staging, 0);
-        }
-        staging->Release();
-    }
-    back->Release();
-    return pixels;
+    return ReadPixels(d.device, d.context, d.backBuffer);
 }
 
 struct Rgb
@@ -119,14 +95,24 @@ void WritePpm(const std::string& path, const std::vector<uint8_t>& px)
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return;
     std::fprintf(f, "P6\n%u %u\n255\n", kWidth, kHeight);
-    for (size_t i = 0; i < px.size(); i += 4) std::fwrite(&px[i], 1, 3, f);
+    for (size_t i = 0; i < px.size(); i += 4)
+        std::fwrite(&px[i], 1, 3, f);
     std::fclose(f);
 }
 
 // The sheet's box colours: amber when checked (with a dark tick in the middle), slate when not.
-bool IsAmber(const Rgb& c) { return c.r > 200 && c.g > 150 && c.b < 90; }
-bool IsSlate(const Rgb& c) { return c.r < 70 && c.g < 80 && c.b < 90 && c.b > c.r; }
-bool IsDark(const Rgb& c) { return c.r < 40 && c.g < 40 && c.b < 40; }
+bool IsAmber(const Rgb& c)
+{
+    return c.r > 200 && c.g > 150 && c.b < 90;
+}
+bool IsSlate(const Rgb& c)
+{
+    return c.r < 70 && c.g < 80 && c.b < 90 && c.b > c.r;
+}
+bool IsDark(const Rgb& c)
+{
+    return c.r < 40 && c.g < 40 && c.b < 40;
+}
 
 class DeviceView : public ::testing::Test
 {
@@ -145,8 +131,9 @@ class DeviceView : public ::testing::Test
         RegisterClassW(&wc);
         RECT rect{0, 0, static_cast<LONG>(kWidth), static_cast<LONG>(kHeight)};
         AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-        window = CreateWindowExW(0, wc.lpszClassName, L"gui", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
-                                      rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
+        window =
+            CreateWindowExW(0, wc.lpszClassName, L"gui", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
+                            rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
         ShowWindow(window, SW_SHOW);
         InstallDx11Resources();
         RenderSettings s;
@@ -171,7 +158,8 @@ class DeviceView : public ::testing::Test
         miCadora::InstallGuiDeviceHooks();
         // The frame constants follow the sun.
         miSim::CameraEnt* sun = miSim::g_cameraManager.Create("sunCamera");
-        miSim::SetPerspective(*sun, 0.7855f, 0.1f, 2000.0f, static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
+        miSim::SetPerspective(*sun, 0.7855f, 0.1f, 2000.0f, static_cast<int32_t>(kWidth),
+                              static_cast<int32_t>(kHeight));
         miSim::UpdateMatrices(*sun);
     }
     void TearDown() override
@@ -232,7 +220,9 @@ TEST_F(DeviceView, MenuCheckBoxesShowTheirStateWhereTheLayoutPutsThem)
         const char* what;
         const miGui::Widget* w;
         bool checked;
-    } boxes[] = {{"vsync", &m.vsyncBox, true}, {"variable refresh", &m.vrrBox, false}, {"red bar", &m.redbarBox, false}};
+    } boxes[] = {{"vsync", &m.vsyncBox, true},
+                 {"variable refresh", &m.vrrBox, false},
+                 {"red bar", &m.redbarBox, false}};
     for (const Box& b : boxes)
     {
         const Rgb fill = At(px, b.w->x + 4, b.w->y + 4);
@@ -254,8 +244,10 @@ TEST_F(DeviceView, MenuCheckBoxesShowTheirStateWhereTheLayoutPutsThem)
         const char* what;
         const miGui::Widget* w;
         bool checked;
-    } labelled[] = {{"50 fps", m.fpsBoxes[3], true},    {"45 fps", m.fpsBoxes[2], false},
-                    {"sweep", m.fpsBoxes[6], false},    {"free camera", m.cameraBoxes[2], true},
+    } labelled[] = {{"50 fps", m.fpsBoxes[3], true},
+                    {"45 fps", m.fpsBoxes[2], false},
+                    {"sweep", m.fpsBoxes[6], false},
+                    {"free camera", m.cameraBoxes[2], true},
                     {"orbit camera", m.cameraBoxes[0], false}};
     for (const Labelled& l : labelled)
     {
@@ -281,7 +273,6 @@ TEST_F(DeviceView, MenuCheckBoxesShowTheirStateWhereTheLayoutPutsThem)
     EXPECT_EQ(view->drawnCount, 0);
     EXPECT_EQ(mirel::g_engineState.overlayGpuTiming.load(), 0);
     EXPECT_EQ(mirel::AssertReportCount(), 0);
-
 }
 
 // The load screen after its fade-in with the scene half built: the image, and the progress bar
@@ -319,7 +310,8 @@ TEST_F(DeviceView, FrameTimeGraphDrawsInTheUpperRightBand)
     miCadora::targetFps = 60.0f;
     renderer.AddView(new miRender::SnappyOverlay_RV("Snappy_RV"));
     renderer.InitViews();
-    auto redCount = [](const std::vector<uint8_t>& px, int x0, int y0, int x1, int y1) {
+    auto redCount = [](const std::vector<uint8_t>& px, int x0, int y0, int x1, int y1)
+    {
         int n = 0;
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x)
@@ -342,7 +334,8 @@ TEST_F(DeviceView, FrameTimeGraphDrawsInTheUpperRightBand)
     const std::vector<uint8_t> early = Frame("graph_early.ppm");
     EXPECT_EQ(redCount(early, 0, 0, w, h), 0);
     // The 32nd sample draws; eight more on target make the newest part flat.
-    for (int frame = 0; frame < 8; ++frame) Frame("graph.ppm");
+    for (int frame = 0; frame < 8; ++frame)
+        Frame("graph.ppm");
     const std::vector<uint8_t> px = Frame("graph.ppm");
     // x from 0 to 0.97 and y from 0.7 to 1.0 of the -1..1 square: the right half's top 15 %.
     const int band = redCount(px, w / 2, 0, w, h * 15 / 100 + 1);
