@@ -18,8 +18,11 @@ cp "$exe" "$driver" "$work/"
 [ -f "$(dirname "$exe")/mirelFont.spritefont" ] && cp "$(dirname "$exe")/mirelFont.spritefont" "$work/"
 fail() { echo "controller_case $case: $*" >&2; echo "--- stderr" >&2; tail -40 "$work/stderr.txt" >&2 || true; exit 1; }
 
-# Thresholds: what runs on this project's build machines gave, with a margin (see the report
-# in the commit that set them); the sweep's steep half cannot be followed within 1 ms.
+# For a machine whose GPU can draw the scene faster than the target: a software rasteriser
+# takes 50-70 ms for a frame of the scene alone, so there the controller can only hold the
+# load at its minimum and this case is not registered with CTest (the closed loop of the busy
+# work alone on the device is test_win_compute). The thresholds follow the simulated loop's
+# figures with a margin; the sweep's steep half cannot be followed within 1 ms.
 case $case in
 fixed40) pin='fixedFps = 40'; min_within=0.60; max_settle=8.0 ;;
 sweep)   pin='sweep = true';  min_within=0.20; max_settle=-1 ;;
