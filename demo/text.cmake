@@ -14,7 +14,5 @@ if(WIN32 AND TARGET mirel_renderer AND TARGET cadora_views AND TARGET cadora_com
 endif()
 if(WIN32)
   # The demo looks for its font beside the program.
-  add_custom_command(TARGET CadoraDemo POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/assets/fonts/mirelFont.spritefont
-      $<TARGET_FILE_DIR:CadoraDemo>/mirelFont.spritefont)
+  mirel_copy_beside(CadoraDemo ${CMAKE_SOURCE_DIR}/assets/fonts/mirelFont.spritefont)
 endif()

@@ -1,5 +1,4 @@
 # The load controller's busy work on the device layer (Wine's Direct3D).
 mirel_test(test_win_compute test_win_compute.cpp ${CMAKE_SOURCE_DIR}/tools/plotlog/plotlog.cpp)
 target_link_libraries(test_win_compute PRIVATE cadora_compute)
-add_custom_command(TARGET test_win_compute POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/assets/shaders/busy.hlsl $<TARGET_FILE_DIR:test_win_compute>/busy.hlsl)
+mirel_copy_beside(test_win_compute ${CMAKE_SOURCE_DIR}/assets/shaders/busy.hlsl)

@@ -1,9 +1,7 @@
 # Text drawn into a render target on Wine's Direct3D and read back.
 mirel_test(test_win_text test_win_text.cpp)
 target_link_libraries(test_win_text PRIVATE mirel_text)
-add_custom_command(TARGET test_win_text POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/assets/fonts/mirelFont.spritefont
-    $<TARGET_FILE_DIR:test_win_text>/mirelFont.spritefont)
+mirel_copy_beside(test_win_text ${CMAKE_SOURCE_DIR}/assets/fonts/mirelFont.spritefont)
 if(TARGET cadora_debugview)
   mirel_test(test_win_debugview test_win_debugview.cpp)
   target_link_libraries(test_win_debugview PRIVATE cadora_debugview)
