@@ -165,7 +165,6 @@ TEST_F(InputTest, DuplicateRegistrationsAreReportedAndBothFire)
     };
     for (const Case& c : cases)
     {
-        miInput::ClearMouseListeners();
         miInput::g_inputModule.Init();
         mirel::test::ReportCapture reports;
         miInput::RegisterKey(c.first);
@@ -175,7 +174,6 @@ TEST_F(InputTest, DuplicateRegistrationsAreReportedAndBothFire)
         EXPECT_EQ(miInput::RegisteredKeyCount(), 2);
     }
     // Different keys, and function keys against character keys, are no conflict.
-    miInput::ClearMouseListeners();
     miInput::g_inputModule.Init();
     mirel::test::ReportCapture reports;
     miInput::RegisterKey(Key('A', FireM));
@@ -352,7 +350,6 @@ TEST_F(InputTest, PadDeadZonesInvertedRightStickAndUnplugging)
 TEST_F(InputTest, NoPadLibraryMeansAZeroedDisconnectedPad)
 {
     platform_.padLibrary = false;
-    miInput::ClearMouseListeners();
     miInput::g_inputModule.Init();
     platform_.pad = {0xFFFF, 255, 255, 32767, 32767, 32767, 32767};
     Poll();
@@ -473,8 +470,6 @@ TEST(FrameTimer, WithoutFrequencyOnlyTheCounterIsRead)
     mirel::SetCounterSource(nullptr);
 }
 
-} // namespace
-
 TEST_F(InputTest, InitKeepsListenersRegisteredBeforeTheModulesStart)
 {
     // The GUI registers its handlers while the render device starts, before the input module's Init.
@@ -487,3 +482,5 @@ TEST_F(InputTest, InitKeepsListenersRegisteredBeforeTheModulesStart)
     ASSERT_EQ(g_moves.size(), 1u);
     EXPECT_EQ(g_moves[0].y, 20.0f);
 }
+
+} // namespace
