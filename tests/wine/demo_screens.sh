@@ -1,6 +1,6 @@
 # Sourced by demo_case.sh: what a user sees, probed in regions of screenshots of one run.
 #   load*.png   while loading: the dark load screen with its red progress bar
-#   scene.png   the scene (sky above, field below) with the options menu open
+#   scene.png   the scene (sky above, field below, the windmill) with the options menu open
 #   click on the 60 fps box of the menu -> the controller's target becomes 16.67 ms
 #   key 1       -> menu.png: the menu is gone, the scene shows where it was
 #   control+2   -> stats.png: the debug figures in red appear (the debug hotkeys are on)
@@ -50,6 +50,11 @@ sky=$(mean "$work/menu.png" 900 200 300 100); field=$(mean "$work/menu.png" 600 
 report "sky $sky, field $field"
 rgb "$sky"; check 'b > r + 20 && b > 100' || fail "no sky in the upper right: $sky"
 rgb "$field"; check 'g > b + 10 && g >= r' || fail "no field at the bottom: $field"
+# The windmill's tower stands in the middle from the start position of the camera (the sails
+# sweep above this patch): pale stone, neither sky nor grass.
+tower=$(mean "$work/menu.png" 610 620 40 60)
+report "tower $tower"
+rgb "$tower"; check 'r > 100 && r >= b + 5 && g <= r + 5' || fail "no windmill tower in the middle: $tower"
 
 # The menu: its region differs clearly between the shot with it and the one without.
 with=$(mean "$work/scene.png" 20 250 360 60); without=$(mean "$work/menu.png" 20 250 360 60)
