@@ -42,3 +42,15 @@ inline std::vector<uint8_t> ReadPixels(ID3D11Device* device, ID3D11DeviceContext
     if (width) *width = desc.Width;
     return pixels;
 }
+
+// The four bytes of the pixel at (x, y) into rgba; false (rgba untouched) when it cannot be read.
+inline bool ReadPixelAt(ID3D11Device* device, ID3D11DeviceContext* context, ID3D11Resource* resource,
+                        uint32_t x, uint32_t y, void* rgba)
+{
+    uint32_t width = 0;
+    const std::vector<uint8_t> px = ReadPixels(device, context, resource, &width);
+    const size_t at = (static_cast<size_t>(y) * width + x) * 4;
+    if (x >= width || at + 4 > px.size()) return false;
+    std::memcpy(rgba, &px[at], 4);
+    return true;
+}

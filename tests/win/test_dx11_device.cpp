@@ -151,11 +151,8 @@ struct Pixel
 // Copies the back buffer into a staging texture and reads the pixel at (x, y).
 Pixel ReadBackBuffer(PlatformDevice& d, uint32_t x, uint32_t y)
 {
-    uint32_t width = 0;
-    const std::vector<uint8_t> px = ReadPixels(d.device, d.context, d.backBuffer, &width);
     Pixel p{};
-    const size_t at = (static_cast<size_t>(y) * width + x) * 4;
-    if (at + 4 <= px.size()) std::memcpy(&p, &px[at], 4);
+    ReadPixelAt(d.device, d.context, d.backBuffer, x, y, &p);
     return p;
 }
 

@@ -79,11 +79,8 @@ struct Pixel
 Pixel ReadTexture(ID3D11Resource* resource, uint32_t x, uint32_t y)
 {
     PlatformDevice& d = *CurrentDevice();
-    uint32_t width = 0;
-    const std::vector<uint8_t> px = ReadPixels(d.device, d.context, resource, &width);
     Pixel p{};
-    const size_t at = (static_cast<size_t>(y) * width + x) * 4;
-    if (at + 4 <= px.size()) std::memcpy(&p, &px[at], 4);
+    ReadPixelAt(d.device, d.context, resource, x, y, &p);
     return p;
 }
 
