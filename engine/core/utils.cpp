@@ -169,6 +169,25 @@ const char* LastAssertMessage(char* out, int capacity)
 void SetAssertEcho(bool echo) { g_echo.store(echo); }
 void SetAssertPreReportHook(AssertPreReportHook hook) { g_preReportHook.store(hook); }
 
+bool TraceEnabled()
+{
+    static const bool enabled = sys::EnvironmentFlag("MIREL_TRACE");
+    return enabled;
+}
+
+void Trace(const char* format, ...)
+{
+    if (!TraceEnabled()) return;
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    // One write per line keeps lines from two threads whole.
+    std::fprintf(stderr, "trace: %s\n", line);
+    std::fflush(stderr);
+}
+
 void AppendText(TextList& list, const char* text, const float colour[4])
 {
     if (list.count >= TextList::kMaxLines || list.count < 0) return;

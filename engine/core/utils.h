@@ -24,6 +24,15 @@ void SetAssertEcho(bool echo);
 using AssertPreReportHook = void (*)();
 void SetAssertPreReportHook(AssertPreReportHook hook);
 
+// Diagnostics for automated runs: one "trace: ..." line on stderr, flushed, when the
+// environment sets MIREL_TRACE; nothing otherwise. Any thread may call it.
+bool TraceEnabled();
+void Trace(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
 // Restricted formatter: only %s, %d and %f. Writes at most capacity-1 characters and a
 // terminator; returns the length written. Unsupported conversions are reported with the
 // given source line of core/utils.
