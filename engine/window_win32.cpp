@@ -149,7 +149,6 @@ int RunMessageLoop()
 {
     MSG msg{};
     PumpState state;
-    bool escaped = false;
     for (;;)
     {
         if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
@@ -163,19 +162,16 @@ int RunMessageLoop()
             UINT ch = 0;
             if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN || msg.message == WM_KEYUP)
                 ch = MapVirtualKeyW(static_cast<UINT>(msg.wParam), MAPVK_VK_TO_CHAR);
-            if (RouteFocusedMessage(state, msg.message, msg.wParam, ch) == Route::kQuit)
-            {
-                escaped = true;
-                break;
-            }
+            if (RouteFocusedMessage(state, msg.message, msg.wParam, ch) == Route::kQuit) break;
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
         if (msg.message == WM_QUIT) break;
     }
     Shutdown();
-    // Escape is an ordinary way out, so it reports success like closing the window does.
-    return escaped ? 0 : static_cast<int>(msg.wParam);
+    // The last message decides: WM_QUIT carries 0, the Escape key-down VK_ESCAPE (27), so a
+    // caller can tell the two exits apart.
+    return static_cast<int>(msg.wParam);
 }
 
 } // namespace mirel

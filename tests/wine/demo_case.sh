@@ -36,7 +36,7 @@ finish_run() {
   tr -d '\r' <"$work/stderr.txt" >"$work/err.txt"
   cp "$work/err.txt" "$shots/$case-stderr.txt"
   cp "$work/cadoraLog.txt" "$shots/$case-cadoraLog.txt" 2>/dev/null || true
-  grep -q "driver: exit code 0" "$work/err.txt" || fail "the demo did not end with exit code 0"
+  grep -q "driver: exit code 27" "$work/err.txt" || fail "the demo did not end with exit code 27 (Escape)"
   if grep -q "MIREL ERROR" "$work/err.txt"; then
     grep -A4 "MIREL ERROR" "$work/err.txt" >&2
     fail "assertion reported"

@@ -111,8 +111,8 @@ if ! cmp -s "$work/expected.txt" "$work/stdout.txt"; then
   diff <(cat -A "$work/expected.txt") <(cat -A "$work/stdout.txt") >&2 || true
   fail=1
 fi
-if ! grep -q "driver: exit code 0" "$work/stderr.txt"; then
-  echo "detect_case[$name]: the program did not end with exit code 0:" >&2
+if ! grep -q "driver: exit code 27" "$work/stderr.txt"; then
+  echo "detect_case[$name]: the program did not end with exit code 27 (Escape):" >&2
   cat "$work/stderr.txt" >&2
   fail=1
 fi

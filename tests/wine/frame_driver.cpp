@@ -1,6 +1,6 @@
 // Drives the demo from outside like a user would: starts it, finds its window, checks the
 // client size, optionally resizes it, then quits with a real Escape key press (SendInput)
-// or a WM_CLOSE, and hands back the demo's exit code.
+// or a WM_CLOSE, and checks the demo's exit code: 27 after Escape, 0 after WM_CLOSE.
 //
 //   frame_driver.exe DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close] [--marker FILE]
 //
@@ -272,5 +272,11 @@ int main(int argc, char** argv)
     GetExitCodeProcess(pi.hProcess, &code);
     std::fprintf(stderr, "driver: exit code %lu\n", code);
     std::fflush(stderr);
-    return failures ? 5 : static_cast<int>(code);
+    const DWORD expected = close ? 0 : 27;
+    if (code != expected)
+    {
+        std::fprintf(stderr, "driver: expected exit code %lu\n", expected);
+        ++failures;
+    }
+    return failures ? 5 : 0;
 }
