@@ -13,6 +13,7 @@
 #include "core/props.h"
 #include "core/siment.h"
 #include "core/sys.h"
+#include "core/utils.h"
 
 #include <chrono>
 #include <cstdio>
@@ -83,6 +84,7 @@ void SceneBuildStep()
 {
     if (!loadStarted) return;
     float& p = loadProgress;
+    if (p == 0.0f) mirel::Trace("scene build started");
     if (p < 0.1f)
     {
         BuildEntity("ground", "ground", mirel::Vec3{0.0f, 1000.0f, 0.0f});

@@ -34,13 +34,23 @@ secs=${MIREL_DEMO_SECONDS:-40}
 # driver presses Escape near the end, so the demo shuts down the ordinary way.
 printf '[render_init]\nfullscreen = false\nmax_resolution_X = 1280\nmax_resolution_Y = 720\n[debug]\nlogThreads = "true"\n' >>"$out/bin/config.ini"
 cp build/mingw/tests/wine/frame_driver.exe "$out/bin/"
-shots=(--screenshot-after 3 --screenshot "$out/screenshot-3s.png")
+# The first shot waits for the load screen to be up (a fixed delay showed a white window on
+# a slow start); the others are timed from the start.
+shots=(--screenshot-on "trace: scene build started" --screenshot "$out/screenshot-loading.png")
 [ "$secs" -gt 27 ] && shots+=(--screenshot-after 25 --screenshot "$out/screenshot-25s.png")
 shots+=(--screenshot-after $((secs - 2)) --screenshot "$out/screenshot-end.png")
 rc=0
-scripts/wine-run.sh "${envs[@]}" --env MIREL_LOOP_STATS=1 --cwd "$(dirname "$exe")" --timeout $((secs + 30)) \
-  "${shots[@]}" --stdout "$out/stdout.txt" --stderr "$out/stderr.txt" \
+scripts/wine-run.sh "${envs[@]}" --env MIREL_LOOP_STATS=1 --env MIREL_TRACE=1 --cwd "$(dirname "$exe")" \
+  --timeout $((secs + 30)) "${shots[@]}" --stdout "$out/stdout.txt" --stderr "$out/stderr.txt" \
   "$out/bin/frame_driver.exe" "$exe" --run-ms $(((secs - 1) * 1000)) || rc=$?
+# The shots are of the whole X screen: cut them to the demo's client area.
+read -r cw ch cx cy < <(sed -nE 's/^driver: client at start ([0-9]+)x([0-9]+) at (-?[0-9]+) (-?[0-9]+).*/\1 \2 \3 \4/p' \
+  "$out/stderr.txt" | tr -d '\r') || true
+if [ -n "${cw:-}" ]; then
+  for f in "$out"/screenshot-*.png; do
+    [ -f "$f" ] && convert "$f" -crop "${cw}x${ch}+${cx}+${cy}" +repage "$f"
+  done
+fi
 grep -a '^loop frames' "$out/stderr.txt" || true
 if [ -f "$out/bin/cadoraLog.txt" ]; then
   cp "$out/bin/cadoraLog.txt" "$out/"

@@ -3,7 +3,8 @@
 #
 #   wine-run.sh [--cwd DIR] [--env NAME=VALUE]... [--timeout SECONDS]
 #               [--stdout FILE] [--stderr FILE]
-#               [--screenshot FILE [--screenshot-after SECONDS | --screenshot-when MARKER]]...
+#               [--screenshot FILE [--screenshot-after SECONDS | --screenshot-when MARKER |
+#                                   --screenshot-on TEXT]]...
 #               [--use-display]
 #               PROGRAM.exe [ARGS...]
 #
@@ -32,9 +33,10 @@ while [ $# -gt 0 ]; do
     --timeout) timeout_s=$2; shift 2 ;;
     --stdout) out_file=$2; shift 2 ;;
     --stderr) err_file=$2; shift 2 ;;
-    --screenshot) shots+=("$shot_after:$2"); shift 2 ;;
+    --screenshot) shots+=("$shot_after"$'\t'"$2"); shift 2 ;;
     --screenshot-after) shot_after=$2; shift 2 ;;
     --screenshot-when) shot_after=@$2; shift 2 ;;
+    --screenshot-on) shot_after=%$2; shift 2 ;;
     --use-display) use_display=${DISPLAY:?--use-display needs DISPLAY}; shift ;;
     --) shift; break ;;
     -*) echo "wine-run: unknown option $1" >&2; exit 2 ;;
@@ -43,6 +45,7 @@ while [ $# -gt 0 ]; do
 done
 [ $# -ge 1 ] || { echo "usage: wine-run.sh [options] PROGRAM.exe [ARGS...]" >&2; exit 2; }
 prog=$(readlink -f "$1"); shift
+[ -z "$err_file" ] || err_file=$(readlink -f "$err_file")
 cwd=$(readlink -f "$cwd")
 [ -f "$prog" ] || { echo "wine-run: no such program: $prog" >&2; exit 2; }
 
@@ -73,7 +76,7 @@ cp "$template"/*.reg "$template/.update-timestamp" "$work/prefix/" 2>/dev/null |
 export MIREL_RUN_PROG="$prog" MIREL_RUN_CWD="$cwd" MIREL_RUN_TIMEOUT="$timeout_s" MIREL_RUN_WORK="$work"
 export MIREL_RUN_ENVS="$(printf '%s\n' "${envs[@]}")" MIREL_RUN_SHOTS="$(printf '%s\n' ${shots[@]+"${shots[@]}"})"
 export MIREL_RUN_ARGS="$(printf '%s\n' "$@")" MIREL_RUN_USE_DISPLAY="$use_display"
-export MIREL_RUN_XAUTH="${XAUTHORITY:-$HOME/.Xauthority}"
+export MIREL_RUN_XAUTH="${XAUTHORITY:-$HOME/.Xauthority}" MIREL_RUN_ERR="$err_file"
 inner() {
   set -euo pipefail
   local root="" wine="$MIREL_WINE_BIN" xvfb=Xvfb
@@ -124,13 +127,18 @@ inner() {
   local -a shotpids=()
   while IFS= read -r shot; do
     [ -n "$shot" ] || continue
-    ( when=${shot%%:*}
+    ( when=${shot%%$'\t'*}
       if [ "${when#@}" != "$when" ]; then
         for _ in $(seq 1 $((MIREL_RUN_TIMEOUT * 10))); do [ -e "${when#@}" ] && break; sleep 0.1; done
+      elif [ "${when#%}" != "$when" ]; then
+        for _ in $(seq 1 $((MIREL_RUN_TIMEOUT * 10))); do
+          [ -n "$MIREL_RUN_ERR" ] && grep -aqF -- "${when#%}" "$MIREL_RUN_ERR" 2>/dev/null && break
+          sleep 0.1
+        done
       else
         sleep "$when"
       fi
-      DISPLAY=:$disp import -window root "${shot#*:}" >/dev/null 2>&1 || echo "wine-run: screenshot failed" >&2 ) &
+      DISPLAY=:$disp import -window root "${shot#*$'\t'}" >/dev/null 2>&1 || echo "wine-run: screenshot failed" >&2 ) &
     shotpids+=($!)
   done <<<"$MIREL_RUN_SHOTS"
 
