@@ -368,7 +368,9 @@ class ObjectManagerPooled
     T* Find(const char* objectName)
     {
         if (!objectName) return nullptr;
-        auto it = names.find(objectName);
+        // Looked up as Create stores it, cut to 63 characters: a derived name that ran over
+        // ("<name>_matConst") finds its object again instead of taking a new slot each load.
+        auto it = names.find(std::string(objectName, strnlen(objectName, 63)));
         if (it == names.end() || it->second < 0 || it->second >= pool.Capacity()) return nullptr;
         return &pool.items.ElemAt(pool.handleToIndex[it->second]);
     }

@@ -224,6 +224,9 @@ TEST(ObjectManagerPooled, NamesUniqueDuplicateAndTooLong)
     ASSERT_NE(longOne, nullptr);
     EXPECT_EQ(std::string(longOne->name), name64.substr(0, 63));
     EXPECT_EQ(mgr.Find(longOne->name), longOne);
+    // The name as the caller formed it finds what was stored, so get-or-create takes no second slot.
+    EXPECT_EQ(mgr.Find(name64.c_str()), longOne);
+    EXPECT_EQ(mgr.Find((name64 + "_matConst").c_str()), longOne);
 }
 
 TEST(ObjectManagerPooled, ReleasedObjectKeepsHandleUntilProcessed)

@@ -599,6 +599,41 @@ TEST(Constants, EmptyAndMisalignedLists)
     SetResourceHost(nullptr);
 }
 
+// Constant buffers in a pool, found again by the name formed for them, as the device layer does.
+class PooledBufferHost : public FakeHost
+{
+  public:
+    int32_t CreateConstantBuffer(const char* name, int32_t, int32_t, void*) override
+    {
+        mirel::ManagedResource* b = pool.Find(name);
+        if (!b) b = pool.Create(name);
+        return b ? b->handle : -1;
+    }
+    mirel::ObjectManagerPooled<mirel::ManagedResource> pool{128};
+};
+
+TEST(Constants, ReloadingAMaterialWhoseBufferNameRunsOverKeepsOneBuffer)
+{
+    AssetTree tree;
+    tree.Write("shaders/s.hlsl", "mirel_shadervars\n{\nfloat4 tint = 1 2 3 4;\n}\n");
+    tree.Write("materials/c.matcfg", CfgText());
+    const std::string name(60, 'n'); // fits the pools; with "_matConst" it does not
+    tree.Write("materials/" + name + ".mat", "config = c\n");
+    PooledBufferHost host;
+    SetResourceHost(&host);
+    ReportCapture reports;
+    Material* m = LoadMaterial(name.c_str());
+    ASSERT_NE(m, nullptr);
+    const int32_t id = m->constantBufferId;
+    EXPECT_GE(id, 0);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(LoadMaterial(name.c_str()), m);
+    EXPECT_EQ(host.pool.Count(), 1);
+    EXPECT_EQ(m->constantBufferId, id);
+    EXPECT_EQ(reports.Count(), 1) << "the cut name is reported once, when its buffer is made";
+    SetResourceHost(nullptr);
+}
+
 TEST(Variables, FindVarOffset)
 {
     AssetTree tree;
