@@ -241,13 +241,12 @@ Model* LoadModel(const char* name)
     ModelPool& pool = Models();
     if (Model* existing = pool.Find(name)) return existing;
     MeshData mesh;
-    if (!ReadMeshData(name, mesh))
-    {
-        mirel::Assert(false, kSource, __LINE__, "Mesh data failed to load: %s", name);
-        return nullptr;
-    }
+    const bool read = ReadMeshData(name, mesh);
+    mirel::Assert(read, kSource, __LINE__, "Mesh data failed to load: %s", name);
     Model* model = pool.Create(name);
     if (!model) return nullptr;
+    // A file that failed still gets its model, empty: its users draw nothing, and the next load
+    // of the name finds it instead of reporting again.
     BuildModel(*model, mesh);
     return model;
 }
