@@ -51,7 +51,22 @@ void ReportFrames(float dt)
 
 const char* const kReloadedMaterials[] = {"WM_blade", "ground", "skybox"};
 
-void ReloadConfig() { mirel::LoadConfigFile(); }
+void ReloadConfig()
+{
+    mirel::LoadConfigFile();
+    mirel::Trace("config reloaded");
+}
+
+// Hotkeys fire in the update step, on the update thread once loading is over; what they change
+// is read or used by the message thread, so the work waits for a point between frames.
+void RequestMaterialReload()
+{
+    mirel::RunBetweenFrames(ReloadMaterials);
+}
+void RequestConfigReload()
+{
+    mirel::RunBetweenFrames(ReloadConfig);
+}
 
 void RegisterHotkey(char key, void (*callback)())
 {
@@ -75,9 +90,11 @@ void SetDemoParts(const DemoParts& parts) { g_parts = parts; }
 void ReloadMaterials()
 {
     // LoadMaterial releases and clears an existing material before reading it again, and
-    // creates one that was never loaded.
+    // creates one that was never loaded; forced, the configuration and its shaders are rebuilt
+    // from their files too.
     for (const char* name : kReloadedMaterials)
-        miResources::LoadMaterial(name);
+        miResources::LoadMaterial(name, true);
+    mirel::Trace("materials reloaded");
 }
 
 void SceneBuildStep()
@@ -157,8 +174,8 @@ void CadoraApp::Load()
         sun->transform.dirty = 1;
     }
     ResetCamera();
-    RegisterHotkey('M', ReloadMaterials);
-    RegisterHotkey('R', ReloadConfig);
+    RegisterHotkey('M', RequestMaterialReload);
+    RegisterHotkey('R', RequestConfigReload);
     ResetAnimations();
     LoadCameraPath();
     miCamera::cameraControlEnabled = false;

@@ -35,9 +35,24 @@ std::atomic<int32_t> g_loopMode{kLoopLoading};
 int32_t g_warmUpCounter = 5;
 uint64_t g_framesInMode[3] = {};
 
+sys::CriticalSection g_betweenFramesLock;
+std::vector<void (*)()> g_betweenFrames;
+
 std::vector<miSim::Module*> g_moduleSet;
 std::vector<miSim::Module*>* g_initList = nullptr;
 std::vector<miSim::Module*>* g_updateList = nullptr;
+
+// Only between a finished step and the next signal: the update thread is idle here.
+void RunQueuedWork()
+{
+    std::vector<void (*)()> work;
+    {
+        sys::ScopedLock lock(g_betweenFramesLock);
+        work.swap(g_betweenFrames);
+    }
+    for (void (*fn)() : work)
+        fn();
+}
 
 void RebuildIfResizePending()
 {
@@ -67,6 +82,7 @@ void LoadingPass()
     PresentFrame(kLoopLoading);
     g_frameTimer.Tick();
     g_frameTimer.ticked = 0;
+    RunQueuedWork();
     if (g_engineState.loadingDone.load())
     {
         g_loopMode.store(kLoopWarmUp);
@@ -87,6 +103,7 @@ void WarmUpPass()
         g_backend->ExecuteViews();
         PresentFrame(kLoopWarmUp);
         if (timing) g_backend->EndGpuFrameQuery();
+        RunQueuedWork();
         miThreads::SignalAll();
         ReadGpuTimes();
         if (g_backend->GpuQueryEnabled() && g_engineState.gpuTimingBroken.load() &&
@@ -100,6 +117,7 @@ void WarmUpPass()
         return;
     }
     g_loopMode.store(kLoopPipelined);
+    RunQueuedWork();
     miThreads::SignalAll();
 }
 
@@ -118,6 +136,7 @@ void PipelinedPass()
         if (g_engineState.GpuTimingRequested()) g_backend->EndGpuFrameQuery();
         ReadGpuTimes();
     }
+    RunQueuedWork();
     miThreads::SignalAll();
     g_presentTimer.Reset();
     PresentFrame(kLoopPipelined);
@@ -131,6 +150,13 @@ bool ByUpdateRank(const miSim::Module* a, const miSim::Module* b) { return a->up
 } // namespace
 
 sys::CriticalSection& EngineStateLock() { return g_engineStateLock; }
+
+void RunBetweenFrames(void (*work)())
+{
+    if (!work) return;
+    sys::ScopedLock lock(g_betweenFramesLock);
+    g_betweenFrames.push_back(work);
+}
 
 void ClearEngineState()
 {
@@ -237,6 +263,10 @@ void Start(void* windowHandle)
     for (uint64_t& n : g_framesInMode) n = 0;
     // A completion left over from an earlier run in this process must not count as this run's.
     g_updateDone.WaitFor(0);
+    {
+        sys::ScopedLock lock(g_betweenFramesLock);
+        g_betweenFrames.clear();
+    }
     g_frameTimer.Reset();
 
     miThreads::CreateThreadPool();

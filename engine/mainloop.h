@@ -143,6 +143,12 @@ uint64_t FramesInMode(LoopMode mode);
 // Raised by the render layer when the window size changes; tested and cleared by both threads.
 extern std::atomic<uint8_t> g_resizePending;
 
+// Queues work for the message thread, run once at the next point between frames where no update
+// step runs (the step has finished and the next one is not yet signalled). For what the update
+// thread must not touch while the message thread draws: the immediate context, property inserts.
+// Callable from either thread.
+void RunBetweenFrames(void (*work)());
+
 } // namespace mirel
 
 namespace miUtils

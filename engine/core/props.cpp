@@ -274,8 +274,19 @@ void LoadConfigFileFrom(const char* path)
     }
 }
 
+namespace
+{
+std::string g_configPath;
+}
+
+void SetConfigFilePath(const char* path)
+{
+    g_configPath = path ? path : "";
+}
+
 void LoadConfigFile()
 {
+    if (!g_configPath.empty()) return LoadConfigFileFrom(g_configPath.c_str());
     char path[512];
 #ifdef _WIN32
     std::snprintf(path, sizeof path, "%s\\%s", GetExecutableDirectory(), "config.ini");

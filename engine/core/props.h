@@ -35,8 +35,11 @@ bool IsPropertyTrue(const char* name);
 // True only when the property exists and is exactly "false".
 bool IsPropertyFalse(const char* name);
 
-// Reads config.ini beside the executable.
+// Reads config.ini beside the executable, or the file SetConfigFilePath named.
 void LoadConfigFile();
+// Null or empty: beside the executable again. Tests run side by side from one folder and must
+// not share a config.ini there.
+void SetConfigFilePath(const char* path);
 // Reads a given file in config.ini syntax.
 void LoadConfigFileFrom(const char* path);
 // Start-up registrations followed by LoadConfigFile(). The display settlement that follows

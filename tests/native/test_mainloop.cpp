@@ -1,14 +1,20 @@
 // The main loop driven by a scripted application, modules and backend.
+#include "demo/cadora.h"
 #include "engine/core/props.h"
+#include "engine/core/siment.h"
 #include "engine/frametimer.h"
 #include "engine/input/input.h"
 #include "engine/mainloop.h"
+#include "engine/render/camera.h"
+#include "tests/native/material_fixture.h"
 #include "tests/native/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -346,6 +352,137 @@ TEST(MainLoopNoApp, StartWithoutApplicationIsReportedAndGoesNoFurther)
     mirel::RunLoopPass();
     EXPECT_EQ(mirel::g_engineState.frameCounter.load(), 0u);
     mirel::Shutdown();
+}
+
+// ---- the demo's reload hotkeys against the frames the message thread draws ---------------------
+
+// Stands in for the device's immediate context: plain and unlocked, like the real one.
+int g_contextUses = 0;
+std::atomic<bool> g_inFrame{false};
+
+// True on the message thread while neither a step nor a frame's execute or present runs.
+bool BetweenFrames()
+{
+    return std::this_thread::get_id() == g_handover->mainThread && !g_handover->stepRunning.load() &&
+           !g_inFrame.load();
+}
+
+// Material loading's device side: making a constant buffer uploads through the context.
+class ContextHost : public miResources::ResourceHost
+{
+  public:
+    int32_t FindGpuResource(const char* name) override { return Get(name); }
+    int32_t FindOrCreateGpuResource(const char* name) override { return Make(name); }
+    int32_t FindTexture(const char*) override { return -1; }
+    int32_t CreateTexture(const char* name, int32_t, int32_t& gpuResourceId) override
+    {
+        gpuResourceId = Make(name);
+        return gpuResourceId;
+    }
+    int32_t CreateConstantBuffer(const char* name, int32_t, int32_t, void*) override
+    {
+        ++g_contextUses;
+        if (std::string(name) == "ground_matConst")
+        {
+            ++groundBuffers;
+            if (!BetweenFrames()) ++misplaced;
+        }
+        return Make(name);
+    }
+    std::atomic<int> groundBuffers{0}, misplaced{0};
+
+  private:
+    int32_t Get(const char* name)
+    {
+        auto it = ids_.find(name);
+        return it == ids_.end() ? -1 : it->second;
+    }
+    int32_t Make(const char* name)
+    {
+        const int32_t id = Get(name);
+        return id >= 0 ? id : (ids_[name] = static_cast<int32_t>(ids_.size()));
+    }
+    std::map<std::string, int32_t> ids_;
+};
+
+// The message thread uses the context and reads a setting while it executes and presents.
+class ContextBackend : public ScriptedBackend
+{
+  public:
+    void ExecuteViews() override
+    {
+        g_inFrame.store(true);
+        ScriptedBackend::ExecuteViews();
+        ++g_contextUses;
+        g_inFrame.store(false);
+    }
+    void Present() override
+    {
+        g_inFrame.store(true);
+        ++g_contextUses;
+        marker = mirel::GetPropertyFloat("reload.marker", 0.0f);
+        ScriptedBackend::Present();
+        g_inFrame.store(false);
+    }
+    float marker = 0.0f;
+};
+
+// The demo application's Load registers M and R; its steps only mark themselves as running.
+class WatchedDemoApp : public miCadora::CadoraApp
+{
+  public:
+    void Update() override
+    {
+        g_handover->stepRunning.store(true);
+        g_handover->stepsStarted.fetch_add(1);
+        mirel::g_engineState.loadingDone.store(1);
+    }
+};
+
+// M and R fire in the update step on the update thread; the materials and the configuration
+// they reload are what the message thread uses while it presents. Each request is carried out
+// once, on the message thread, between frames. Under TSan the direct call races.
+TEST_F(MainLoopTest, DemoReloadHotkeysRunOnTheMessageThreadBetweenFrames)
+{
+    mirel::test::AssetTree tree;
+    tree.CopyShipped();
+    const std::string config = tree.Path("config.ini");
+    mirel::SetConfigFilePath(config.c_str());
+    ContextHost host;
+    miResources::SetResourceHost(&host);
+    ContextBackend backend;
+    backend.presentUs = 50;
+    mirel::SetFrameBackend(&backend);
+    miSim::Module* const modules[] = {&miInput::g_inputModule};
+    mirel::SetEngineModules(modules, 1);
+    WatchedDemoApp app;
+    mirel::RegisterApp(&app);
+    miSim::g_cameraManager.Create("mainCamera");
+
+    mirel::test::ReportCapture reports;
+    mirel::Start(nullptr);
+    RunPipelinedFrames(5);
+    constexpr int kRequests = 6;
+    for (int request = 1; request <= kRequests; ++request)
+    {
+        std::ofstream(config) << "[reload]\nmarker = " << request << "\n";
+        miInput::Keyboard().keyState[static_cast<unsigned char>('M')].store(1);
+        miInput::Keyboard().keyState[static_cast<unsigned char>('R')].store(1);
+        const uint64_t until = mirel::FramesInMode(kLoopPipelined) + 200;
+        while (mirel::FramesInMode(kLoopPipelined) < until &&
+               (host.groundBuffers.load() < request || backend.marker != static_cast<float>(request)))
+            mirel::RunLoopPass();
+        RunPipelinedFrames(mirel::FramesInMode(kLoopPipelined) + 5);
+        EXPECT_EQ(backend.marker, static_cast<float>(request));
+    }
+    mirel::Shutdown();
+
+    EXPECT_EQ(host.groundBuffers.load(), kRequests) << "once per request";
+    EXPECT_EQ(host.misplaced.load(), 0) << "a reload ran off the message thread or inside a frame";
+    EXPECT_GT(g_contextUses, 0);
+    EXPECT_EQ(reports.Count(), 0) << reports.Last();
+    mirel::SetConfigFilePath(nullptr);
+    miSim::ClearScenePools();
 }
 
 } // namespace
