@@ -112,7 +112,11 @@ inner() {
     fi
   else
   # -displayfd makes Xvfb pick a display number nobody else holds.
-  run_in $xvfb -displayfd 8 -screen 0 1920x1080x24 +extension GLX -nolisten tcp -ac 8>"$MIREL_RUN_WORK/display" >"$MIREL_RUN_WORK/xvfb.log" 2>&1 &
+  # Started directly, not through run_in: a backgrounded function is a subshell, and killing
+  # its pid would leave the X server running after the run.
+  local -a xcmd=($xvfb -displayfd 8 -screen 0 1920x1080x24 +extension GLX -nolisten tcp -ac)
+  [ -z "$root" ] || xcmd=(chroot "$root" "${xcmd[@]}")
+  "${xcmd[@]}" 8>"$MIREL_RUN_WORK/display" >"$MIREL_RUN_WORK/xvfb.log" 2>&1 &
   xpid=$!
   local i
   for i in $(seq 1 100); do
