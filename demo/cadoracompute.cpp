@@ -35,7 +35,6 @@ bool sweepToSliderMax = false;
 float fpsSliderMax = 60.0f;
 bool debugGui = false;
 bool cadoraCapable = false;
-FpsChoices g_fpsChoices;
 
 #ifdef _WIN32
 const BusyDeviceOps& Dx11BusyDeviceOps(); // cadoracompute_dx11.cpp
@@ -93,15 +92,6 @@ char* ReadBusySource()
     }
     std::fclose(f);
     return text;
-}
-
-void DebugLine(const char* line)
-{
-#ifdef _WIN32
-    if (const char16_t* wide = mirel::ToWide(line)) OutputDebugStringW(reinterpret_cast<const wchar_t*>(wide));
-#else
-    mirel::sys::DebugOutput(line);
-#endif
 }
 
 } // namespace
@@ -223,16 +213,12 @@ void ApplyPinnedRate()
         {
             g_pinnedFps = targetFps = fps;
             sweepSwitch = 0.0f;
-            const int32_t box = (static_cast<int32_t>(fps) - 35) / 5;
-            if (fps == static_cast<float>(35 + 5 * box) && box >= 0 && box < 6)
-                for (int32_t i = g_fpsChoices.firstUsable; i < kFpsChoiceCount; ++i) g_fpsChoices.checked[i] = i == box;
         }
     }
     if (mirel::IsPropertyTrue("debug.sweep"))
     {
         g_pinnedSweep = true;
         sweepSwitch = 1.0f;
-        for (int32_t i = g_fpsChoices.firstUsable; i < kFpsChoiceCount; ++i) g_fpsChoices.checked[i] = i == 6;
     }
 }
 
@@ -240,45 +226,6 @@ void CloseLoadLog()
 {
     if (g_loadState.log) std::fclose(g_loadState.log);
     g_loadState.log = nullptr;
-}
-
-bool SelectTargets(const DetectionRecord* record, int32_t refreshHz)
-{
-    const SweepRange range = ChooseSweepRange(record, refreshHz);
-    sweepLowFps = static_cast<float>(range.lo);
-    sweepHighFps = static_cast<float>(range.hi);
-    cadoraCapable = range.capable;
-    g_fpsChoices = BuildFpsChoices(record, range.lo, range.hi, DebugLine);
-    targetFps = static_cast<float>(g_fpsChoices.defaultFps);
-    sweepSwitch = 0.0f;
-    if (debugGui && refreshHz > 0) fpsSliderMax = static_cast<float>(refreshHz);
-    ApplyPinnedRate();
-    return range.capable;
-}
-
-void SelectFps(int32_t box) { SelectFpsChoice(g_fpsChoices, box, debugGui, targetFps, sweepSwitch); }
-
-float FreeSliderKnob(float fps, int32_t refreshHz)
-{
-    if (refreshHz <= 0) return 0.0f;
-    const float knob = fps / static_cast<float>(refreshHz);
-    return knob > 1.0f ? 1.0f : knob >= 0.0f ? knob : 0.0f;
-}
-
-int32_t ThreadHistoryMin()
-{
-    int32_t m = g_loadState.historyCount ? g_loadState.threadHistory[0] : g_loadState.computeThreads;
-    for (int32_t i = 1; i < g_loadState.historyCount; ++i)
-        if (g_loadState.threadHistory[i] < m) m = g_loadState.threadHistory[i];
-    return m;
-}
-
-int32_t ThreadHistoryMax()
-{
-    int32_t m = g_loadState.historyCount ? g_loadState.threadHistory[0] : g_loadState.computeThreads;
-    for (int32_t i = 1; i < g_loadState.historyCount; ++i)
-        if (g_loadState.threadHistory[i] > m) m = g_loadState.threadHistory[i];
-    return m;
 }
 
 void ResetLoadController()
@@ -295,7 +242,6 @@ void ResetLoadController()
     fpsSliderMax = 60.0f;
     debugGui = false;
     cadoraCapable = false;
-    g_fpsChoices = FpsChoices{};
     g_pinnedFps = 0.0f;
     g_pinnedSweep = false;
     mirel::g_engineState.controllerGpuTiming = 0;

@@ -45,7 +45,7 @@ extern LoadState g_loadState;
 extern bool useGpuQuery;
 extern float variableFpsFreq;
 
-// Written by the options menu (and the fps choices below), read every frame.
+// Published by the options menu every frame, read by the control step.
 extern float targetFps;
 extern float sweepSwitch;
 extern float sweepLowFps;
@@ -56,30 +56,16 @@ extern float fpsSliderMax;
 extern bool debugGui;
 // The display can follow the frame rate (set by the target selection).
 extern bool cadoraCapable;
-extern FpsChoices g_fpsChoices;
 
 // CadoraApp::Init: appends the controller to the compute-context list.
 void RegisterLoadController();
 // CadoraApp::Load: the two settings above (and debugGui) from the property store.
 void ReadLoadSettings();
 // Unattended runs pin what the menu would choose: "debug.fixedFps" (a rate of 5 to 1000) and
-// "debug.sweep" "true" (the sweep on). Applied by the two calls above and SelectTargets.
+// "debug.sweep" "true" (the sweep on). Applied by ReadLoadSettings; the menu checks the pinned box.
 void ApplyPinnedRate();
 // CadoraApp::Shutdown: closes the log when it is open.
 void CloseLoadLog();
-
-// When the options menu is built: the sweep range and the seven fps choices from the detection
-// record and the refresh rate in use; sets targetFps to the default rate. The lines go to the
-// debugger output. Returns whether the variable refresh should be switched on.
-bool SelectTargets(const DetectionRecord* record, int32_t refreshHz);
-// The fps checkboxes' callback (boxes 0-5: 35-60 fps, 6: the sweep).
-void SelectFps(int32_t box);
-// The fps slider's range and knob position in the free mode: 0 to refreshHz.
-float FreeSliderKnob(float fps, int32_t refreshHz);
-
-// Smallest and largest value of threadHistory (computeThreads when empty).
-int32_t ThreadHistoryMin();
-int32_t ThreadHistoryMax();
 
 // The inputs of this frame's control step from the frame timer, the engine state and the menu.
 LoadInputs CurrentLoadInputs();

@@ -27,10 +27,19 @@ int32_t CreateBatchBuffer(int32_t vertexCount)
     if (!b) return -1;
     b->count = static_cast<uint32_t>(vertexCount);
     b->stride = sizeof(miGui::SpriteVertex);
-    // The buffer's memory lives as long as the program; the replay reads it after recording.
+    // The replay reads this memory after recording; it lives until the widget is released.
     b->data = std::calloc(b->count, b->stride);
     b->Create();
     return b->handle;
+}
+
+void ReleaseBatchBuffer(int32_t bufferId)
+{
+    miResources::PlatformDynamicVertexBuffer* b = miResources::DynamicVertexBuffers().FromHandle(bufferId);
+    if (!b) return;
+    std::free(b->data);
+    b->data = nullptr;
+    miResources::DynamicVertexBuffers().Release(bufferId);
 }
 
 void UploadBatch(int32_t bufferId, const void* vertices, uint32_t bytes)
@@ -60,6 +69,7 @@ void InstallGuiDeviceHooks()
 {
     miGui::SetSheetTextureLoader(LoadSheetTexture);
     miGui::SetBatchBufferCreator(CreateBatchBuffer);
+    miGui::SetBatchBufferReleaser(ReleaseBatchBuffer);
     miGui::SetBatchUploader(UploadBatch);
     SetLineBufferMaker(MakeLineBuffer);
 }

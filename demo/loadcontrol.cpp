@@ -3,11 +3,20 @@
 #include "detect.h"
 
 #include "core/props.h"
+#include "core/sys.h"
+#include "core/utils.h"
 
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 namespace miCadora
 {
@@ -184,6 +193,27 @@ void SelectFpsChoice(FpsChoices& ch, int32_t box, bool debugGui, float& targetFp
         else
             sweepSwitch = 1.0f;
     }
+}
+
+void PinFpsChoices(FpsChoices& ch, float& targetFps, float& sweepSwitch)
+{
+    if (mirel::FindProperty("debug.fixedFps", false))
+    {
+        const float fps = mirel::GetPropertyFloat("debug.fixedFps", 0.0f);
+        const int32_t box = (static_cast<int32_t>(fps) - 35) / 5;
+        if (fps >= 35.0f && fps == static_cast<float>(35 + 5 * box) && box < 6)
+            SelectFpsChoice(ch, box, false, targetFps, sweepSwitch);
+    }
+    if (mirel::IsPropertyTrue("debug.sweep")) SelectFpsChoice(ch, 6, false, targetFps, sweepSwitch);
+}
+
+void SendDebugLine(const char* line)
+{
+#ifdef _WIN32
+    if (const char16_t* wide = mirel::ToWide(line)) OutputDebugStringW(reinterpret_cast<const wchar_t*>(wide));
+#else
+    if (mirel::ToWide(line)) mirel::sys::DebugOutput(line);
+#endif
 }
 
 } // namespace miCadora

@@ -94,5 +94,11 @@ FpsChoices BuildFpsChoices(const DetectionRecord* record, int32_t lo, int32_t hi
 // A click on box: the box is checked, the other usable ones cleared, and the rate or the sweep
 // chosen. Ignored in the free-slider mode.
 void SelectFpsChoice(FpsChoices& choices, int32_t box, bool debugGui, float& targetFps, float& sweepSwitch);
+// Unattended runs pin what a click would choose: "debug.fixedFps" selects its box when it is
+// one, "debug.sweep" "true" the sweep.
+void PinFpsChoices(FpsChoices& choices, float& targetFps, float& sweepSwitch);
+// A choice line to the debugger output (widened there; a line of 256 characters or more sends
+// nothing); standard error elsewhere.
+void SendDebugLine(const char* line);
 
 } // namespace miCadora

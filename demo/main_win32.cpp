@@ -4,6 +4,7 @@
 #include "cadorarenderer.h"
 #include "debugview.h"
 #include "overlayviews.h"
+#include "statetrace.h"
 #include "detect.h"
 
 #include "input/input.h"
@@ -74,11 +75,18 @@ miSim::Module* const kEngineModules[] = {&miWorld::g_worldModule, &miPhysics::g_
                                          &miCamera::g_cameraModule, &miUtils::g_utilsModule,
                                          &miInput::g_inputModule};
 
+bool DeviceVerticalSync()
+{
+    const miResources::PlatformDevice* device = miResources::CurrentDevice();
+    return device && device->settings.vsync != 0;
+}
+
 void InitDemoParts()
 {
     miRender::SetRenderer(&miRender::g_cadoraRenderer);
     miRender::g_cadoraRenderer.loadProgress = &miCadora::loadProgress;
     miCadora::InstallGuiAndOverlays();
+    miCadora::SetDeviceVsyncReader(DeviceVerticalSync);
     miRender::RegisterDebugView();
     miCadora::RegisterLoadController();
 }
@@ -92,7 +100,13 @@ void ReadMenu(miCadora::MenuValues& values)
 
 void SetVerticalSync(bool on)
 {
-    if (miResources::PlatformDevice* device = miResources::CurrentDevice()) device->settings.vsync = on ? 1 : 0;
+    miResources::PlatformDevice* device = miResources::CurrentDevice();
+    if (!device) return;
+    const uint8_t interval = on ? 1 : 0;
+    static int last = -1;
+    if (interval != last) mirel::Trace("vsync interval %d", interval);
+    last = interval;
+    device->settings.vsync = interval;
 }
 
 miCadora::DemoParts DemoParts()
@@ -104,6 +118,7 @@ miCadora::DemoParts DemoParts()
     parts.readMenu = ReadMenu;
     parts.setVerticalSync = SetVerticalSync;
     parts.loadScreen = true;
+    parts.afterUpdate = miCadora::TraceDemoState;
     return parts;
 }
 

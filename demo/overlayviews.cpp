@@ -15,6 +15,7 @@
 namespace
 {
 miCadora::LineBufferMaker g_lineBufferMaker = nullptr;
+bool (*g_deviceVsync)() = nullptr;
 
 void SetVar(const char* materialName, const char* var, float value)
 {
@@ -53,6 +54,7 @@ LineVertex* DebugLines()
 }
 
 void SetLineBufferMaker(LineBufferMaker maker) { g_lineBufferMaker = maker; }
+void SetDeviceVsyncReader(bool (*reader)()) { g_deviceVsync = reader; }
 
 void InstallGuiAndOverlays()
 {
@@ -179,7 +181,7 @@ RenderView* MakeGui()
 {
     Gui_RV* view = new Gui_RV(kCadoraViewNames[kViewGui]);
     view->env.debugGui = miCadora::debugGui;
-    view->env.vsync = miCadora::g_menuValues.verticalSync;
+    view->env.vsync = g_deviceVsync && g_deviceVsync();
     const float hz = mirel::GetPropertyFloat("render_init.monitorRefresh", 60.0f);
     view->env.refreshHz = std::isfinite(hz) && hz > 0.0f && hz < 1000.0f ? static_cast<int32_t>(hz) : 60;
     view->publish = miCadora::PublishMenuValues;

@@ -4,6 +4,8 @@
 #include "detect.h"
 #include "render/camera.h"
 
+#include <array>
+
 namespace miGui
 {
 
@@ -56,6 +58,13 @@ void OnVariableRefresh(Widget& w, const miInput::MouseEvent&)
     }
 }
 
+// The widgets that live as long as the program (the per-build boxes are allocated).
+std::array<Widget*, 8> FixedWidgets(OptionsMenu& m)
+{
+    return {&m.fpsSlider, &m.sweepSlider, &m.sweepMaxBox, &m.frame, &m.vrrBox, &m.vsyncBox, &m.redbarBox,
+            &m.animSpeedSlider};
+}
+
 void Place(Widget& w, float x, float y, float outW, float outH, Widget** out, int32_t capacity, int32_t& n)
 {
     w.x = x;
@@ -74,10 +83,13 @@ OptionsMenu& Menu()
 
 void OptionsMenu::Build(const MenuEnv& e)
 {
+    // A second build replaces the first: nothing of it may stay registered or allocated.
+    Release();
     env = e;
     if (!env.record) env.record = miCadora::GetDetectionRecord;
     if (!env.setCadoraState) env.setCadoraState = miCadora::SetCadoraState;
     if (!env.setCameraMode) env.setCameraMode = miCadora::SetCameraMode;
+    if (!env.debugLine) env.debugLine = miCadora::SendDebugLine;
     debugGui = env.debugGui;
 
     InitSlider(fpsSlider, "sprite_sheet_1", 15, 16, 35.0f, 60.0f, 50.0f);
@@ -101,19 +113,21 @@ void OptionsMenu::Build(const MenuEnv& e)
     sweepLowFps = static_cast<float>(sweep.lo);
     sweepHighFps = static_cast<float>(sweep.hi);
     choices = miCadora::BuildFpsChoices(record, sweep.lo, sweep.hi, env.debugLine);
+    float fps = static_cast<float>(choices.defaultFps);
+    float sweepOn = 0.0f;
+    miCadora::PinFpsChoices(choices, fps, sweepOn);
     for (int32_t i = 0; i < miCadora::kFpsChoiceCount; ++i)
     {
-        delete fpsBoxes[i];
         fpsBoxes[i] = new CheckboxWidget();
         InitCheckbox(*fpsBoxes[i], 6 + 2 * i, 7 + 2 * i, choices.checked[i], 1024.0f, 1024.0f);
         fpsBoxes[i]->callback = OnFpsChoice;
     }
-    fpsSlider.SetValue(static_cast<float>(choices.defaultFps));
+    fpsSlider.SetValue(fps);
+    sweepSlider.SetValue(sweepOn);
 
     static const int32_t kCameraSprites[kCameraBoxCount][2] = {{0, 1}, {2, 3}, {26, 27}};
     for (int32_t i = 0; i < kCameraBoxCount; ++i)
     {
-        delete cameraBoxes[i];
         cameraBoxes[i] = new CheckboxWidget();
         InitCheckbox(*cameraBoxes[i], kCameraSprites[i][0], kCameraSprites[i][1], i == 2, 1024.0f, 1024.0f);
         cameraBoxes[i]->callback = OnCameraChoice;
@@ -129,6 +143,7 @@ void OptionsMenu::Build(const MenuEnv& e)
 
 void OptionsMenu::Release()
 {
+    for (Widget* w : FixedWidgets(*this)) ReleaseWidget(*w);
     for (auto& box : fpsBoxes)
     {
         if (!box) continue;
@@ -183,8 +198,7 @@ int32_t OptionsMenu::Layout(float outW, float outH, Widget** out, int32_t capaci
 
 void OptionsMenu::Park()
 {
-    Widget* fixed[] = {&fpsSlider, &sweepSlider, &sweepMaxBox, &frame, &vrrBox, &vsyncBox, &redbarBox, &animSpeedSlider};
-    for (Widget* w : fixed) w->x = kUnplaced, w->y = -kUnplaced;
+    for (Widget* w : FixedWidgets(*this)) w->x = kUnplaced, w->y = -kUnplaced;
     for (CheckboxWidget* b : fpsBoxes)
         if (b) b->x = kUnplaced, b->y = -kUnplaced;
     for (CheckboxWidget* b : cameraBoxes)
@@ -212,6 +226,8 @@ void OptionsMenu::FillLoadInputs(miCadora::LoadInputs& in) const
 
 void RegisterMenuHotkey()
 {
+    // Once per input start-up: a second binding would toggle the menu back in the same poll.
+    if (miInput::IsKeyRegistered('1')) return;
     miInput::KeyBinding key;
     key.key = '1';
     key.callback = [] { Menu().Toggle(); };

@@ -25,7 +25,7 @@ struct MenuEnv
     const miCadora::DetectionRecord* (*record)() = nullptr;
     void (*setCadoraState)(bool on) = nullptr;
     void (*setCameraMode)(int32_t mode) = nullptr;
-    void (*debugLine)(const char* line) = nullptr;
+    void (*debugLine)(const char* line) = nullptr; // the fps-choice lines
 };
 
 constexpr int32_t kCameraBoxCount = 3;
@@ -34,9 +34,11 @@ constexpr int32_t kMaxDrawnWidgets = 32;
 class OptionsMenu
 {
   public:
-    // Creates every widget (registering them) and the fps choices; the menu starts shown.
+    // Creates every widget (registering them) and the fps choices; the menu starts shown. A
+    // menu built before is released first.
     void Build(const MenuEnv& env);
-    // Deletes the per-build boxes (fps choices, camera modes) and leaves the registry clean.
+    // Frees every widget's vertices and buffer, deletes the per-build boxes (fps choices,
+    // camera modes) and leaves no menu widget in the registry.
     void Release();
     // Places the widgets drawn this frame, builds their quads for a W x H output and lists
     // them in drawing order; also brings redbarVisible in line with its box.
@@ -74,7 +76,7 @@ class OptionsMenu
 };
 
 OptionsMenu& Menu();
-// Hotkey 1 shows and hides the menu.
+// Hotkey 1 shows and hides the menu; registered once however often the menu is built.
 void RegisterMenuHotkey();
 
 // Follows the red-bar box; the red bar view fades by it.

@@ -10,6 +10,7 @@ namespace
 {
 constexpr const char* kWidgetFile = "gui/widgets";
 BatchBufferCreator g_bufferCreator = nullptr;
+BatchBufferReleaser g_bufferReleaser = nullptr;
 
 mirel::MiArray<Widget*>& Registry()
 {
@@ -56,13 +57,14 @@ void AppendQuad(SpriteBatch& batch, const SpriteSheet& sheet, const Sprite& s, f
 } // namespace
 
 void SetBatchBufferCreator(BatchBufferCreator creator) { g_bufferCreator = creator; }
+void SetBatchBufferReleaser(BatchBufferReleaser releaser) { g_bufferReleaser = releaser; }
 
 void InitBatch(SpriteBatch& batch, const char* sheetName, int32_t quads, float texWidth, float texHeight)
 {
     SpriteSheet* sheet = SpriteSheets().Find(sheetName);
     if (!sheet) sheet = LoadSpriteSheet(sheetName, texWidth, texHeight);
+    FreeBatch(batch);
     batch.sheetId = sheet ? sheet->handle : -1;
-    delete[] batch.vertices;
     batch.quadCapacity = quads > 0 ? quads : 0;
     batch.vertices = batch.quadCapacity > 0 ? new SpriteVertex[static_cast<size_t>(batch.quadCapacity) * kVerticesPerQuad]() : nullptr;
     batch.vertexCount = 0;
@@ -71,6 +73,8 @@ void InitBatch(SpriteBatch& batch, const char* sheetName, int32_t quads, float t
 
 void FreeBatch(SpriteBatch& batch)
 {
+    if (batch.bufferId >= 0 && g_bufferReleaser) g_bufferReleaser(batch.bufferId);
+    batch.bufferId = -1;
     delete[] batch.vertices;
     batch.vertices = nullptr;
     batch.vertexCount = 0;

@@ -31,8 +31,12 @@ struct SpriteBatch
 // stride 20); it returns the buffer id or -1. Without one batches have no buffer.
 using BatchBufferCreator = int32_t (*)(int32_t vertexCount);
 void SetBatchBufferCreator(BatchBufferCreator creator);
+// ... and the release of such a buffer with its memory.
+using BatchBufferReleaser = void (*)(int32_t bufferId);
+void SetBatchBufferReleaser(BatchBufferReleaser releaser);
 
 // The sheet is loaded only when none of that name exists, so its first texture size wins.
+// A batch initialised again gives up its previous vertices and buffer first.
 void InitBatch(SpriteBatch& batch, const char* sheetName, int32_t quads, float texWidth, float texHeight);
 void FreeBatch(SpriteBatch& batch);
 SpriteSheet* BatchSheet(const SpriteBatch& batch);
@@ -123,7 +127,7 @@ void InitSlider(SliderWidget& slider, const char* sheetName, int32_t spriteA, in
                 float value);
 constexpr int32_t kFrameSprite = 23;
 void InitFrame(FrameWidget& frame);
-// Drops a widget's vertex array and registry entry (the static widgets keep theirs).
+// Drops a widget's vertex array, vertex buffer and registry entry.
 void ReleaseWidget(Widget& widget);
 
 // Rebuilds the widget's quads for an output of W x H pixels (centred coordinates, y up); a

@@ -166,6 +166,8 @@ void RegisterKey(const KeyBinding& binding)
 void RegisterMouseListener(int32_t kind, MouseCallback callback)
 {
     if (kind < 0 || kind >= kMouseKindCount) return;
+    for (const MouseListener& l : g_mouseListeners)
+        if (l.kind == kind && l.callback == callback) return;
     g_mouseListeners.push_back({kind, callback});
 }
 
@@ -215,6 +217,13 @@ bool LeftDown() { return g_buttons[0] != 0; }
 bool RightDown() { return g_buttons[1] != 0; }
 bool MiddleDown() { return g_buttons[2] != 0; }
 int32_t RegisteredKeyCount() { return static_cast<int32_t>(g_keys.size()); }
+
+bool IsKeyRegistered(char key)
+{
+    for (const KeyBinding& k : g_keys)
+        if (k.functionKey == -1 && k.key == key) return true;
+    return false;
+}
 
 void InputModule::Init()
 {

@@ -95,6 +95,7 @@ class InputPlatform
 void SetInputPlatform(InputPlatform* platform);
 
 void RegisterKey(const KeyBinding& binding);
+// The same callback for the same kind is kept once, so a repeated start-up does not double it.
 void RegisterMouseListener(int32_t kind, MouseCallback callback);
 // Init() keeps the listeners (the GUI registers its own before the modules start); this empties them.
 void ClearMouseListeners();
@@ -107,6 +108,8 @@ bool LeftDown();
 bool RightDown();
 bool MiddleDown();
 int32_t RegisteredKeyCount();
+// True when a character key already has a binding (with any modifier).
+bool IsKeyRegistered(char key);
 
 class InputModule : public miSim::Module
 {

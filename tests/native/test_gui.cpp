@@ -1,5 +1,7 @@
 // Sprite sheet files, widget hit-testing and quads, and the options menu's layout and choices.
 #include "demo/detect.h"
+#include "engine/core/props.h"
+#include "engine/gui/gui_rv.h"
 #include "engine/gui/optionsmenu.h"
 #include "engine/gui/spritesheet.h"
 #include "engine/gui/widgets.h"
@@ -416,6 +418,7 @@ miGui::MenuEnv Env(int refreshHz, bool usable, bool debugGui = false)
     env.record = [] { return g_recordPtr; };
     env.setCadoraState = [](bool on) { ++g_cadoraCalls, g_cadoraLast = on; };
     env.setCameraMode = [](int32_t m) { g_cameraMode = m; };
+    env.debugLine = [](const char*) {};
     return env;
 }
 
@@ -642,17 +645,116 @@ TEST_F(Menu, HiddenMenuDoesNotAnswerTheMouse)
     EXPECT_FALSE(m.redbarBox.Checked());
 }
 
-TEST_F(Menu, ReleaseLeavesNoDeletedBoxInTheRegistry)
+TEST_F(Menu, UnattendedRunsSeeThePinnedChoiceInTheMenu)
 {
+    struct Case
+    {
+        const char* fixedFps; // null: absent
+        bool sweep;
+        int checkedBox;
+        float fps, sweepOn;
+    };
+    // No usable display: boxes 2 (45 fps) to 6 (the sweep) answer.
+    const Case cases[] = {{nullptr, false, 3, 50, 0}, {"55", false, 4, 55, 0}, {"40", false, -1, 50, 0},
+                          {"52", false, 3, 50, 0},    {nullptr, true, 6, 50, 1}, {"60", true, 6, 60, 1}};
     miGui::OptionsMenu& m = miGui::Menu();
-    m.Build(Env(60, false));
-    const int built = miGui::WidgetCount();
-    EXPECT_EQ(built, 8 + 7 + 3);
-    m.Release();
-    EXPECT_EQ(miGui::WidgetCount(), 8);
-    // Under ASan a stale entry would be a use after free here.
-    miGui::DispatchMouse(1, Mouse(0, 0, false));
+    for (const Case& c : cases)
+    {
+        mirel::ClearProperties();
+        if (c.fixedFps)
+        {
+            mirel::RegisterProperty("debug.fixedFps", mirel::kPropFloat);
+            mirel::SetPropertyFloat("debug.fixedFps", std::strtof(c.fixedFps, nullptr));
+        }
+        if (c.sweep)
+        {
+            mirel::RegisterProperty("debug.sweep", mirel::kPropString);
+            mirel::SetPropertyString("debug.sweep", "true");
+        }
+        m.Build(Env(60, false));
+        for (int i = 2; i < 7; ++i) EXPECT_EQ(m.fpsBoxes[i]->Checked(), i == c.checkedBox) << c.fixedFps << " " << i;
+        miCadora::LoadInputs in;
+        m.FillLoadInputs(in);
+        EXPECT_FLOAT_EQ(in.targetFps, c.fps) << c.fixedFps;
+        EXPECT_FLOAT_EQ(in.sweepSwitch, c.sweepOn) << c.fixedFps;
+    }
+    mirel::ClearProperties();
+}
+
+// The pointer where the test puts it, for the input system's mouse messages.
+class Pointer final : public miInput::InputPlatform
+{
+  public:
+    bool LoadPad() override { return false; }
+    bool ReadPad(miInput::RawPad&) override { return false; }
+    bool WindowHasFocus() override { return true; }
+    bool KeyHeld(char) override { return false; }
+    bool CursorPosition(float& px, float& py) override
+    {
+        px = x, py = y;
+        return true;
+    }
+    float x = 0, y = 0;
+};
+
+class TargetHost final : public miRender::RenderHost
+{
+  public:
+    int32_t FindRenderTarget(const char*) override { return 0; }
+};
+
+int g_liveBuffers = 0;
+
+// Built twice through its view, as a second start-up or a second Init() does: one menu answers the
+// mouse, hotkey 1 toggles it once, and nothing of the first build stays registered or allocated.
+TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
+{
+    mirel::test::ReportCapture reports;
+    TargetHost host;
+    Pointer pointer;
+    miRender::SetRenderHost(&host);
+    miInput::SetInputPlatform(&pointer);
+    miInput::g_inputModule.Init();
+    miInput::ClearMouseListeners();
+    g_liveBuffers = 0;
+    miGui::SetBatchBufferCreator([](int32_t) { return g_liveBuffers++; });
+    miGui::SetBatchBufferReleaser([](int32_t) { --g_liveBuffers; });
+
+    miRender::Gui_RV view("Gui_RV");
+    view.env = Env(60, false);
+    for (int start = 0; start < 2; ++start)
+    {
+        miGui::RegisterGuiListeners();
+        view.Init();
+    }
+    EXPECT_EQ(reports.Count(), 0) << reports.Last();
+    EXPECT_EQ(miGui::WidgetCount(), 8 + 7 + 3);
+    EXPECT_EQ(g_liveBuffers, 8 + 7 + 3);
+    miGui::OptionsMenu& m = miGui::Menu();
+    view.Execute();
+
+    // Under ASan a box of the first build still registered is a use after free here.
+    pointer.x = m.redbarBox.x + 2, pointer.y = m.redbarBox.y + 2;
+    for (uint32_t message : {0x0201u, 0x0202u}) // button down, up
+    {
+        miInput::OnMouseMessage(message);
+        miInput::g_inputModule.Update();
+    }
+    EXPECT_TRUE(m.redbarBox.Checked()) << "a click toggles the box once";
+    miInput::Keyboard().keyState[static_cast<unsigned char>('1')].store(1);
+    miInput::g_inputModule.Update();
+    EXPECT_FALSE(m.shown) << "hotkey 1 hides the menu";
+
+    view.Shutdown();
+    EXPECT_EQ(miGui::WidgetCount(), 0);
+    EXPECT_EQ(g_liveBuffers, 0);
     for (int i = 0; i < 7; ++i) EXPECT_EQ(m.fpsBoxes[i], nullptr);
+    miGui::SetBatchBufferCreator(nullptr);
+    miGui::SetBatchBufferReleaser(nullptr);
+    miInput::ClearMouseListeners();
+    miInput::g_inputModule.Init();
+    miInput::SetInputPlatform(nullptr);
+    miRender::SetRenderHost(nullptr);
 }
 
 } // namespace
