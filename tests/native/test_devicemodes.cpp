@@ -69,3 +69,24 @@ TEST(DeviceModes, SwapChainBufferCount)
     EXPECT_EQ(SwapChainBufferCount(true, false, true), 2u);
     EXPECT_EQ(SwapChainBufferCount(true, false, false), 1u);
 }
+
+// The statistics read the adapter's name and memory from the record of the slot's DXGI index.
+TEST(DeviceModes, AdapterRecordOfTheSelectedSlot)
+{
+    struct Case
+    {
+        const char* what;
+        int32_t indices[4];
+        int32_t count, slot, record;
+    } cases[] = {
+        {"first adapter usable", {0, 1, 0, 0}, 2, 0, 0},
+        {"software adapter 0 skipped", {1, 2, 0, 0}, 2, 0, 1},
+        {"second slot", {1, 3, 0, 0}, 2, 1, 3},
+        {"slot past the list", {2, 0, 0, 0}, 1, 3, 2},
+        {"negative slot", {2, 3, 0, 0}, 2, -1, 2},
+        {"nothing usable", {0, 0, 0, 0}, 0, 0, 0},
+        {"index out of the table", {7, 0, 0, 0}, 1, 0, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(miResources::AdapterRecordIndex(c.indices, c.count, c.slot), c.record) << c.what;
+}

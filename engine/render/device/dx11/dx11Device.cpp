@@ -147,8 +147,8 @@ void PlatformDevice::Init(HWND w, const RenderSettings& s)
 
 void PlatformDevice::SelectMode()
 {
-    const int32_t slot = adapterSlot >= 0 && adapterSlot < 4 ? adapterSlot : 0;
-    const UINT adapterIndex = settings.adapterCount > 0 ? static_cast<UINT>(settings.adapterIndices[slot]) : 0;
+    const UINT adapterIndex =
+        static_cast<UINT>(AdapterRecordIndex(settings.adapterIndices, settings.adapterCount, adapterSlot));
     IDXGIFactory* factory = nullptr;
     IDXGIAdapter* adapter = nullptr;
     IDXGIOutput* output = nullptr;
@@ -204,7 +204,7 @@ void PlatformDevice::SelectMode()
         ChooseRefresh(modes.data(), static_cast<int32_t>(modes.size()), settings.width, settings.height, desired);
     settings.usedRefreshHz = choice.usedRefreshHz;
     settings.maxRefreshHz = choice.maxRefreshHz;
-    AdapterRecord& record = settings.adapters[adapterIndex < 4 ? adapterIndex : 0];
+    AdapterRecord& record = settings.adapters[adapterIndex];
     record.refreshNumerator = choice.numerator;
     record.refreshDenominator = choice.denominator;
     if (adapter)

@@ -44,6 +44,14 @@ RefreshChoice ChooseRefresh(const DisplayMode* modes, int32_t count, uint32_t wi
     return choice;
 }
 
+int32_t AdapterRecordIndex(const int32_t adapterIndices[4], int32_t adapterCount, int32_t slot)
+{
+    if (!adapterIndices || adapterCount <= 0) return 0;
+    const int32_t listed = adapterCount < 4 ? adapterCount : 4;
+    const int32_t index = adapterIndices[slot >= 0 && slot < listed ? slot : 0];
+    return index >= 0 && index < 4 ? index : 0;
+}
+
 uint32_t SwapChainBufferCount(bool fullscreen, bool tripleBuffered, bool vsync)
 {
     if (!fullscreen) return 1;

@@ -33,6 +33,11 @@ struct RefreshChoice
 RefreshChoice ChooseRefresh(const DisplayMode* modes, int32_t count, uint32_t width, uint32_t height,
                             float desiredHz);
 
+// Which of the four adapter records (kept by DXGI index) describes the selected slot of the
+// usable-adapter list; skipped software adapters leave gaps, so the slot is not the index.
+// 0 when nothing usable was listed.
+int32_t AdapterRecordIndex(const int32_t adapterIndices[4], int32_t adapterCount, int32_t slot);
+
 // Swap-chain buffers for the presentation settings.
 uint32_t SwapChainBufferCount(bool fullscreen, bool tripleBuffered, bool vsync);
 
