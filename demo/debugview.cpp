@@ -12,6 +12,7 @@
 #include "mainloop.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/device/dx11/dx11Resources.h"
+#include "render/device/dx11/modeselect.h"
 #include "render/camera.h"
 #include "render/device/resources.h"
 #include "render/material.h"
@@ -21,8 +22,6 @@
 namespace miRender
 {
 
-DebugLineVertex* g_debugLines = nullptr;
-int32_t g_debugLineCount = 0;
 int32_t g_lineDrawBufferId = -1;
 int32_t debugTextureIndex = -1;
 
@@ -109,9 +108,10 @@ miCadora::StatsInputs GatherStatsInputs()
     in.detection = miCadora::GetDetectionRecord();
     if (const miResources::PlatformDevice* device = miResources::CurrentDevice())
     {
-        const int32_t slot = device->adapterSlot >= 0 && device->adapterSlot < 4 ? device->adapterSlot : 0;
-        in.adapterName = device->settings.adapters[slot].name;
-        in.videoMemoryMB = static_cast<int32_t>(device->settings.adapters[slot].videoMemoryMB);
+        const miResources::AdapterRecord& adapter = device->settings.adapters[miResources::AdapterRecordIndex(
+            device->settings.adapterIndices, device->settings.adapterCount, device->adapterSlot)];
+        in.adapterName = adapter.name;
+        in.videoMemoryMB = static_cast<int32_t>(adapter.videoMemoryMB);
         in.usedRefreshHz = device->settings.usedRefreshHz;
         in.maxRefreshHz = device->settings.maxRefreshHz;
         in.queryRingSize = static_cast<int32_t>(device->queryRing.size);
@@ -136,18 +136,16 @@ void Debug_RV::Init()
     SetTarget("swapChain", false, false, black, 1.0f);
     hud.OnCreate();
 
-    delete[] g_debugLines;
-    g_debugLines = new DebugLineVertex[kDebugLineVertices]();
-    g_debugLineCount = 0;
+    miCadora::debugLineCount = 0;
     auto& buffers = miResources::DynamicVertexBuffers();
     miResources::PlatformDynamicVertexBuffer* lines = buffers.Find("lineDrawBuffer");
     if (!lines) lines = buffers.Create("lineDrawBuffer");
     g_lineDrawBufferId = -1;
     if (lines)
     {
-        lines->count = kDebugLineVertices;
-        lines->stride = kDebugLineStride;
-        lines->data = g_debugLines;
+        lines->count = miCadora::kDebugLineCapacity;
+        lines->stride = sizeof(miCadora::LineVertex);
+        lines->data = miCadora::DebugLines();
         lines->Create();
         g_lineDrawBufferId = lines->handle;
     }
@@ -169,24 +167,17 @@ void Debug_RV::OnResize()
 
 void Debug_RV::Shutdown()
 {
-    // The buffer's data pointer goes with the array.
-    if (miResources::PlatformDynamicVertexBuffer* lines =
-            miResources::DynamicVertexBuffers().Find("lineDrawBuffer"))
-        if (lines->data == g_debugLines) lines->data = nullptr;
-    delete[] g_debugLines;
-    g_debugLines = nullptr;
-    g_debugLineCount = 0;
+    miCadora::debugLineCount = 0;
     hud.OnRelease();
 }
 
 void Debug_RV::BeginFrame()
 {
     RenderView::BeginFrame();
-    g_debugLineCount = 0;
+    miCadora::debugLineCount = 0;
     AddDebugLines();
-    lineCount = g_debugLineCount < 0
-                    ? 0
-                    : (g_debugLineCount > kDebugLineVertices ? kDebugLineVertices : g_debugLineCount);
+    const int32_t n = miCadora::debugLineCount;
+    lineCount = n < 0 ? 0 : (n > miCadora::kDebugLineCapacity ? miCadora::kDebugLineCapacity : n);
 }
 
 void Debug_RV::Record()

@@ -6,6 +6,7 @@
 #include "render/device/dx11/dx11SpriteText.h"
 #include "render/renderer.h"
 
+#include "overlays.h"
 #include "stats.h"
 
 #include <cstdint>
@@ -38,17 +39,7 @@ class Debug_RV : public Debug_RenderView
     int32_t lineCount = 0;
 };
 
-// The debug-line list every view may add to: position x, y, z and colour r, g, b, a per vertex.
-constexpr int32_t kDebugLineVertices = 200;
-constexpr uint32_t kDebugLineStride = 28;
-struct DebugLineVertex
-{
-    float x, y, z;
-    float r, g, b, a;
-};
-static_assert(sizeof(DebugLineVertex) == kDebugLineStride, "line vertices are 28 bytes");
-extern DebugLineVertex* g_debugLines;
-extern int32_t g_debugLineCount;
+// "lineDrawBuffer", the device side of the debug-line list (miCadora::DebugLines()).
 extern int32_t g_lineDrawBufferId;
 // -1: the overlay material shows what it loaded with; 0: the first shadow cascade.
 extern int32_t debugTextureIndex;

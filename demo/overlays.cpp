@@ -5,6 +5,13 @@ namespace miCadora
 
 float fade = 0.0f;
 float barPosition = 0.0f;
+int32_t debugLineCount = 0;
+
+LineVertex* DebugLines()
+{
+    static LineVertex lines[kDebugLineCapacity] = {};
+    return lines;
+}
 
 namespace
 {
@@ -40,6 +47,7 @@ LoadScreenFrame StepLoadScreen(float dt, bool& loadStarted, float loadProgress, 
 RedbarFrame StepRedbar(float dt, bool visible, float speedSlider)
 {
     RedbarFrame f;
+    const float before = fade;
     if (visible)
     {
         if (fade < 1.0f) fade += dt;
@@ -53,6 +61,9 @@ RedbarFrame StepRedbar(float dt, bool visible, float speedSlider)
     else if (fade < 0.0f)
         fade = 0.0f;
     f.barPosition = barPosition;
+    // The final pass keeps blending with the last weight it was given: the step that ends the
+    // fade-out hands it the 0.
+    f.setFade = fade > 0.0f || before > 0.0f;
     if (fade <= 0.0f) return f;
     f.redbarFade = fade;
     const float s = Clamp(speedSlider, 0.0f, 10.0f);

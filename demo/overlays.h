@@ -28,6 +28,7 @@ LoadScreenFrame StepLoadScreen(float dt, bool& loadStarted, float loadProgress, 
 struct RedbarFrame
 {
     bool draw = false;         // false while fully faded out
+    bool setFade = false;      // "redbarFade" of "atmosphere" takes redbarFade this frame
     float redbarFade = 0.0f;
     float barPosition = 0.0f;
 };
@@ -40,6 +41,12 @@ struct LineVertex
     float x, y, z, r, g, b, a;
 };
 static_assert(sizeof(LineVertex) == 28, "line vertices are 28 bytes");
+
+// The one debug-line list of the process: every view that draws lines writes here, and the
+// device's "lineDrawBuffer" uploads from here. The statistics view empties it each frame.
+constexpr int32_t kDebugLineCapacity = 200;
+LineVertex* DebugLines();
+extern int32_t debugLineCount;
 
 // The last 32 frame times, drawn oldest to newest against a band of +-0.5 ms around the target.
 class FrameTimeGraph

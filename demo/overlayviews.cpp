@@ -44,15 +44,6 @@ const float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 namespace miCadora
 {
 
-int32_t debugLineCount = 0;
-
-
-LineVertex* DebugLines()
-{
-    static LineVertex lines[kDebugLineCapacity] = {};
-    return lines;
-}
-
 void SetLineBufferMaker(LineBufferMaker maker) { g_lineBufferMaker = maker; }
 void SetDeviceVsyncReader(bool (*reader)()) { g_deviceVsync = reader; }
 
@@ -134,8 +125,8 @@ void Redbar_RV::Record()
 {
     const miCadora::RedbarFrame f =
         miCadora::StepRedbar(mirel::FrameDelta(), miGui::redbarVisible, miGui::Menu().animSpeedSlider.value);
+    if (f.setFade) SetVar("atmosphere", "redbarFade", f.redbarFade);
     if (!f.draw) return;
-    SetVar("atmosphere", "redbarFade", f.redbarFade);
     SetVar("bar", "bar_position", f.barPosition);
     DrawFullscreen("bar");
 }
@@ -164,8 +155,9 @@ void SnappyOverlay_RV::Record()
 {
     graph.Add(mirel::FrameDelta() * 1000.0f);
     if (!graph.Full()) return;
-    miCadora::debugLineCount =
-        graph.BuildLines(miCadora::targetFps, miCadora::DebugLines(), miCadora::kDebugLineCapacity);
+    // Centred on the rate the controller steers to: the menu's, or the one pinned in config.ini.
+    miCadora::debugLineCount = graph.BuildLines(miCadora::CurrentLoadInputs().targetFps,
+                                                miCadora::DebugLines(), miCadora::kDebugLineCapacity);
     if (miCadora::debugLineCount > 0 && lineBufferId >= 0)
         pipe.DrawLines(static_cast<uint32_t>(miCadora::debugLineCount));
 }

@@ -49,11 +49,6 @@ void RegisterOverlayViews();
 namespace miCadora
 {
 
-constexpr int32_t kDebugLineCapacity = 200;
-// The shared debug-line list that the pipe's line draws upload.
-LineVertex* DebugLines();
-extern int32_t debugLineCount;
-
 // The device side of the line list: find or create "lineDrawBuffer" over DebugLines(); -1 when
 // there is no device.
 using LineBufferMaker = int32_t (*)();

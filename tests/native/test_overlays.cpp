@@ -143,6 +143,25 @@ TEST_F(Overlay, RedbarFadesInAndReversesMidFade)
     EXPECT_FLOAT_EQ(fade, 0.0f);
 }
 
+// The final pass blends with the last weight it was handed, so switching off must end on a 0.
+TEST_F(Overlay, RedbarSwitchedOffHandsTheFinalPassAZeroWeightOnce)
+{
+    struct Step
+    {
+        bool visible, draw, setFade;
+        float weight;
+    };
+    const Step steps[] = {{false, false, false, 0.0f}, {true, true, true, 0.3f},  {true, true, true, 0.6f},
+                          {false, true, true, 0.3f},   {false, false, true, 0.0f}, {false, false, false, 0.0f}};
+    for (const Step& s : steps)
+    {
+        const miCadora::RedbarFrame f = miCadora::StepRedbar(0.3f, s.visible, 0.65f);
+        EXPECT_EQ(f.draw, s.draw) << s.weight;
+        EXPECT_EQ(f.setFade, s.setFade) << s.weight;
+        EXPECT_NEAR(f.redbarFade, s.weight, 1e-5f);
+    }
+}
+
 TEST(FrameGraph, DrawsNothingUntilThe32ndSample)
 {
     miCadora::FrameTimeGraph g;
