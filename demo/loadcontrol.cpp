@@ -135,6 +135,10 @@ void LogPrint(LoadState& st, const char* format, ...)
     va_start(args, format);
     std::vfprintf(st.log, format, args);
     va_end(args);
+    // Each line reaches the file as it is written, so a crash or a killed process loses at most
+    // the line being written. Explicit, because the Windows C library treats line buffering
+    // (_IOLBF) as full buffering.
+    std::fflush(st.log);
 }
 
 SweepRange ChooseSweepRange(const DetectionRecord* r, int32_t refreshHz)

@@ -65,7 +65,8 @@ struct DispatchPlan
 };
 DispatchPlan PlanDispatch(int32_t computeThreads);
 
-// Appends to the log (time-stamped when logTime is set); nothing without an open log.
+// Appends to the log (time-stamped when logTime is set) and flushes it; nothing without an open
+// log.
 void LogPrint(LoadState& state, const char* format, ...);
 
 // The sweep range from the detection record and the refresh rate in use (Hz).
