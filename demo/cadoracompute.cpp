@@ -43,10 +43,6 @@ const BusyDeviceOps& Dx11BusyDeviceOps(); // cadoracompute_dx11.cpp
 namespace
 {
 
-constexpr const char* kSource = "cadoracompute";
-// Far larger than the shader; a bigger file is not the busy shader.
-constexpr long kMaxShaderBytes = 1 << 16;
-
 const BusyDeviceOps kNoDevice = {nullptr, nullptr, nullptr};
 
 const BusyDeviceOps& DefaultOps()
@@ -66,33 +62,6 @@ float g_pinnedFps = 0.0f;
 bool g_pinnedSweep = false;
 
 const BusyDeviceOps& Ops() { return g_ops ? *g_ops : DefaultOps(); }
-
-// The shader text from the asset tree, malloc'd and zero-terminated; null when unreadable.
-char* ReadBusySource()
-{
-    char path[600];
-    std::snprintf(path, sizeof path, "%s/%s", mirel::GetAssetRoot(), kBusyShaderFile);
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return nullptr;
-    char* text = nullptr;
-    if (std::fseek(f, 0, SEEK_END) == 0)
-    {
-        const long size = std::ftell(f);
-        if (size > 0 && size < kMaxShaderBytes && std::fseek(f, 0, SEEK_SET) == 0)
-        {
-            text = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
-            if (text && std::fread(text, 1, static_cast<size_t>(size), f) == static_cast<size_t>(size))
-                text[size] = 0;
-            else
-            {
-                std::free(text);
-                text = nullptr;
-            }
-        }
-    }
-    std::fclose(f);
-    return text;
-}
 
 } // namespace
 
@@ -116,13 +85,7 @@ void CadoraComputeCtxt::Reset()
     ComputeContext::Reset();
     loopSize = 100;
 
-    if (char* source = ReadBusySource())
-    {
-        shaderId = ops.compileShader ? ops.compileShader(kBusyShaderName, source) : -1;
-        std::free(source);
-    }
-    else
-        mirel::Assert(false, kSource, __LINE__, "Busy shader source not readable: %s", kBusyShaderFile);
+    shaderId = ops.compileShader ? ops.compileShader(kBusyShaderName, kBusyShaderSource) : -1;
 
     std::vector<float> seed(static_cast<size_t>(kBusyElements) * 4);
     FillBusySeed(seed.data(), kBusyElements);

@@ -15,7 +15,28 @@ namespace miCadora
 constexpr const char* kBusyConstBufferName = "BusyConstBuffer";
 constexpr const char* kBusyBufferName = "busy_buffer0";
 constexpr const char* kBusyShaderName = "busy_mainCS";
-constexpr const char* kBusyShaderFile = "shaders/busy.hlsl"; // under the asset root
+// Work that serves no purpose but to take GPU time: one thread per group, a dependent loop the
+// compiler cannot shorten; loopSize is declared for the controller but not read. Element i of
+// "busy_buffer0" is four floats, its x at float 4i: the buffer is viewed as R32_FLOAT because
+// Direct3D 11.0 loads from typed UAVs of single 32-bit components only. DTid.x stays below
+// 65535 (the dispatch spreads larger loads over rows), so 4 * DTid.x cannot wrap.
+inline constexpr char kBusyShaderSource[] = "cbuffer\tConstBufferCS_Per_Frame\t:\tregister(b1)\n"
+                                            "{\n"
+                                            "\tint\tloopSize;\n"
+                                            "};\n"
+                                            "RWBuffer<float>\tbuf\t:\tregister(u0);\n"
+                                            "[numthreads(1,\t1,\t1)]\n"
+                                            "void\tmainCS(uint3\tDTid\t:\tSV_DispatchThreadID)\n"
+                                            "{\n"
+                                            "\tuint\tx\t=\tDTid.x\t*\t4;\n"
+                                            "\tfloat\tv\t=\tbuf[x];\n"
+                                            "\t[loop]\n"
+                                            "\tfor\t(int\ti\t=\t0;\ti\t<\t10000;\ti++)\n"
+                                            "\t{\n"
+                                            "\t\tv\t+=\tv\t*\tv;\n"
+                                            "\t}\n"
+                                            "\tbuf[x]\t=\tv;\n"
+                                            "}\n";
 constexpr const char* kLoadLogName = "cadoraLog.txt";
 constexpr int32_t kBusyElements = 100000;
 constexpr int32_t kBusyStride = 16;
@@ -76,7 +97,7 @@ struct BusyDeviceOps
 {
     int32_t (*createConstantBuffer)(const char* name, int32_t registerSlot, int32_t bytes, void* data);
     int32_t (*compileShader)(const char* name, const char* source);
-    // The typed float4 buffer seeded with elements x 4 floats; returns its GPU-resource id.
+    // The buffer of elements x 4 floats, seeded, viewed as R32_FLOAT; returns its GPU-resource id.
     int32_t (*createBuffer)(const char* name, const float* seed, int32_t elements);
 };
 void SetBusyDeviceOps(const BusyDeviceOps* ops);

@@ -1,5 +1,5 @@
-// The load controller's device objects: its constant block, the busy shader and the typed
-// float4 buffer it works on.
+// The load controller's device objects: its constant block, the busy shader and the buffer of
+// float4 elements it works on.
 #include "cadoracompute.h"
 
 #include "render/device/dx11/dx11Device.h"
@@ -54,9 +54,9 @@ int32_t CreateBuffer(const char* name, const float* seed, int32_t elements)
     b->initialContent = miCompute::kContentKept;
     b->readable = 0;
     b->readPointer = nullptr;
-    // Typed rather than structured: whole float4 loads and stores are what every shader
-    // compiler in use handles.
-    b->typedFormat = DXGI_FORMAT_R32G32B32A32_FLOAT;
+    // Typed rather than structured (Wine's compiler cannot store to structured buffers), and
+    // single floats: Direct3D 11.0 reads no other typed UAV format.
+    b->typedFormat = DXGI_FORMAT_R32_FLOAT;
     b->Create();
     ID3D11DeviceContext* ctx = miResources::CurrentContext();
     if (b->numElems > 0 && b->buffer && ctx)

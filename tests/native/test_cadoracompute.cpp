@@ -168,7 +168,11 @@ TEST_F(Controller, ResetBuildsTheBusyWork)
     std::srand(7);
     g_cadoraCompute.loopSize = 0;
     g_cadoraCompute.uavIds[3] = 5;
+    // The shader is held in the program: an asset tree without it changes nothing.
+    mirel::SetAssetRoot(dir_.c_str());
+    mirel::test::ReportCapture reports;
     g_cadoraCompute.Reset();
+    EXPECT_EQ(reports.Count(), 0) << reports.Last();
 
     EXPECT_EQ(g_created.cbName, "BusyConstBuffer");
     EXPECT_EQ(g_created.cbRegister, 1);
@@ -176,9 +180,8 @@ TEST_F(Controller, ResetBuildsTheBusyWork)
     EXPECT_EQ(g_created.cbData, &g_cadoraCompute.loopSize);
     EXPECT_EQ(g_cadoraCompute.loopSize, 100);
     EXPECT_EQ(g_created.shaderName, "busy_mainCS");
-    // The shipped shader stays inside what every compiler in use accepts.
-    for (const char* needed : {"RWBuffer<float4>", "register(u0)", "register(b1)", "mainCS", "10000", "v * v"})
-        EXPECT_NE(g_created.shaderSource.find(needed), std::string::npos) << needed;
+    EXPECT_EQ(g_created.shaderSource, kBusyShaderSource);
+    // What Wine's compiler refuses; what Windows refuses is test_shaderscan's.
     for (const char* refused : {"StructuredBuffer", "ByteAddressBuffer", "Interlocked", "GroupMemoryBarrier"})
         EXPECT_EQ(g_created.shaderSource.find(refused), std::string::npos) << refused;
     EXPECT_EQ(g_cadoraCompute.shaderId, 9);
@@ -199,17 +202,6 @@ TEST_F(Controller, ResetBuildsTheBusyWork)
     EXPECT_FALSE(g_loadState.logThreads);
     EXPECT_EQ(g_loadState.log, nullptr);
     EXPECT_FALSE(fs::exists(dir_ / "cadoraLog.txt"));
-}
-
-TEST_F(Controller, AMissingShaderIsReportedAndNothingIsCompiled)
-{
-    mirel::SetAssetRoot(dir_.c_str());
-    mirel::test::ReportCapture reports;
-    g_cadoraCompute.Reset();
-    EXPECT_EQ(reports.Count(), 1);
-    EXPECT_NE(reports.Last().find("shaders/busy.hlsl"), std::string::npos) << reports.Last();
-    EXPECT_EQ(g_cadoraCompute.shaderId, -1);
-    EXPECT_TRUE(g_created.shaderName.empty());
 }
 
 TEST_F(Controller, LogOpensOnlyForAnExactTrueAndAppends)
@@ -240,7 +232,7 @@ TEST_F(Controller, LogOpensOnlyForAnExactTrueAndAppends)
         targetFps = 40.0f;
         mirel::g_frameTimer.delta = 0.020f;
         g_cadoraCompute.Execute();
-        CloseLoadLog();
+        // Read while the log is still open: a killed program loses no finished line.
         std::ifstream in(dir_ / "cadoraLog.txt");
         std::string first, second;
         std::getline(in, first);

@@ -1,4 +1,3 @@
 # The load controller's busy work on the device layer (Wine's Direct3D).
 mirel_test(test_win_compute test_win_compute.cpp ${CMAKE_SOURCE_DIR}/tools/plotlog/plotlog.cpp)
 target_link_libraries(test_win_compute PRIVATE cadora_compute)
-mirel_copy_beside(test_win_compute ${CMAKE_SOURCE_DIR}/assets/shaders/busy.hlsl)

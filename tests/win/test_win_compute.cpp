@@ -1,6 +1,7 @@
-// The load controller on Wine's Direct3D: its start-up builds the shipped busy shader and the
-// typed buffer, and a frame with more groups costs more GPU time, also past the 65535-group
-// limit of one dimension.
+// The load controller on Wine's Direct3D: its start-up builds the busy shader it holds (no
+// shader file in the asset tree) and the R32_FLOAT view of its buffer, each group works on its
+// element's x, and a frame with more groups costs more GPU time, also past the 65535-group limit
+// of one dimension.
 #include "demo/cadoracompute.h"
 #include "engine/core/props.h"
 #include "engine/core/utils.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -56,8 +58,7 @@ class BusyWork : public ::testing::Test
     {
         mirel::SetAssertEcho(false);
         root = fs::temp_directory_path() / ("mirel-busy-" + std::to_string(GetCurrentProcessId()));
-        fs::create_directories(root / "shaders");
-        fs::copy_file(fs::path(mirel::GetExecutableDirectory()) / "busy.hlsl", root / "shaders" / "busy.hlsl");
+        fs::create_directories(root);
         mirel::SetAssetRoot(root.generic_string().c_str());
         WNDCLASSW wc{};
         wc.lpfnWndProc = DefWindowProcW;
@@ -118,18 +119,56 @@ class BusyWork : public ::testing::Test
 TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
 {
     mirel::ClearProperties();
+    std::srand(11);
+    float seed[16 * 4];
+    miCadora::FillBusySeed(seed, 16);
+    std::srand(11);
     miCadora::g_cadoraCompute.Reset();
     EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
-    EXPECT_GE(miCadora::g_cadoraCompute.shaderId, 0) << "busy.hlsl compiled";
+    EXPECT_GE(miCadora::g_cadoraCompute.shaderId, 0) << "the held shader compiled";
     PlatformStructuredBuffer* b = StructuredBuffers().Find("busy_buffer0");
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->numElems, 100000);
     EXPECT_EQ(b->stride, 16);
-    EXPECT_EQ(b->typedFormat, static_cast<uint32_t>(DXGI_FORMAT_R32G32B32A32_FLOAT));
-    EXPECT_NE(b->uav, nullptr);
+    EXPECT_EQ(b->typedFormat, static_cast<uint32_t>(DXGI_FORMAT_R32_FLOAT));
+    ASSERT_NE(b->uav, nullptr);
+    D3D11_UNORDERED_ACCESS_VIEW_DESC view{};
+    b->uav->GetDesc(&view);
+    EXPECT_EQ(view.Buffer.NumElements, 400000u) << "all 1600000 bytes as floats";
     EXPECT_EQ(miCadora::g_cadoraCompute.uavIds[0], b->gpuResourceId);
     ASSERT_NE(ConstantBuffers().Find("BusyConstBuffer"), nullptr);
     EXPECT_EQ(ConstantBuffers().Find("BusyConstBuffer")->registerSlot, 1);
+
+    // Eight groups: the x of elements 0-7 runs away (v += v * v from a seed of 1 or more), their
+    // y, z, w and the elements beyond stay as seeded.
+    mirel::RegisterProperty("debug.fixedThreads", mirel::kPropFloat);
+    mirel::SetPropertyFloat("debug.fixedThreads", 8.0f);
+    miCompute::ClearComputeContexts();
+    miCadora::RegisterLoadController();
+    miCompute::RunComputeContexts();
+    D3D11_BUFFER_DESC sd{};
+    b->buffer->GetDesc(&sd);
+    sd.Usage = D3D11_USAGE_STAGING;
+    sd.BindFlags = 0;
+    sd.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    ID3D11Buffer* staging = nullptr;
+    ASSERT_EQ(device->device->CreateBuffer(&sd, nullptr, &staging), S_OK);
+    device->context->CopyResource(staging, b->buffer);
+    D3D11_MAPPED_SUBRESOURCE m{};
+    ASSERT_EQ(device->context->Map(staging, 0, D3D11_MAP_READ, 0, &m), S_OK);
+    const float* got = static_cast<const float*>(m.pData);
+    for (int i = 0; i < 16 * 4; ++i)
+    {
+        const bool ranAway = i % 4 == 0 && i / 4 < 8 && seed[i] >= 1.0f;
+        if (ranAway)
+            EXPECT_TRUE(std::isinf(got[i])) << "float " << i << ": " << got[i];
+        else
+            EXPECT_EQ(got[i], seed[i]) << "float " << i;
+    }
+    device->context->Unmap(staging, 0);
+    staging->Release();
+    miCompute::ClearComputeContexts();
+    mirel::ClearProperties();
 
     // A second start-up finds the buffer there already, reports it and keeps the first one.
     miCadora::g_cadoraCompute.Reset();

@@ -705,6 +705,33 @@ int32_t CreateConstantBuffer(const char* name, int32_t registerSlot, int32_t byt
 
 // ---- structured buffers
 
+namespace
+{
+
+// Bytes of one element of a typed buffer's view; 0 for a format no buffer here is viewed as.
+UINT TypedElementBytes(uint32_t format)
+{
+    switch (format)
+    {
+    case DXGI_FORMAT_R32_FLOAT:
+    case DXGI_FORMAT_R32_UINT:
+    case DXGI_FORMAT_R32_SINT:
+        return 4;
+    case DXGI_FORMAT_R32G32_FLOAT:
+    case DXGI_FORMAT_R32G32_UINT:
+    case DXGI_FORMAT_R32G32_SINT:
+        return 8;
+    case DXGI_FORMAT_R32G32B32A32_FLOAT:
+    case DXGI_FORMAT_R32G32B32A32_UINT:
+    case DXGI_FORMAT_R32G32B32A32_SINT:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
 void PlatformStructuredBuffer::OnCreate()
 {
     writable = 0;
@@ -748,10 +775,11 @@ void PlatformStructuredBuffer::Create()
     ID3D11DeviceContext* ctx = CurrentContext();
     if (!dev || !ctx) return;
     const UINT bytes = static_cast<UINT>(stride) * static_cast<UINT>(numElems);
-    // The typed form views the same bytes as 16-byte float4 elements.
+    // The typed form views the same bytes in elements of its format.
     const bool typed = typedFormat != 0;
-    const UINT elements = typed ? bytes / 16 : static_cast<UINT>(numElems);
-    if (typed && (bytes % 16 != 0 || elements == 0))
+    const UINT elementBytes = typed ? TypedElementBytes(typedFormat) : static_cast<UINT>(stride);
+    const UINT elements = elementBytes ? bytes / elementBytes : 0;
+    if (typed && (elements == 0 || bytes % elementBytes != 0))
     {
         Fail(__LINE__, "Structured buffer stride <= 0");
         return;

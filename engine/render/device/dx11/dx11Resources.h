@@ -127,8 +127,9 @@ class PlatformStructuredBuffer : public mirel::ManagedResource
     uint32_t initialContent = 0;
     uint32_t readable = 0;
     void* readPointer = nullptr;
-    // Non-zero: a typed buffer of that DXGI format (whole-element loads and stores) instead of a
-    // structured one, with the same byte size.
+    // Non-zero: a typed buffer of that DXGI format instead of a structured one, with the same byte
+    // size (numElems x stride) viewed in elements of the format. A shader that reads it needs an
+    // R32 format on Direct3D 11.0.
     uint32_t typedFormat = 0;
     ID3D11Buffer* buffer = nullptr;
     ID3D11UnorderedAccessView* uav = nullptr;
