@@ -299,6 +299,8 @@ void Renderer::RebuildSizeDependent()
 {
     CreateRenderTargets();
     for (int32_t i = 0; i < views.count; ++i) views.data[i]->OnResize();
+    // Screen-space shaders (the menu's sprites) scale by it; only loading frames upload it otherwise.
+    if (GetRenderer() == this) UpdateFrameSize();
 }
 
 int32_t Renderer::DepthMaterialId(int32_t layout, bool alphaTested) const

@@ -141,7 +141,7 @@ class Renderer
     RenderView* FindView(const char* viewName) const;
     // Init() of every view in list order (start-up, after CreateViews()).
     void InitViews();
-    // CreateRenderTargets() then every view's OnResize().
+    // CreateRenderTargets(), every view's OnResize(), then the per-frame block's size fields.
     void RebuildSizeDependent();
     // The depth-only material of a vertex layout, -1 when none.
     int32_t DepthMaterialId(int32_t layout, bool alphaTested) const;

@@ -136,6 +136,18 @@ void UpdateFrameConstants()
     }
 }
 
+void UpdateFrameSize()
+{
+    const Renderer* renderer = GetRenderer();
+    if (!renderer) return;
+    const uint32_t w = renderer->outputWidth, h = renderer->outputHeight;
+    g_frame.outputWidth = static_cast<float>(w);
+    g_frame.outputHeight = static_cast<float>(h);
+    g_frame.invOutputWidth = w ? 1.0f / static_cast<float>(w) : 0.0f;
+    g_frame.invOutputHeight = h ? 1.0f / static_cast<float>(h) : 0.0f;
+    GetRenderHost().UploadConstantBuffer(g_perFrameId, &g_frame, sizeof g_frame);
+}
+
 void RequestResize()
 {
     if (!GetRenderer()) return;

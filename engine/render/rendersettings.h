@@ -98,6 +98,10 @@ void CreateSharedConstantBuffers();
 // block keeps its previous contents.
 void UpdateFrameConstants();
 
+// The size fields of the per-frame block follow the renderer's output size and the block is
+// uploaded at once; after loading its other fields keep their last values.
+void UpdateFrameSize();
+
 // Raises the pending flag only: the rebuild runs where no recording or execution is under way
 // and reads the size from the settings then, so no request is lost.
 void RequestResize();

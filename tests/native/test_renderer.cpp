@@ -956,12 +956,24 @@ TEST_F(RendererTest, ResizeRequestsRaiseTheFlagAndTheRebuildTakesTheLatestSize)
     EXPECT_EQ(r.settings.height, 400u);
     EXPECT_FALSE(ApplyResolutionSettings(r));
 
+    host.immediateUploads.clear();
     r.RebuildSizeDependent();
     EXPECT_EQ(host.targets["ldrMain"].width, 640u);
     EXPECT_EQ(host.targets["ldrMain"].height, 400u);
     EXPECT_EQ(host.targets["ldrMain"].format, kFormatR8G8B8A8Unorm);
     EXPECT_TRUE(host.targets["ldrMain"].depth);
     EXPECT_EQ(host.targets["ldrMain"].samples, 1);
+    // After loading only the rebuild brings the new size to the screen-space shaders.
+    ASSERT_EQ(host.immediateUploads.size(), 1u);
+    EXPECT_EQ(host.immediateUploads[0].buffer, static_cast<uintptr_t>(PerFrameBufferId()));
+    ASSERT_EQ(host.immediateUploads[0].bytes.size(), sizeof(PerFrameConstants));
+    PerFrameConstants sent;
+    std::memcpy(&sent, host.immediateUploads[0].bytes.data(), sizeof sent);
+    EXPECT_FLOAT_EQ(sent.outputWidth, 640.0f);
+    EXPECT_FLOAT_EQ(sent.outputHeight, 400.0f);
+    EXPECT_FLOAT_EQ(sent.invOutputWidth, 1.0f / 640.0f);
+    EXPECT_FLOAT_EQ(sent.invOutputHeight, 1.0f / 400.0f);
+    SetRenderer(nullptr);
 }
 
 } // namespace
