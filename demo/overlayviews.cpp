@@ -158,6 +158,10 @@ void SnappyOverlay_RV::Record()
     // Centred on the rate the controller steers to: the menu's, or the one pinned in config.ini.
     miCadora::debugLineCount = graph.BuildLines(miCadora::CurrentLoadInputs().targetFps,
                                                 miCadora::DebugLines(), miCadora::kDebugLineCapacity);
+    if (!traced_)
+        mirel::Trace("frame-time graph drawn: %d vertices, buffer %d", static_cast<int>(miCadora::debugLineCount),
+                     static_cast<int>(lineBufferId));
+    traced_ = true;
     if (miCadora::debugLineCount > 0 && lineBufferId >= 0)
         pipe.DrawLines(static_cast<uint32_t>(miCadora::debugLineCount));
 }

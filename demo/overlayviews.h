@@ -39,6 +39,9 @@ class SnappyOverlay_RV : public RenderView
 
     miCadora::FrameTimeGraph graph;
     int32_t lineBufferId = -1;
+
+  private:
+    bool traced_ = false;
 };
 
 // Installs the four factories with the demo renderer (before its CreateViews()).
