@@ -5,6 +5,7 @@
 //   frame_driver.exe DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close] [--marker FILE]
 //
 // --marker: FILE is created once the window has been up for a moment (a cue for screenshots).
+// --debug-out FILE: the driver is the demo's debugger; every debugger line it sends goes to FILE.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -111,6 +112,76 @@ void ClickAt(HWND window, long x, long y)
     SendInput(1, &m[1], sizeof(INPUT));
 }
 
+// The demo started under a debugger loop on a thread of its own (debug events go to the thread
+// that created the process); the lines are written as they arrive, without their zero.
+struct DebugCapture
+{
+    std::string command;
+    STARTUPINFOA si;
+    const char* outPath;
+    HANDLE started;
+    PROCESS_INFORMATION pi;
+    BOOL ok;
+    DWORD error;
+};
+
+void WriteDebugString(std::FILE* out, HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info)
+{
+    const size_t unit = info.fUnicode ? 2 : 1;
+    std::vector<char> raw(static_cast<size_t>(info.nDebugStringLength) * unit);
+    SIZE_T got = 0;
+    if (raw.empty() || !ReadProcessMemory(process, info.lpDebugStringData, raw.data(), raw.size(), &got)) return;
+    std::string text;
+    for (size_t i = 0; i + unit <= got; i += unit)
+    {
+        const unsigned c = unit == 2 ? static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8
+                                     : static_cast<unsigned char>(raw[i]);
+        if (c == 0) break;
+        text += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+}
+
+DWORD WINAPI DebugLoop(LPVOID param)
+{
+    auto* d = static_cast<DebugCapture*>(param);
+    d->ok = CreateProcessA(nullptr, &d->command[0], nullptr, nullptr, TRUE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                           nullptr, &d->si, &d->pi);
+    d->error = GetLastError();
+    SetEvent(d->started);
+    if (!d->ok) return 1;
+    std::FILE* out = std::fopen(d->outPath, "wb");
+    for (bool running = true; running;)
+    {
+        DEBUG_EVENT ev{};
+        if (!WaitForDebugEvent(&ev, INFINITE)) break;
+        DWORD status = DBG_CONTINUE;
+        switch (ev.dwDebugEventCode)
+        {
+        case OUTPUT_DEBUG_STRING_EVENT:
+            if (out) WriteDebugString(out, d->pi.hProcess, ev.u.DebugString);
+            break;
+        case EXCEPTION_DEBUG_EVENT:
+            // The program's own handlers see every exception but the loader's breakpoint.
+            if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+                status = DBG_EXCEPTION_NOT_HANDLED;
+            break;
+        case CREATE_PROCESS_DEBUG_EVENT:
+            if (ev.u.CreateProcessInfo.hFile) CloseHandle(ev.u.CreateProcessInfo.hFile);
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            if (ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
+            break;
+        case EXIT_PROCESS_DEBUG_EVENT: running = false; break;
+        default: break;
+        }
+        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
+    }
+    if (out) std::fclose(out);
+    return 0;
+}
+
 // A scripted action at a time after the window appeared.
 struct Event
 {
@@ -134,6 +205,7 @@ int main(int argc, char** argv)
     DWORD runMs = 3000;
     bool close = false;
     const char* marker = nullptr;
+    const char* debugOut = nullptr;
     std::vector<Event> events;
     for (int i = 2; i < argc; ++i)
     {
@@ -151,6 +223,8 @@ int main(int argc, char** argv)
             runMs = static_cast<DWORD>(std::atol(argv[++i]));
         else if (!std::strcmp(argv[i], "--marker") && i + 1 < argc)
             marker = argv[++i];
+        else if (!std::strcmp(argv[i], "--debug-out") && i + 1 < argc)
+            debugOut = argv[++i];
         else if (!std::strcmp(argv[i], "--close"))
             close = true;
         // --at MS key VK | --at MS ctrl-key VK | --at MS click X Y | --at MS mark FILE
@@ -196,9 +270,22 @@ int main(int argc, char** argv)
     si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    DebugCapture capture{command, si, debugOut, CreateEventW(nullptr, TRUE, FALSE, nullptr), {}, FALSE, 0};
+    HANDLE debugThread = nullptr;
+    if (debugOut)
     {
-        std::fprintf(stderr, "driver: cannot start %s (%lu)\n", argv[1], GetLastError());
+        debugThread = CreateThread(nullptr, 0, DebugLoop, &capture, 0, nullptr);
+        WaitForSingleObject(capture.started, INFINITE);
+        pi = capture.pi;
+    }
+    else
+    {
+        capture.ok = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        capture.error = GetLastError();
+    }
+    if (!capture.ok)
+    {
+        std::fprintf(stderr, "driver: cannot start %s (%lu)\n", argv[1], capture.error);
         return 2;
     }
 
@@ -268,6 +355,8 @@ int main(int argc, char** argv)
         TerminateProcess(pi.hProcess, 4);
         return 4;
     }
+    // The debugger loop has written the last line once it has seen the exit.
+    if (debugThread) WaitForSingleObject(debugThread, 5000);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     std::fprintf(stderr, "driver: exit code %lu\n", code);
