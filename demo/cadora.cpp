@@ -211,6 +211,7 @@ void CadoraApp::Update()
     TurnBlades(mirel::FrameDelta());
     ReportFrames(mirel::FrameDelta());
     if (g_parts.setVerticalSync) g_parts.setVerticalSync(g_menuValues.verticalSync);
+    if (g_parts.afterUpdate) g_parts.afterUpdate();
 }
 
 } // namespace miCadora

@@ -49,6 +49,8 @@ struct DemoParts
     void (*shutdown)() = nullptr;
     void (*readMenu)(MenuValues& values) = nullptr;
     void (*setVerticalSync)(bool on) = nullptr;
+    // After each update step once loaded (automated runs trace the demo's state there).
+    void (*afterUpdate)() = nullptr;
     // A load screen sets loadStarted and the loading-done flag through its fades; without one
     // the build starts at once and the scene counts as ready when the build has run.
     bool loadScreen = false;

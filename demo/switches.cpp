@@ -4,6 +4,7 @@
 #include "input/input.h"
 
 #include "core/props.h"
+#include "core/utils.h"
 
 namespace miCadora
 {
@@ -22,9 +23,21 @@ void ToggleSnappy()
 {
     if (mirel::g_debugHotkeysEnabled) snappyVisible = !snappyVisible;
 }
-void ResetFrameTimer() { mirel::g_frameTimer.Reset(); }
-void ResetPresentTimer() { mirel::g_presentTimer.Reset(); }
-void ResetUpdateTimer() { mirel::g_updateTimer.Reset(); }
+void ResetFrameTimer()
+{
+    mirel::g_frameTimer.Reset();
+    mirel::Trace("frame timer reset");
+}
+void ResetPresentTimer()
+{
+    mirel::g_presentTimer.Reset();
+    mirel::Trace("present timer reset");
+}
+void ResetUpdateTimer()
+{
+    mirel::g_updateTimer.Reset();
+    mirel::Trace("update timer reset");
+}
 
 } // namespace
 

@@ -6,6 +6,10 @@
 //
 // --marker: FILE is created once the window has been up for a moment (a cue for screenshots).
 // --debug-out FILE: the driver is the demo's debugger; every debugger line it sends goes to FILE.
+// --at MS type TEXT: each character as its real key strokes (with shift where the layout needs it).
+// --at MS focus other|demo: a window of the driver's own takes the focus, or the demo gets it back.
+// --at MS hold VK MS: a key held down; --at MS drag left|middle X0 Y0 X1 Y1: a button dragged.
+// --start-when FILE: the --at times count from when FILE exists.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -96,6 +100,61 @@ void PressEscape(HWND window)
     SendKey(VK_ESCAPE, true);
 }
 
+// Key-down, the character the window's TranslateMessage makes of it, key-up: as typed.
+void TypeText(HWND window, const std::string& text)
+{
+    SetForegroundWindow(window);
+    for (char c : text)
+    {
+        const SHORT scan = VkKeyScanA(c);
+        if (scan == -1) continue;
+        const bool shift = (scan & 0x100) != 0;
+        if (shift) SendKey(VK_SHIFT, false);
+        SendKey(static_cast<WORD>(scan & 0xFF), false);
+        Sleep(30);
+        SendKey(static_cast<WORD>(scan & 0xFF), true);
+        if (shift) SendKey(VK_SHIFT, true);
+        Sleep(30);
+    }
+}
+
+// Waits while answering the messages of the driver's own window.
+void PumpFor(DWORD ms)
+{
+    const DWORD begin = GetTickCount();
+    for (DWORD spent = 0; spent < ms; spent = GetTickCount() - begin)
+    {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    }
+}
+
+HWND g_other = nullptr;
+
+void FocusOther()
+{
+    if (!g_other)
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"FrameDriverOther";
+        RegisterClassW(&wc);
+        g_other = CreateWindowExW(0, wc.lpszClassName, L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 150,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    SetForegroundWindow(g_other);
+    SetFocus(g_other);
+}
+
+void FocusDemo(HWND window)
+{
+    if (g_other) DestroyWindow(g_other);
+    g_other = nullptr;
+    SetForegroundWindow(window);
+}
+
 void ClickAt(HWND window, long x, long y)
 {
     SetForegroundWindow(window);
@@ -110,6 +169,49 @@ void ClickAt(HWND window, long x, long y)
     SendInput(1, &m[0], sizeof(INPUT));
     Sleep(150);
     SendInput(1, &m[1], sizeof(INPUT));
+}
+
+void HoldKey(HWND window, WORD vk, DWORD ms)
+{
+    SetForegroundWindow(window);
+    SetFocus(window);
+    SendKey(vk, false);
+    Sleep(ms);
+    SendKey(vk, true);
+}
+
+void MoveCursor(HWND window, long x, long y)
+{
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    INPUT m = {};
+    m.type = INPUT_MOUSE;
+    m.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    m.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    m.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &m, sizeof(INPUT));
+}
+
+// A button held from one client point to another in small steps over about a second, so that
+// every step stays below the demo's jump threshold and slow frames still see several.
+void Drag(HWND window, bool middle, long x0, long y0, long x1, long y1)
+{
+    SetForegroundWindow(window);
+    MoveCursor(window, x0, y0);
+    Sleep(150);
+    INPUT b = {};
+    b.type = INPUT_MOUSE;
+    b.mi.dwFlags = middle ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_LEFTDOWN;
+    SendInput(1, &b, sizeof(INPUT));
+    constexpr int kSteps = 30;
+    for (int i = 1; i <= kSteps; ++i)
+    {
+        Sleep(40);
+        MoveCursor(window, x0 + (x1 - x0) * i / kSteps, y0 + (y1 - y0) * i / kSteps);
+    }
+    Sleep(300);
+    b.mi.dwFlags = middle ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &b, sizeof(INPUT));
 }
 
 // The demo started under a debugger loop on a thread of its own (debug events go to the thread
@@ -186,9 +288,10 @@ DWORD WINAPI DebugLoop(LPVOID param)
 struct Event
 {
     DWORD atMs;
-    char kind; // 'k' key, 'K' control+key, 'c' click, 'm' marker file
+    char kind; // 'k' key, 'K' control+key, 'h' held key, 'c' click, 'd'/'D' left/middle drag, 'm' marker file
     long a, b;
     std::string text;
+    long c = 0, d = 0;
 };
 
 } // namespace
@@ -205,6 +308,9 @@ int main(int argc, char** argv)
     DWORD runMs = 3000;
     bool close = false;
     const char* marker = nullptr;
+    // The timeline starts once this file exists (the test's script makes it when the demo
+    // says it has loaded), so that slow start-ups do not shift the actions into the load.
+    const char* startWhen = nullptr;
     const char* debugOut = nullptr;
     std::vector<Event> events;
     for (int i = 2; i < argc; ++i)
@@ -221,13 +327,16 @@ int main(int argc, char** argv)
         }
         else if (!std::strcmp(argv[i], "--run-ms") && i + 1 < argc)
             runMs = static_cast<DWORD>(std::atol(argv[++i]));
+        else if (!std::strcmp(argv[i], "--start-when") && i + 1 < argc)
+            startWhen = argv[++i];
         else if (!std::strcmp(argv[i], "--marker") && i + 1 < argc)
             marker = argv[++i];
         else if (!std::strcmp(argv[i], "--debug-out") && i + 1 < argc)
             debugOut = argv[++i];
         else if (!std::strcmp(argv[i], "--close"))
             close = true;
-        // --at MS key VK | --at MS ctrl-key VK | --at MS click X Y | --at MS mark FILE
+        // --at MS key VK | --at MS ctrl-key VK | --at MS hold VK MS | --at MS click X Y |
+        // --at MS drag left|middle X0 Y0 X1 Y1 | --at MS mark FILE
         else if (!std::strcmp(argv[i], "--at") && i + 3 < argc)
         {
             Event e{static_cast<DWORD>(std::atol(argv[i + 1])), 0, 0, 0, {}};
@@ -238,12 +347,34 @@ int main(int argc, char** argv)
                 e.a = std::strtol(argv[i + 3], nullptr, 0);
                 i += 3;
             }
+            else if (!std::strcmp(what, "hold") && i + 4 < argc)
+            {
+                e.kind = 'h';
+                e.a = std::strtol(argv[i + 3], nullptr, 0);
+                e.b = std::atol(argv[i + 4]);
+                i += 4;
+            }
+            else if (!std::strcmp(what, "drag") && i + 7 < argc)
+            {
+                e.kind = !std::strcmp(argv[i + 3], "middle") ? 'D' : 'd';
+                e.a = std::atol(argv[i + 4]);
+                e.b = std::atol(argv[i + 5]);
+                e.c = std::atol(argv[i + 6]);
+                e.d = std::atol(argv[i + 7]);
+                i += 7;
+            }
             else if (!std::strcmp(what, "click") && i + 4 < argc)
             {
                 e.kind = 'c';
                 e.a = std::atol(argv[i + 3]);
                 e.b = std::atol(argv[i + 4]);
                 i += 4;
+            }
+            else if (!std::strcmp(what, "type") || !std::strcmp(what, "focus"))
+            {
+                e.kind = what[0];
+                e.text = argv[i + 3];
+                i += 3;
             }
             else if (!std::strcmp(what, "mark"))
             {
@@ -313,17 +444,42 @@ int main(int argc, char** argv)
     if (marker) events.push_back(Event{runMs < 1000 ? runMs : 1000, 'm', 0, 0, marker});
     std::stable_sort(events.begin(), events.end(),
                      [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
+    if (startWhen)
+    {
+        const DWORD waitBegin = GetTickCount();
+        while (GetFileAttributesA(startWhen) == INVALID_FILE_ATTRIBUTES && GetTickCount() - waitBegin < 90000 &&
+               WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
+            PumpFor(100);
+        std::fprintf(stderr, "driver: timeline starts after %lu ms\n",
+                     static_cast<unsigned long>(GetTickCount() - waitBegin));
+        std::fflush(stderr);
+    }
     const DWORD begin = GetTickCount();
     for (const Event& e : events)
     {
         const DWORD at = e.atMs < runMs ? e.atMs : runMs;
         const DWORD now = GetTickCount() - begin;
-        if (at > now) Sleep(at - now);
+        if (at > now) PumpFor(at - now);
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) break;
+        // With the demo's trace on the same stream, what it printed before an action is told
+        // apart from what the action caused.
+        std::fprintf(stderr, "driver: begin at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin),
+                     e.kind);
+        std::fflush(stderr);
         if (e.kind == 'k' || e.kind == 'K')
             PressKey(ctx.window, static_cast<WORD>(e.a), e.kind == 'K');
+        else if (e.kind == 'h')
+            HoldKey(ctx.window, static_cast<WORD>(e.a), static_cast<DWORD>(e.b));
+        else if (e.kind == 'd' || e.kind == 'D')
+            Drag(ctx.window, e.kind == 'D', e.a, e.b, e.c, e.d);
         else if (e.kind == 'c')
             ClickAt(ctx.window, e.a, e.b);
+        else if (e.kind == 't')
+            TypeText(ctx.window, e.text);
+        else if (e.kind == 'f' && e.text == "other")
+            FocusOther();
+        else if (e.kind == 'f')
+            FocusDemo(ctx.window);
         else if (FILE* f = std::fopen(e.text.c_str(), "w"))
             std::fclose(f);
         std::fprintf(stderr, "driver: at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin),
@@ -331,7 +487,8 @@ int main(int argc, char** argv)
         std::fflush(stderr);
     }
     const DWORD spent = GetTickCount() - begin;
-    if (spent < runMs) Sleep(runMs - spent);
+    if (spent < runMs) PumpFor(runMs - spent);
+    FocusDemo(ctx.window);
     if (resizeW > 0)
     {
         RECT rc = {0, 0, resizeW, resizeH};
