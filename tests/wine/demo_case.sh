@@ -4,6 +4,7 @@
 #
 #   demo_case.sh screens DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR
 #   demo_case.sh soak    DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR [SECONDS]
+#   demo_case.sh features DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (every widget and hotkey)
 # Screenshots and logs are kept in SHOTS_DIR for people to look at.
 set -euo pipefail
 case=$1 exe=$2 driver=$3 stub=$4 shots=$5
@@ -73,5 +74,6 @@ run_demo() {
 case $case in
 screens) . "$here/demo_screens.sh" ;;
 soak) . "$here/demo_soak.sh" ;;
+features) . "$here/demo_features.sh" ;;
 *) echo "unknown case $case" >&2; exit 2 ;;
 esac
