@@ -20,7 +20,10 @@ void RouteChar(uintptr_t wParam)
     case 9: miInput::ConsoleClear(); break;
     case 13: miInput::ConsoleExecute(); break;
     default:
-        if (wParam != 0 && wParam < 256) miInput::ConsoleAppend(static_cast<char>(wParam));
+        // The console key's own character follows its key-down while the console is still
+        // open (the toggle waits for the next poll), so closing would leave it in the line.
+        if (wParam != 0 && wParam < 256 && wParam != static_cast<unsigned char>(miInput::kConsoleKey))
+            miInput::ConsoleAppend(static_cast<char>(wParam));
         break;
     }
 }

@@ -6,6 +6,7 @@
 
 #include "core/props.h"
 
+#include <atomic>
 #include <climits>
 
 namespace mirel
@@ -15,6 +16,25 @@ namespace
 {
 
 HWND g_window = nullptr;
+// Kept by the window procedure: GetFocus() answers only for the calling thread's queue, and the
+// pad is polled on the update thread once loading is over.
+std::atomic<bool> g_hasFocus{false};
+
+// A function handed to the window's thread; whichever of the caller and the window procedure
+// lets go last frees it, so a caller that stopped waiting leaves nothing dangling.
+const UINT kRunOnWindowThread = WM_APP + 1;
+struct WindowCall
+{
+    void (*fn)();
+    HANDLE done;
+    std::atomic<int> holders{2};
+};
+void Release(WindowCall* call)
+{
+    if (call->holders.fetch_sub(1) != 1) return;
+    CloseHandle(call->done);
+    delete call;
+}
 
 // The two XInput 1.4 records we read, declared here so the library is never linked.
 struct PadReading
@@ -58,7 +78,7 @@ class Win32Input : public miInput::InputPlatform
         return true;
     }
 
-    bool WindowHasFocus() override { return g_window && GetFocus() == g_window; }
+    bool WindowHasFocus() override { return g_hasFocus.load(); }
 
     bool KeyHeld(char key) override { return GetAsyncKeyState(static_cast<unsigned char>(key)) != 0; }
 
@@ -92,6 +112,26 @@ LONG ClientExtent(const char* name, int screenMetric)
 
 void InstallWin32Input() { miInput::SetInputPlatform(&g_win32Input); }
 
+bool RunOnWindowThread(void (*fn)(), unsigned long timeoutMs)
+{
+    if (!g_window || !fn) return false;
+    if (GetWindowThreadProcessId(g_window, nullptr) == GetCurrentThreadId())
+    {
+        fn();
+        return true;
+    }
+    auto* call = new WindowCall{fn, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    if (!call->done || !PostMessageW(g_window, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(call)))
+    {
+        if (call->done) CloseHandle(call->done);
+        delete call;
+        return false;
+    }
+    const bool ran = WaitForSingleObject(call->done, timeoutMs) == WAIT_OBJECT_0;
+    Release(call);
+    return ran;
+}
+
 HWND MainWindowHandle() { return g_window; }
 
 HRESULT CreateMainWindow(HINSTANCE instance, int showCommand)
@@ -124,8 +164,27 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     switch (message)
     {
     case WM_DESTROY:
+        g_hasFocus.store(false);
         PostQuitMessage(0);
         return 0;
+    case kRunOnWindowThread:
+    {
+        auto* call = reinterpret_cast<WindowCall*>(lParam);
+        call->fn();
+        SetEvent(call->done);
+        Release(call);
+        return 0;
+    }
+    case WM_SETFOCUS:
+        g_hasFocus.store(true);
+        return 0;
+    case WM_KILLFOCUS:
+        g_hasFocus.store(false);
+        return 0;
+    case WM_ACTIVATE:
+        // Deactivated or minimised: the focus goes, even where no WM_KILLFOCUS follows.
+        if (LOWORD(wParam) == WA_INACTIVE || HIWORD(wParam) != 0) g_hasFocus.store(false);
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_SIZE:
     {
         RECT rc;
@@ -157,6 +216,7 @@ int RunMessageLoop()
             if (msg.message == WM_QUIT) break;
             continue;
         }
+        // The pump runs on the window's own thread, where GetFocus() is valid.
         if (GetFocus() == g_window)
         {
             UINT ch = 0;

@@ -17,5 +17,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 int RunMessageLoop();
 // The input system's Windows side: focus, GetAsyncKeyState, cursor and XInput 1.4 loaded at run time.
 void InstallWin32Input();
+// Runs fn on the window's thread: at once when called there, otherwise through the window's
+// queue, waiting at most timeoutMs (that thread may be waiting for the caller). True when it ran.
+bool RunOnWindowThread(void (*fn)(), unsigned long timeoutMs);
 
 } // namespace mirel

@@ -50,9 +50,15 @@ void ConsoleExecute()
     std::memcpy(command, g_line, static_cast<size_t>(g_length) + 1);
     ConsoleClear();
     if (std::strcmp(command, "plq_hold") == 0)
+    {
         mirel::g_engineState.keyboardLocked.store(1);
+        mirel::Trace("console: keyboard locked");
+    }
     else if (std::strcmp(command, "plq_unhold") == 0)
+    {
         mirel::g_engineState.keyboardLocked.store(0);
+        mirel::Trace("console: keyboard unlocked");
+    }
 }
 
 const char* ConsoleLine() { return g_line; }

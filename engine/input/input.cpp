@@ -6,6 +6,7 @@
 #include "core/props.h"
 #include "core/utils.h"
 
+#include <cstring>
 #include <vector>
 
 namespace miInput
@@ -64,17 +65,42 @@ bool ModifierHeld(int32_t modifier)
     }
 }
 
-void UpdatePad()
+void ClearPadReading()
 {
-    if (!g_padLoaded || !g_platform->WindowHasFocus()) return;
+    g_pad.buttons = 0;
+    g_pad.leftStick[0] = g_pad.leftStick[1] = 0.0f;
+    g_pad.rightStick[0] = g_pad.rightStick[1] = 0.0f;
+}
+
+void TracePadChange()
+{
+    static GamepadState last;
+    if (g_pad.connected == last.connected && g_pad.buttons == last.buttons &&
+        std::memcmp(g_pad.leftStick, last.leftStick, sizeof last.leftStick) == 0 &&
+        std::memcmp(g_pad.rightStick, last.rightStick, sizeof last.rightStick) == 0)
+        return;
+    last = g_pad;
+    mirel::Trace("pad %s buttons %#x left %.2f %.2f right %.2f %.2f",
+                 g_pad.connected ? "connected" : "absent", g_pad.buttons, g_pad.leftStick[0],
+                 g_pad.leftStick[1], g_pad.rightStick[0], g_pad.rightStick[1]);
+}
+
+void ReadPadState()
+{
+    if (!g_padLoaded) return;
+    // Without the focus the pad is not read, and a stick held as the focus went must not keep
+    // steering: its reading is dropped until the focus returns.
+    if (!g_platform->WindowHasFocus())
+    {
+        ClearPadReading();
+        return;
+    }
     RawPad raw{};
     const bool connected = g_platform->ReadPad(raw);
     g_pad.connected = connected ? 1 : 0;
     if (!connected)
     {
-        g_pad.buttons = 0;
-        g_pad.leftStick[0] = g_pad.leftStick[1] = 0.0f;
-        g_pad.rightStick[0] = g_pad.rightStick[1] = 0.0f;
+        ClearPadReading();
         return;
     }
     g_pad.buttons = static_cast<uint32_t>(raw.buttons) | (static_cast<uint32_t>(raw.leftTrigger) << 16) |
@@ -94,6 +120,12 @@ void UpdatePad()
         g_pad.rightStick[0] = raw.thumbRX / 32767.0f;
         g_pad.rightStick[1] = -raw.thumbRY / 32767.0f;
     }
+}
+
+void UpdatePad()
+{
+    ReadPadState();
+    TracePadChange();
 }
 
 void PollHotkeys()

@@ -20,6 +20,7 @@ using mirel::Route;
 using mirel::msg::kChar;
 using mirel::msg::kKeyDown;
 using mirel::msg::kKeyUp;
+constexpr uintptr_t kVkGrave = 0xC0;
 
 class ScriptedPlatform : public miInput::InputPlatform
 {
@@ -93,6 +94,14 @@ class InputTest : public ::testing::Test
         Send(kKeyDown, static_cast<uintptr_t>(c));
         Send(kKeyUp, static_cast<uintptr_t>(c));
     }
+    // A real stroke: key-down, the character TranslateMessage makes of it, key-up.
+    void Stroke(uintptr_t vk, uint32_t mapped, uintptr_t ch)
+    {
+        Send(kKeyDown, vk, mapped);
+        Send(kChar, ch);
+        Send(kKeyUp, vk, mapped);
+    }
+    void ConsoleKey() { Stroke(kVkGrave, '`', '`'); }
     void Type(const std::string& text)
     {
         for (char c : text) Send(kChar, static_cast<uintptr_t>(static_cast<unsigned char>(c)));
@@ -232,16 +241,20 @@ TEST_F(InputTest, KeyboardLockBlocksEverythingButTheConsoleKey)
     miInput::RegisterKey(Key('Z', FireZ));
     miInput::RegisterMouseListener(miInput::kMouseMove, OnMove);
 
-    mirel::g_engineState.uiMode.store(mirel::kUiConsole);
+    // The console key as typed: its character arrives before the poll toggles the console.
+    ConsoleKey();
+    Poll();
+    ASSERT_TRUE(miInput::ConsoleOpen());
     Type("plq_hold ");
-    Send(kKeyDown, mirel::msg::kVkReturn, 13);
+    Stroke(mirel::msg::kVkReturn, 13, 13);
     EXPECT_FALSE(miInput::IsKeyboardLocked()) << "a trailing blank is not the command";
     Type("plq_hold");
-    Send(kKeyDown, mirel::msg::kVkReturn, 13);
+    Stroke(mirel::msg::kVkReturn, 13, 13);
     ASSERT_TRUE(miInput::IsKeyboardLocked());
+    ConsoleKey();
+    Poll();
+    ASSERT_FALSE(miInput::ConsoleOpen()) << "the console key closes the console while locked";
 
-    EXPECT_EQ(Send(kKeyDown, 27, 27), Route::kContinue) << "the first Escape closes the console";
-    EXPECT_FALSE(miInput::ConsoleOpen());
     EXPECT_EQ(Send(kKeyDown, 27, 27), Route::kContinue) << "Escape never quits while locked";
     Send(kKeyDown, 'Z');
     mirel::RouteFocusedMessage(pump_, 0x0200, 0, 0);
@@ -249,12 +262,14 @@ TEST_F(InputTest, KeyboardLockBlocksEverythingButTheConsoleKey)
     EXPECT_EQ(g_fired, "");
     EXPECT_TRUE(g_moves.empty()) << "mouse messages do not reach the input system while locked";
 
-    Press('`');
+    ConsoleKey();
     Poll();
     ASSERT_TRUE(miInput::ConsoleOpen());
+    EXPECT_STREQ(miInput::ConsoleLine(), "") << "the console key leaves no character behind";
     Type("plq_unhold\r");
     EXPECT_FALSE(miInput::IsKeyboardLocked());
-    Send(kKeyDown, 27, 27);
+    EXPECT_EQ(Send(kKeyDown, 27, 27), Route::kContinue) << "the first Escape closes the console";
+    EXPECT_FALSE(miInput::ConsoleOpen());
     Send(kKeyDown, 'Z');
     Poll();
     EXPECT_EQ(g_fired, "Z");
@@ -335,11 +350,16 @@ TEST_F(InputTest, PadDeadZonesInvertedRightStickAndUnplugging)
         EXPECT_FLOAT_EQ(pad.rightStick[0], c.right[0]);
         EXPECT_FLOAT_EQ(pad.rightStick[1], c.right[1]);
     }
+    // Losing the focus with a stick and buttons held drops them; the pad is not read meanwhile.
     platform_.focus = false;
-    platform_.padPlugged = false;
     Poll();
-    EXPECT_EQ(miInput::Gamepad().connected, 1) << "without focus the pad keeps its last state";
+    EXPECT_EQ(miInput::Gamepad().buttons, 0u);
+    EXPECT_EQ(miInput::Gamepad().leftStick[0], 0.0f);
+    EXPECT_EQ(miInput::Gamepad().rightStick[1], 0.0f);
     platform_.focus = true;
+    Poll();
+    EXPECT_FLOAT_EQ(miInput::Gamepad().rightStick[1], 1.0f) << "the focus back, the pad is read again";
+    platform_.padPlugged = false;
     Poll();
     EXPECT_EQ(miInput::Gamepad().connected, 0);
     EXPECT_EQ(miInput::Gamepad().buttons, 0u);
