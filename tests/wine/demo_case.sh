@@ -4,7 +4,7 @@
 #
 #   demo_case.sh screens DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR
 #   demo_case.sh soak    DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR [SECONDS]
-#   demo_case.sh features DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (every widget and hotkey)
+#   demo_case.sh reload|nomodel DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (on a copy of the assets)
 # Screenshots and logs are kept in SHOTS_DIR for people to look at.
 set -euo pipefail
 case=$1 exe=$2 driver=$3 stub=$4 shots=$5
@@ -38,9 +38,11 @@ finish_run() {
   cp "$work/err.txt" "$shots/$case-stderr.txt"
   cp "$work/cadoraLog.txt" "$shots/$case-cadoraLog.txt" 2>/dev/null || true
   grep -q "driver: exit code 27" "$work/err.txt" || fail "the demo did not end with exit code 27 (Escape)"
-  if grep -q "MIREL ERROR" "$work/err.txt"; then
+  local errors
+  errors=$(grep -c "MIREL ERROR" "$work/err.txt" || true)
+  if [ "$errors" -ne "${expected_errors:-0}" ]; then
     grep -A4 "MIREL ERROR" "$work/err.txt" >&2
-    fail "assertion reported"
+    fail "$errors assertions reported, expected ${expected_errors:-0}"
   fi
 }
 
@@ -74,6 +76,7 @@ run_demo() {
 case $case in
 screens) . "$here/demo_screens.sh" ;;
 soak) . "$here/demo_soak.sh" ;;
-features) . "$here/demo_features.sh" ;;
+reload) . "$here/demo_reload.sh" ;;
+nomodel) . "$here/demo_nomodel.sh" ;;
 *) echo "unknown case $case" >&2; exit 2 ;;
 esac
