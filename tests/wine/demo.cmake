@@ -9,6 +9,10 @@ mirel_demo_test(${MIREL_TEST_PREFIX}wine_demo_screens TIMEOUT 240)
 add_test(NAME ${MIREL_TEST_PREFIX}wine_demo_soak
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/demo_case.sh soak ${demo_args} 60)
 mirel_demo_test(${MIREL_TEST_PREFIX}wine_demo_soak TIMEOUT 240)
+# Every options-menu widget and every hotkey, driven once the demo has loaded.
+add_test(NAME ${MIREL_TEST_PREFIX}wine_demo_features
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/demo_case.sh features ${demo_args})
+mirel_demo_test(${MIREL_TEST_PREFIX}wine_demo_features TIMEOUT 300)
 # Hotkeys M and R on assets edited while the demo runs; a missing model reported once.
 foreach(c reload nomodel)
   add_test(NAME ${MIREL_TEST_PREFIX}wine_demo_${c} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/demo_case.sh ${c} ${demo_args})

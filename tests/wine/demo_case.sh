@@ -4,6 +4,7 @@
 #
 #   demo_case.sh screens DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR
 #   demo_case.sh soak    DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR [SECONDS]
+#   demo_case.sh features DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (every widget and hotkey)
 #   demo_case.sh reload|nomodel DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (on a copy of the assets)
 # Screenshots and logs are kept in SHOTS_DIR for people to look at.
 set -euo pipefail
@@ -76,6 +77,7 @@ run_demo() {
 case $case in
 screens) . "$here/demo_screens.sh" ;;
 soak) . "$here/demo_soak.sh" ;;
+features) . "$here/demo_features.sh" ;;
 reload) . "$here/demo_reload.sh" ;;
 nomodel) . "$here/demo_nomodel.sh" ;;
 *) echo "unknown case $case" >&2; exit 2 ;;
