@@ -131,18 +131,28 @@ void Redbar_RV::Record()
     DrawFullscreen("bar");
 }
 
+namespace
+{
+// x and y of -1..1 straight onto the screen. The camera module replaces any projection whose
+// recorded size is not the output's by a perspective one (whose w is 0 at the lines' z of 0, so
+// nothing would be drawn), hence the size goes with it.
+void MakeFlatProjection(miSim::CameraEnt& camera)
+{
+    camera.width = miCamera::OutputWidth();
+    camera.height = miCamera::OutputHeight();
+    const float n = camera.nearZ, f = camera.farZ;
+    mirel::Mat4 p;
+    p.At(2, 2) = 1.0f / (f - n);
+    p.At(3, 2) = n / (n - f);
+    camera.projection = p;
+}
+} // namespace
+
 void SnappyOverlay_RV::Init()
 {
     RenderView::Init();
     miSim::CameraEnt* camera = FindOrCreateCamera("snappyOverlay", 4000.0f);
-    if (camera)
-    {
-        const float n = camera->nearZ, f = camera->farZ;
-        mirel::Mat4 p;
-        p.At(2, 2) = 1.0f / (f - n);
-        p.At(3, 2) = n / (n - f);
-        camera->projection = p;
-    }
+    if (camera) MakeFlatProjection(*camera);
     cameraHandle = camera ? camera->handle : -1;
     SetTarget("swapChain", false, false, kBlack, 1.0f);
     lineBufferId = g_lineBufferMaker ? g_lineBufferMaker() : -1;
@@ -167,6 +177,11 @@ void SnappyOverlay_RV::Record()
 }
 
 void SnappyOverlay_RV::Execute() { pipe.Execute(); }
+
+void SnappyOverlay_RV::OnResize()
+{
+    if (miSim::CameraEnt* camera = Camera()) MakeFlatProjection(*camera);
+}
 
 void SnappyOverlay_RV::Shutdown() { lineBufferId = -1; }
 

@@ -36,6 +36,8 @@ class SnappyOverlay_RV : public RenderView
     void Record() override;
     void Execute() override;
     void Shutdown() override;
+    // The output size changed: the flat projection is kept (see Init()).
+    void OnResize() override;
 
     miCadora::FrameTimeGraph graph;
     int32_t lineBufferId = -1;

@@ -18,3 +18,7 @@ foreach(c reload nomodel)
   add_test(NAME ${MIREL_TEST_PREFIX}wine_demo_${c} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/demo_case.sh ${c} ${demo_args})
   mirel_demo_test(${MIREL_TEST_PREFIX}wine_demo_${c} TIMEOUT 180)
 endforeach()
+# The frame-time graph in its band and the red bar's fade, at a pinned 5 fps.
+add_test(NAME ${MIREL_TEST_PREFIX}wine_demo_overlays
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/demo_case.sh overlays ${demo_args})
+mirel_demo_test(${MIREL_TEST_PREFIX}wine_demo_overlays TIMEOUT 240)

@@ -3,6 +3,7 @@
 # log, and a soak run watching memory and the frame counter.
 #
 #   demo_case.sh screens DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR
+#   demo_case.sh overlays DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR
 #   demo_case.sh soak    DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR [SECONDS]
 #   demo_case.sh features DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (every widget and hotkey)
 #   demo_case.sh reload|nomodel DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (on a copy of the assets)
@@ -76,6 +77,7 @@ run_demo() {
 
 case $case in
 screens) . "$here/demo_screens.sh" ;;
+overlays) . "$here/demo_overlays.sh" ;;
 soak) . "$here/demo_soak.sh" ;;
 features) . "$here/demo_features.sh" ;;
 reload) . "$here/demo_reload.sh" ;;

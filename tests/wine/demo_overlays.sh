@@ -1,6 +1,4 @@
 # Sourced by demo_case.sh: the frame-time graph and the red bar's fade in the running demo, at a
-# Not registered with CTest yet: the graph is recorded (trace "frame-time graph drawn") but no
-# line reaches the screen in the assembled demo, so its check fails; run it with demo_case.sh overlays.
 # pinned 5 fps target that a software rasteriser reaches with the scene (the graph's band is
 # +-0.5 ms around the target, so at the menu's 55 fps its line would sit on the top edge).
 #   control+3          -> graph.png: the graph's line in its band, the upper right (x from the
