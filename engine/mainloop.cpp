@@ -54,6 +54,8 @@ void RunQueuedWork()
         fn();
 }
 
+// Only where the update thread is idle and the last recording has been executed: the rebuild
+// replaces the targets a recording names, and the next step then records against the new ones.
 void RebuildIfResizePending()
 {
     if (g_resizePending.exchange(0)) g_backend->RebuildForResize();
@@ -77,9 +79,9 @@ void LoadingPass()
 {
     RunUpdateStep();
     g_backend->UploadFrameConstants();
-    RebuildIfResizePending();
     g_backend->ExecuteViews();
     PresentFrame(kLoopLoading);
+    RebuildIfResizePending();
     g_frameTimer.Tick();
     g_frameTimer.ticked = 0;
     RunQueuedWork();
@@ -99,10 +101,10 @@ void WarmUpPass()
         const bool timing = g_engineState.GpuTimingRequested();
         if (timing) g_backend->BeginGpuFrameQuery();
         g_backend->RunComputeContexts();
-        RebuildIfResizePending();
         g_backend->ExecuteViews();
         PresentFrame(kLoopWarmUp);
         if (timing) g_backend->EndGpuFrameQuery();
+        RebuildIfResizePending();
         RunQueuedWork();
         miThreads::SignalAll();
         ReadGpuTimes();
@@ -117,6 +119,7 @@ void WarmUpPass()
         return;
     }
     g_loopMode.store(kLoopPipelined);
+    RebuildIfResizePending();
     RunQueuedWork();
     miThreads::SignalAll();
 }
@@ -129,19 +132,25 @@ void PipelinedPass()
     const bool queries = g_backend->GpuQueryEnabled();
     if (queries && g_engineState.GpuTimingRequested() && g_backend->HasDevice()) g_backend->BeginGpuFrameQuery();
     g_backend->RunComputeContexts();
-    RebuildIfResizePending();
     g_backend->ExecuteViews();
+    // With a resize pending the next step starts after the present and the rebuild, not before.
+    const bool resize = g_resizePending.load() != 0;
     if (queries)
     {
         if (g_engineState.GpuTimingRequested()) g_backend->EndGpuFrameQuery();
         ReadGpuTimes();
     }
     RunQueuedWork();
-    miThreads::SignalAll();
+    if (!resize) miThreads::SignalAll();
     g_presentTimer.Reset();
     PresentFrame(kLoopPipelined);
     g_presentTimer.Tick();
     g_presentMs = g_presentTimer.elapsed * 1000.0f;
+    if (resize)
+    {
+        RebuildIfResizePending();
+        miThreads::SignalAll();
+    }
 }
 
 bool ByInitRank(const miSim::Module* a, const miSim::Module* b) { return a->initRank < b->initRank; }
@@ -224,7 +233,6 @@ void RunUpdateStep()
     g_app->Update();
     if (g_updateList)
         for (miSim::Module* module : *g_updateList) module->Update();
-    RebuildIfResizePending();
     g_backend->RecordViews();
     g_updateTimer.Tick();
     g_updateMs = g_updateTimer.elapsed * 1000.0f;

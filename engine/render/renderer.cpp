@@ -256,6 +256,7 @@ void Renderer::RecordViews()
     for (int32_t i = 0; i < views.count; ++i)
     {
         RenderView* v = views.data[i];
+        v->recorded = v->enabled;
         if (!v->enabled) continue;
         v->BeginFrame();
         v->Record();
@@ -267,7 +268,7 @@ void Renderer::ExecuteViews()
     for (int32_t i = 0; i < views.count; ++i)
     {
         RenderView* v = views.data[i];
-        if (!v->enabled) continue;
+        if (!v->enabled || !v->recorded) continue;
         v->Execute();
         v->PostExecute();
     }

@@ -1,6 +1,6 @@
 // The renderer and its render views: each view is one pass that picks a camera, its targets and
 // a draw list, and records its commands into its own device pipe on the update thread; the
-// message thread later replays every enabled view in list order.
+// message thread later replays, in list order, every enabled view that the last step recorded.
 #pragma once
 
 #include "core/datastructs.h"
@@ -89,6 +89,9 @@ class RenderView
     ViewConstants viewConstants = {};
     uint32_t constantBufferId = PlatformDevicePipe::kNoBuffer;
     bool enabled = true;
+    // Whether the last RecordViews() recorded this view. A view switched on between a step and
+    // its execution holds only an older recording, which may name targets since replaced.
+    bool recorded = false;
 
   protected:
     // A draw's world matrix that stays valid until the recording has been executed.

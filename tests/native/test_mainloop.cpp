@@ -82,6 +82,12 @@ struct Handover
     std::atomic<int64_t> executeDuringStep{0};
     std::atomic<int64_t> overlappedPresents[3] = {};
     std::atomic<int64_t> updatesOffMainThread{0};
+    // Rebuilds replace the targets; a recording made before one must not be executed after it.
+    std::atomic<int64_t> targetGeneration{0};
+    std::atomic<int64_t> recordedGeneration{0};
+    std::atomic<int64_t> staleExecutes{0};
+    std::atomic<int64_t> rebuildsOffMainThread{0};
+    std::atomic<int64_t> rebuildsDuringStep{0};
     std::thread::id mainThread;
 };
 
@@ -115,9 +121,17 @@ class ScriptedBackend : public mirel::FrameBackend
     void SetUpRenderer() override { g_log.Add("backend:SetUpRenderer"); }
     void ResetComputeContexts() override { g_log.Add("backend:ResetComputeContexts"); }
     void RunComputeContexts() override { ++computeRuns; }
-    void RebuildForResize() override { ++rebuilds; }
+    void RebuildForResize() override
+    {
+        Handover& h = *g_handover;
+        if (std::this_thread::get_id() != h.mainThread) h.rebuildsOffMainThread.fetch_add(1);
+        if (h.stepRunning.load()) h.rebuildsDuringStep.fetch_add(1);
+        h.targetGeneration.fetch_add(1);
+        ++rebuilds;
+    }
     void RecordViews() override
     {
+        g_handover->recordedGeneration.store(g_handover->targetGeneration.load());
         g_handover->recorded.fetch_add(1);
         g_handover->stepRunning.store(false);
     }
@@ -126,6 +140,7 @@ class ScriptedBackend : public mirel::FrameBackend
         Handover& h = *g_handover;
         if (h.stepRunning.load()) h.executeDuringStep.fetch_add(1);
         if (h.recorded.load() <= h.executed.load()) h.executeBeforeRecord.fetch_add(1);
+        if (h.recordedGeneration.load() != h.targetGeneration.load()) h.staleExecutes.fetch_add(1);
         h.executed.store(h.recorded.load());
     }
     void Present() override
@@ -304,6 +319,31 @@ TEST_F(MainLoopTest, ResizeRequestRebuildsOnce)
     mirel::Backend().RequestResize();
     RunPasses(3);
     EXPECT_EQ(backend_.rebuilds, 1);
+    EXPECT_EQ(mirel::g_resizePending.load(), 0);
+}
+
+// A window resized while frames are pipelined: each request rebuilds once, on the message thread,
+// while no step runs, and every executed recording names the targets of its own frame (so no
+// view needs recording twice in a frame).
+TEST_F(MainLoopTest, ResizeInPipelinedFramesRebuildsBetweenFramesOnly)
+{
+    app_.loadingDoneAfter = 2;
+    backend_.presentUs = 50;
+    mirel::Start(nullptr);
+    RunPipelinedFrames(3);
+    constexpr int kRequests = 300;
+    for (int i = 0; i < kRequests; ++i)
+    {
+        mirel::Backend().RequestResize();
+        RunPasses(1 + i % 3);
+    }
+    mirel::Shutdown();
+
+    EXPECT_EQ(backend_.rebuilds, kRequests);
+    EXPECT_EQ(handover_.rebuildsOffMainThread.load(), 0);
+    EXPECT_EQ(handover_.rebuildsDuringStep.load(), 0);
+    EXPECT_EQ(handover_.staleExecutes.load(), 0);
+    EXPECT_EQ(handover_.executeBeforeRecord.load(), 0);
     EXPECT_EQ(mirel::g_resizePending.load(), 0);
 }
 

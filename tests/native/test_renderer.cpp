@@ -403,6 +403,13 @@ TEST_F(RendererTest, ViewsRecordAndExecuteInCreationOrderSkippingDisabledOnes)
                                               "execute first", "post first", "execute third", "post third"};
     EXPECT_EQ(g_calls, without);
 
+    // Switched on after the step: its last recording is from an older frame and is not replayed.
+    g_calls.clear();
+    r.FindView("second")->enabled = true;
+    r.ExecuteViews();
+    EXPECT_EQ(g_calls,
+              (std::vector<std::string>{"execute first", "post first", "execute third", "post third"}));
+
     g_calls.clear();
     r.RebuildSizeDependent();
     EXPECT_EQ(g_calls, (std::vector<std::string>{"resize first", "resize second", "resize third"}));

@@ -284,11 +284,23 @@ DWORD WINAPI DebugLoop(LPVOID param)
     return 0;
 }
 
+// Sets the window's client size and waits until the window has it.
+void ResizeClient(HWND window, long w, long h)
+{
+    RECT rc = {0, 0, w, h};
+    AdjustWindowRect(&rc, WS_OVERLAPPEDWINDOW, FALSE);
+    SetWindowPos(window, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
+    for (int i = 0; i < 60 && !ClientIs(window, w, h); ++i)
+        Sleep(50);
+    PrintClient(window, "after resize");
+}
+
 // A scripted action at a time after the window appeared.
 struct Event
 {
     DWORD atMs;
-    char kind; // 'k' key, 'K' control+key, 'h' held key, 'c' click, 'd'/'D' left/middle drag, 'm' marker file
+    char kind; // 'k' key, 'K' control+key, 'h' held key, 'c' click, 'd'/'D' left/middle drag, 'm' marker
+               // file, 'r' resize
     long a, b;
     std::string text;
     long c = 0, d = 0;
@@ -301,7 +313,7 @@ int main(int argc, char** argv)
     if (argc < 2)
     {
         std::fprintf(stderr, "usage: frame_driver DEMO.exe [--expect W H] [--run-ms N] [--resize W H] "
-                             "[--close] [--at MS key VK|ctrl-key VK|click X Y|mark FILE]...\n");
+                             "[--close] [--at MS key VK|ctrl-key VK|click X Y|resize W H|mark FILE]...\n");
         return 2;
     }
     long expectW = -1, expectH = -1, resizeW = -1, resizeH = -1;
@@ -336,7 +348,7 @@ int main(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--close"))
             close = true;
         // --at MS key VK | --at MS ctrl-key VK | --at MS hold VK MS | --at MS click X Y |
-        // --at MS drag left|middle X0 Y0 X1 Y1 | --at MS mark FILE
+        // --at MS drag left|middle X0 Y0 X1 Y1 | --at MS mark FILE | --at MS resize W H
         else if (!std::strcmp(argv[i], "--at") && i + 3 < argc)
         {
             Event e{static_cast<DWORD>(std::atol(argv[i + 1])), 0, 0, 0, {}};
@@ -363,9 +375,9 @@ int main(int argc, char** argv)
                 e.d = std::atol(argv[i + 7]);
                 i += 7;
             }
-            else if (!std::strcmp(what, "click") && i + 4 < argc)
+            else if ((!std::strcmp(what, "click") || !std::strcmp(what, "resize")) && i + 4 < argc)
             {
-                e.kind = 'c';
+                e.kind = what[0];
                 e.a = std::atol(argv[i + 3]);
                 e.b = std::atol(argv[i + 4]);
                 i += 4;
@@ -474,6 +486,8 @@ int main(int argc, char** argv)
             Drag(ctx.window, e.kind == 'D', e.a, e.b, e.c, e.d);
         else if (e.kind == 'c')
             ClickAt(ctx.window, e.a, e.b);
+        else if (e.kind == 'r')
+            ResizeClient(ctx.window, e.a, e.b);
         else if (e.kind == 't')
             TypeText(ctx.window, e.text);
         else if (e.kind == 'f' && e.text == "other")
@@ -491,15 +505,9 @@ int main(int argc, char** argv)
     FocusDemo(ctx.window);
     if (resizeW > 0)
     {
-        RECT rc = {0, 0, resizeW, resizeH};
-        AdjustWindowRect(&rc, WS_OVERLAPPEDWINDOW, FALSE);
-        SetWindowPos(ctx.window, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
-                     SWP_NOMOVE | SWP_NOZORDER);
-        for (int i = 0; i < 60 && !ClientIs(ctx.window, resizeW, resizeH); ++i)
-            Sleep(50);
+        ResizeClient(ctx.window, resizeW, resizeH);
         // Let the loop see the new size before quitting.
         Sleep(500);
-        PrintClient(ctx.window, "after resize");
     }
 
     if (close)

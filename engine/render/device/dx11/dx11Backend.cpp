@@ -12,7 +12,6 @@
 #include "core/siment.h"
 #include "core/utils.h"
 
-#include <atomic>
 #include <cstring>
 
 namespace miRender
@@ -173,7 +172,7 @@ class Dx11SceneResources final : public miSim::SceneResources
 Dx11RenderHost g_host;
 Dx11SceneResources g_sceneResources;
 uint8_t g_countDraws = 0;
-std::atomic<bool> g_rebuildWanted{false};
+bool g_tracePresentAfterRebuild = false;
 bool g_gpuQuerySet = false;
 bool g_gpuQueryEnabled = false;
 
@@ -222,9 +221,9 @@ class Backend final : public mirel::FrameBackend
         r->CreateViews();
         r->InitViews();
     }
-    // Either thread may see the request first; the work waits for the message thread, between
-    // an update step and the execution of its views, where neither recording nor replay runs.
-    void RebuildForResize() override { g_rebuildWanted.store(true); }
+    // The loop calls this on the message thread once a frame is presented and before the next
+    // step records, so no recording of the replaced targets is ever executed.
+    void RebuildForResize() override { ApplyPendingRebuild(); }
     void ResetComputeContexts() override { miCompute::ResetComputeContexts(); }
     void RunComputeContexts() override { miCompute::RunComputeContexts(); }
     void RecordViews() override
@@ -233,13 +232,18 @@ class Backend final : public mirel::FrameBackend
     }
     void ExecuteViews() override
     {
-        ApplyPendingRebuild();
         if (Renderer* r = GetRenderer()) r->ExecuteViews();
     }
     void UploadFrameConstants() override { UpdateFrameConstants(); }
     void Present() override
     {
         if (PlatformDevice* d = CurrentDevice()) d->Present();
+        // Automated runs take their screenshot of a new size from the first image drawn at it.
+        if (g_tracePresentAfterRebuild && mirel::TraceEnabled())
+            if (Renderer* r = GetRenderer())
+                mirel::Trace("frame presented at %dx%d", static_cast<int>(r->outputWidth),
+                             static_cast<int>(r->outputHeight));
+        g_tracePresentAfterRebuild = false;
     }
     bool HasDevice() override { return CurrentD3DDevice() != nullptr; }
     bool GpuQueryEnabled() override { return g_gpuQueryEnabled; }
@@ -312,16 +316,13 @@ void SetGpuQueryEnabled(bool enabled)
 
 void ApplyPendingRebuild()
 {
-    if (!g_rebuildWanted.exchange(false)) return;
     Renderer* r = GetRenderer();
     if (!r) return;
     if (ApplyResolutionSettings(*r)) GetRenderHost().ResizeDevice(*r);
     miCamera::SetOutputSize(static_cast<int32_t>(r->outputWidth), static_cast<int32_t>(r->outputHeight));
     r->RebuildSizeDependent();
     mirel::Trace("resize rebuilt %dx%d", static_cast<int>(r->outputWidth), static_cast<int>(r->outputHeight));
-    // The recording at hand names the targets just replaced; record it again against the new ones
-    // (the update thread is idle between its step and this frame's execution).
-    RecordAndPublish(*r);
+    g_tracePresentAfterRebuild = true;
 }
 
 } // namespace miRender

@@ -14,7 +14,8 @@ mirel::FrameBackend& Dx11FrameBackend();
 // The application's GPU-timing switch; read from "cadora.useGPUQuery" at device start-up unless set.
 void SetGpuQueryEnabled(bool enabled);
 
-// Applies a pending rebuild now (the loop does this before executing the views); tests use it.
+// Rebuilds the size-dependent targets at the size the settings ask for, now; the loop's resize
+// rebuild, also for tests that drive frames themselves.
 void ApplyPendingRebuild();
 
 } // namespace miRender
