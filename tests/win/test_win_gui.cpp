@@ -309,7 +309,15 @@ TEST_F(DeviceView, FrameTimeGraphDrawsInTheUpperRightBand)
 {
     miCadora::targetFps = 60.0f;
     renderer.AddView(new miRender::SnappyOverlay_RV("Snappy_RV"));
+    // Made at one output size, drawn at another after the loop's rebuild; the camera module then
+    // rebuilds every projection made for another size, as it does every step.
+    miCamera::SetOutputSize(640, 480);
     renderer.InitViews();
+    miCamera::SetOutputSize(static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
+    renderer.RebuildSizeDependent();
+    miSim::CameraEnt* camera = miSim::FindCamera("snappyOverlay");
+    ASSERT_NE(camera, nullptr);
+    miSim::UpdateMatrices(*camera);
     auto redCount = [](const std::vector<uint8_t>& px, int x0, int y0, int x1, int y1)
     {
         int n = 0;
