@@ -25,18 +25,19 @@ pad)
   ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
   printf "$windowed" >"$work/config.ini"
   cp "$stub" "$work/xinput1_4.dll"
-  # Times from the pad's first reading, which comes a little after the driver's start. Loading
-  # is over by 9 s; key 1 then hides the options menu, which hands the free camera to the user.
-  # Forward, rest, forward and turning (A held) through the focus going and coming back, rest.
-  printf '0 0 0 0 0 0 0 0\n11000 0 0 0 0 32767 0 0\n13000 0 0 0 0 0 0 0\n14000 0x1000 0 0 0 32767 20000 0\n21000 0 0 0 0 0 0 0\n' >"$work/pad.txt"
-  env+=(--env XINPUT_STUB_SCRIPT=pad.txt --env "WINEDLLOVERRIDES=mscoree,mshtml=;xinput1_4=n")
-  args=(--run-ms 22000 --at 9000 key 0x31 --at 16000 focus other --at 19000 focus demo) ;;
+  # The pad's and the driver's times both count from the end of loading. Key 1 hides the
+  # options menu, which hands the free camera to the user. Forward, rest, forward and turning
+  # (A held) through the focus going and coming back, rest.
+  printf '0 0 0 0 0 0 0 0\n2000 0 0 0 0 32767 0 0\n4000 0 0 0 0 0 0 0\n5000 0x1000 0 0 0 32767 20000 0\n12000 0 0 0 0 0 0 0\n' >"$work/pad.txt"
+  env+=(--env XINPUT_STUB_SCRIPT=pad.txt --env "XINPUT_STUB_START=$work/loaded.up"
+    --env "WINEDLLOVERRIDES=mscoree,mshtml=;xinput1_4=n")
+  args=(--start-when "$work/loaded.up" --run-ms 13000 --at 0 key 0x31 --at 7000 focus other --at 10000 focus demo) ;;
 console)
   ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
   printf "$windowed" >"$work/config.ini"
-  args=(--run-ms 20500 --at 9000 key 0xC0 --at 10000 type plq_hold --at 11500 key 0x0D --at 12500 key 0xC0
-    --at 13500 key 0x1B --at 14500 key 0xC0 --at 15500 type plq_unhold --at 17000 key 0x0D --at 18000 key 0xC0
-    --at 19500 mark console.done) ;;
+  args=(--start-when "$work/loaded.up" --run-ms 11500 --at 0 key 0xC0 --at 1000 type plq_hold --at 2500 key 0x0D
+    --at 3500 key 0xC0 --at 4500 key 0x1B --at 5500 key 0xC0 --at 6500 type plq_unhold --at 8000 key 0x0D
+    --at 9000 key 0xC0 --at 10500 mark console.done) ;;
 fullscreen_report)
   cp -rL "$here/../../assets" "$top/assets"
   rm "$top/assets/textures/ground.dds"
@@ -45,9 +46,18 @@ fullscreen_report)
 *) echo "unknown case $case" >&2; exit 2 ;;
 esac
 
+# Timelines start once the demo has loaded (the first step after loading traces the menu).
+if [ "$case" != fullscreen_report ]; then
+  ( for _ in $(seq 1 900); do
+      grep -aq "trace: menu shown 1" "$work/stderr.txt" 2>/dev/null && break
+      sleep 0.1
+    done
+    touch "$work/loaded.up" ) &
+fi
 rc=0
 "$here/../../scripts/wine-run.sh" --cwd "$work" --timeout 120 "${env[@]}" --stdout "$work/stdout.txt" \
   --stderr "$work/stderr.txt" "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}" || rc=$?
+wait
 tr -d '\r' <"$work/stderr.txt" >"$work/err.txt"
 # The driver checks the exit code of the way it quit (27 after Escape).
 [ "$rc" -eq 0 ] || fail "exit status $rc"

@@ -4,7 +4,8 @@
 //   MS BUTTONS LEFT_TRIGGER RIGHT_TRIGGER LX LY RX RY   pad 0 connected in this state
 //   MS off                                              pad 0 unplugged
 // Before the first line, and without a script, pad 0 is connected and at rest. Other pads are
-// never connected.
+// never connected. With XINPUT_STUB_START naming a file, the times count from the first call
+// that finds the file (a test makes it when the program under test has loaded).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -115,11 +116,12 @@ STUB_EXPORT DWORD WINAPI XInputGetState(DWORD user, State* state)
     if (g_start == 0)
     {
         // Read here rather than in DllMain, which runs under the loader's lock.
-        LoadScript();
-        g_start = now;
+        if (g_stepCount == 0) LoadScript();
+        const char* startFile = std::getenv("XINPUT_STUB_START");
+        if (!startFile || GetFileAttributesA(startFile) != INVALID_FILE_ATTRIBUTES) g_start = now;
     }
     int current = -1;
-    for (int i = 0; i < g_stepCount; ++i)
+    for (int i = 0; g_start != 0 && i < g_stepCount; ++i)
         if (g_steps[i].atMs <= now - g_start) current = i;
     // The packet number changes with the state, as a real pad's does.
     if (current != g_lastStep)
