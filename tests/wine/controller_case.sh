@@ -13,7 +13,7 @@ top=$(mktemp -d "${TMPDIR:-/tmp}/controller-case.XXXXXX")
 trap 'rm -rf "$top"' EXIT
 work=$top/bin
 mkdir -p "$work"
-ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
+cp -r "$(readlink -f "$here/../../assets")" "$top/assets"
 cp "$exe" "$driver" "$work/"
 [ -f "$(dirname "$exe")/mirelFont.spritefont" ] && cp "$(dirname "$exe")/mirelFont.spritefont" "$work/"
 fail() { echo "controller_case $case: $*" >&2; echo "--- stderr" >&2; tail -40 "$work/stderr.txt" >&2 || true; exit 1; }

@@ -16,7 +16,7 @@ top=$(mktemp -d "${TMPDIR:-/tmp}/demo-case.XXXXXX")
 trap 'rm -rf "$top"' EXIT
 work=$top/bin
 mkdir -p "$work" "$shots"
-ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
+cp -r "$(readlink -f "$here/../../assets")" "$top/assets"
 cp "$exe" "$driver" "$work/"
 cp "$stub" "$work/tesklib.dll"
 cp "$(dirname "$exe")/mirelFont.spritefont" "$work/" 2>/dev/null || true

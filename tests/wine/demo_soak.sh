@@ -4,9 +4,10 @@
 samples=$top/rss.txt
 : >"$samples"
 (
-  # The Wine process of the demo itself, not the driver whose command line names it.
+  # The Wine process of this run's demo (its folder's name is unique: other runs may go on beside
+  # it), not the driver whose command line names it.
   for _ in $(seq 1 $((seconds + 60))); do
-    pid=$(pgrep -f 'CadoraDemo\.exe' | while read -r p; do
+    pid=$(pgrep -f "$(basename "$top").bin.CadoraDemo\.exe" | while read -r p; do
       grep -qa frame_driver "/proc/$p/cmdline" 2>/dev/null || echo "$p"; done | head -1)
     if [ -n "$pid" ]; then
       kb=$(awk '/^VmRSS:/{print $2}' "/proc/$pid/status" 2>/dev/null || true)

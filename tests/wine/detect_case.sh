@@ -20,7 +20,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/detect-case.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 app=$work/app
 # The program finds its assets one level above its folder.
-ln -s "$(readlink -f "$(dirname "${BASH_SOURCE[0]}")/../../assets")" "$work/assets"
+cp -r "$(readlink -f "$(dirname "${BASH_SOURCE[0]}")/../../assets")" "$work/assets"
 mkdir -p "$app"
 cp "$exe" "$driver" "$app/"
 # The statistics overlay reads its font beside the program.

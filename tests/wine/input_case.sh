@@ -22,7 +22,7 @@ windowed='[render_init]\nfullscreen = false\nmax_resolution_X = 1024\nmax_resolu
 env=(--env MIREL_TRACE=1)
 case $case in
 pad)
-  ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
+  cp -r "$(readlink -f "$here/../../assets")" "$top/assets"
   printf "$windowed" >"$work/config.ini"
   cp "$stub" "$work/xinput1_4.dll"
   # The pad's and the driver's times both count from the end of loading. Key 1 hides the
@@ -33,7 +33,7 @@ pad)
     --env "WINEDLLOVERRIDES=mscoree,mshtml=;xinput1_4=n")
   args=(--start-when "$work/loaded.up" --run-ms 13000 --at 0 key 0x31 --at 7000 focus other --at 10000 focus demo) ;;
 console)
-  ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
+  cp -r "$(readlink -f "$here/../../assets")" "$top/assets"
   printf "$windowed" >"$work/config.ini"
   args=(--start-when "$work/loaded.up" --run-ms 11500 --at 0 key 0xC0 --at 1000 type plq_hold --at 2500 key 0x0D
     --at 3500 key 0xC0 --at 4500 key 0x1B --at 5500 key 0xC0 --at 6500 type plq_unhold --at 8000 key 0x0D

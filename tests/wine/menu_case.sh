@@ -18,7 +18,7 @@ trap 'rm -rf "$top"' EXIT
 # The program finds its assets one level above its folder.
 work=$top/bin
 mkdir -p "$work"
-ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
+cp -r "$(readlink -f "$here/../../assets")" "$top/assets"
 cp "$exe" "$driver" "$work/"
 cp "$(dirname "$exe")/mirelFont.spritefont" "$work/" 2>/dev/null || true
 printf '[render_init]\nfullscreen = false\nvsyncOn = true\nmax_resolution_X = 1280\nmax_resolution_Y = 720\n' \

@@ -12,7 +12,7 @@ trap 'rm -rf "$top"' EXIT
 # The program finds its assets one level above its folder.
 work=$top/bin
 mkdir -p "$work"
-ln -s "$(readlink -f "$here/../../assets")" "$top/assets"
+cp -r "$(readlink -f "$here/../../assets")" "$top/assets"
 cp "$exe" "$driver" "$work/"
 # The statistics overlay reads its font beside the program.
 cp "$(dirname "$exe")/mirelFont.spritefont" "$work/" 2>/dev/null || true
