@@ -65,6 +65,15 @@ origin() {
   read -r ox oy < <(sed -nE 's/^driver: client at start [0-9]+x[0-9]+ at (-?[0-9]+) (-?[0-9]+).*/\1 \2/p' "$work/err.txt")
   [ -n "$ox" ] || fail "no window origin"
 }
+# Makes $work/loaded.up once the demo reports its first step after loading (needs MIREL_TRACE=1);
+# a driver started with --start-when on that file counts its action times from there.
+watch_loaded() {
+  ( for _ in $(seq 1 1200); do
+      grep -aq "trace: menu shown 1" "$work/stderr.txt" 2>/dev/null && break
+      sleep 0.1
+    done
+    touch "$work/loaded.up" ) &
+}
 run_demo() {
   local timeout=$1; shift
   local rc=0

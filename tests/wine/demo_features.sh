@@ -33,12 +33,7 @@ for s in "${steps[@]}"; do
 done
 args+=(--run-ms $((t + 1500)))
 
-# The timeline starts when the demo reports the menu after loading.
-( for _ in $(seq 1 1200); do
-    grep -aq "trace: menu shown 1" "$work/stderr.txt" 2>/dev/null && break
-    sleep 0.1
-  done
-  touch "$work/loaded.up" ) &
+watch_loaded
 run_demo 200 --env MIREL_TRACE=1 --screenshot-when "$work/loaded.up" --screenshot "$work/features-menu.png" \
   --screenshot-when "$work/noshadow.up" --screenshot "$work/features-noshadow.png" \
   --screenshot-when "$work/shadow.up" --screenshot "$work/features-shadow.png" \

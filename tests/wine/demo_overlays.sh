@@ -7,16 +7,19 @@
 printf '[debug]\nhotkey = "true"\nfixedFps = 5\n' >>"$work/config.ini"
 
 redbar_x=215 redbar_y=615
-shots_at=(graph:33000 on:37000 after:43000)
-args=(--expect 1280 720 --run-ms 45000 --at 24000 ctrl-key 0x33 --at 34000 click $redbar_x $redbar_y
-  --at 38500 click $redbar_x $redbar_y)
+# Times from the end of loading; the graph needs 32 frames of samples first.
+shots_at=(graph:12000 on:16000 after:22000)
+args=(--expect 1280 720 --start-when "$work/loaded.up" --run-ms 24000 --at 1000 ctrl-key 0x33
+  --at 13000 click $redbar_x $redbar_y --at 17500 click $redbar_x $redbar_y)
 shotargs=()
 for s in "${shots_at[@]}"; do
   name=${s%%:*}
   args+=(--at "${s#*:}" mark "$name.up")
   shotargs+=(--screenshot-when "$work/$name.up" --screenshot "$work/$name.png")
 done
-run_demo 150 --env MIREL_TRACE=1 "${shotargs[@]}" "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}"
+watch_loaded
+run_demo 200 --env MIREL_TRACE=1 "${shotargs[@]}" "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}"
+wait
 origin
 for s in "${shots_at[@]}"; do
   name=${s%%:*}

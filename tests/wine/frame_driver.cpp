@@ -86,8 +86,9 @@ void PressKey(HWND window, WORD vk, bool withControl)
     }
     SendKey(vk, false);
     // Held across a few frames so that polling readers see it too, and the modifier with it,
-    // also at the few frames per second of a loaded software rasteriser.
-    Sleep(400);
+    // also at the few frames per second of a loaded software rasteriser (a pinned 5 fps with
+    // other runs beside it makes frames of 300 ms and more).
+    Sleep(withControl ? 800 : 400);
     SendKey(vk, true);
     if (withControl) SendKey(VK_CONTROL, true);
 }
