@@ -65,6 +65,23 @@ origin() {
   read -r ox oy < <(sed -nE 's/^driver: client at start [0-9]+x[0-9]+ at (-?[0-9]+) (-?[0-9]+).*/\1 \2/p' "$work/err.txt")
   [ -n "$ox" ] || fail "no window origin"
 }
+# For each NAME:MS of shots_at the driver makes NAME.up at MS and a screenshot NAME.png is taken
+# when it appears (plan_shots adds to args and sets shotargs); keep_shots PREFIX checks and keeps them.
+plan_shots() {
+  shotargs=()
+  local s
+  for s in "${shots_at[@]}"; do
+    args+=(--at "${s#*:}" mark "${s%%:*}.up")
+    shotargs+=(--screenshot-when "$work/${s%%:*}.up" --screenshot "$work/${s%%:*}.png")
+  done
+}
+keep_shots() {
+  local s
+  for s in "${shots_at[@]}"; do
+    [ -s "$work/${s%%:*}.png" ] || fail "no screenshot ${s%%:*}"
+    cp "$work/${s%%:*}.png" "$shots/$1${s%%:*}.png"
+  done
+}
 # Makes $work/loaded.up once the demo reports its first step after loading (needs MIREL_TRACE=1);
 # a driver started with --start-when on that file counts its action times from there.
 watch_loaded() {

@@ -11,21 +11,12 @@ redbar_x=215 redbar_y=615
 shots_at=(graph:12000 on:16000 after:22000)
 args=(--expect 1280 720 --start-when "$work/loaded.up" --run-ms 24000 --at 1000 ctrl-key 0x33
   --at 13000 click $redbar_x $redbar_y --at 17500 click $redbar_x $redbar_y)
-shotargs=()
-for s in "${shots_at[@]}"; do
-  name=${s%%:*}
-  args+=(--at "${s#*:}" mark "$name.up")
-  shotargs+=(--screenshot-when "$work/$name.up" --screenshot "$work/$name.png")
-done
+plan_shots
 watch_loaded
 run_demo 200 --env MIREL_TRACE=1 "${shotargs[@]}" "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}"
 wait
 origin
-for s in "${shots_at[@]}"; do
-  name=${s%%:*}
-  [ -s "$work/$name.png" ] || fail "no screenshot $name"
-  cp "$work/$name.png" "$shots/overlays-$name.png"
-done
+keep_shots overlays-
 report() { echo "demo_case overlays: $*"; }
 
 # Per mille of pixels clearly redder than green and blue: the graph's half-transparent red over

@@ -7,16 +7,13 @@ grep -q 'return float4(color, 1.0);' "$sky_shader" || fail "the sky shader's out
 
 # The options menu goes first (key 1) so that the console line at the top left has sky behind it.
 console=0xC0
-shots_at=(console-before:27500 before:28500 after:34000 console-after:36500)
+# Times from the end of loading.
+shots_at=(console-before:4500 before:5500 after:11000 console-after:13500)
 # The console is closed again before the driver's Escape, which would only close it.
-args=(--expect 1280 720 --run-ms 38500 --at 24000 key 0x31 --at 25500 key $console --at 28000 key $console
-  --at 29000 mark edit.up --at 30000 key 0x4D --at 31000 key 0x52 --at 34500 key $console --at 37000 key $console)
-shotargs=()
-for s in "${shots_at[@]}"; do
-  name=${s%%:*}
-  args+=(--at "${s#*:}" mark "$name.up")
-  shotargs+=(--screenshot-when "$work/$name.up" --screenshot "$work/$name.png")
-done
+args=(--expect 1280 720 --start-when "$work/loaded.up" --run-ms 15500 --at 1000 key 0x31 --at 2500 key $console
+  --at 5000 key $console --at 6000 mark edit.up --at 7000 key 0x4D --at 8000 key 0x52 --at 11500 key $console
+  --at 14000 key $console)
+plan_shots
 # The edits land while the demo runs, between the first shots and the key presses.
 (
   for _ in $(seq 600); do [ -e "$work/edit.up" ] && break; sleep 0.1; done
@@ -24,14 +21,11 @@ done
   printf '[render_init]\nfontColor = 0 1 0 1\n' >>"$work/config.ini"
 ) &
 editor=$!
-run_demo 120 --env MIREL_TRACE=1 "${shotargs[@]}" "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}"
+watch_loaded
+run_demo 150 --env MIREL_TRACE=1 "${shotargs[@]}" "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}"
 wait "$editor"
 origin
-for s in "${shots_at[@]}"; do
-  name=${s%%:*}
-  [ -s "$work/$name.png" ] || fail "no screenshot $name"
-  cp "$work/$name.png" "$shots/reload-$name.png"
-done
+keep_shots reload-
 rgb() { read -r r g b <<<"$1"; }
 check() { awk -v r="$r" -v g="$g" -v b="$b" "BEGIN { exit !($1) }"; }
 report() { echo "demo_case reload: $*"; }

@@ -15,19 +15,10 @@ shots_at=(load1:1500 load2:3000 load3:5000 load4:8000 scene:25000 menu:30000 sta
 args=(--expect 1280 720 --run-ms 40000 --at 26000 click $fps60_x $fps60_y --at 28000 key 0x31 --at 31000 ctrl-key 0x32
   --at 34000 ctrl-key 0x32 --at 34500 key 0x31 --at 35500 click $redbar_x $redbar_y --at 36000 ctrl-key 0x33
   --at 36500 key 0x31)
-shotargs=()
-for s in "${shots_at[@]}"; do
-  name=${s%%:*}
-  args+=(--at "${s#*:}" mark "$name.up")
-  shotargs+=(--screenshot-when "$work/$name.up" --screenshot "$work/$name.png")
-done
+plan_shots
 run_demo 150 "${shotargs[@]}" "$work/$(basename "$driver")" "$work/$(basename "$exe")" "${args[@]}"
 origin
-for s in "${shots_at[@]}"; do
-  name=${s%%:*}
-  [ -s "$work/$name.png" ] || fail "no screenshot $name"
-  cp "$work/$name.png" "$shots/$name.png"
-done
+keep_shots ""
 
 # Channels of a mean colour, and an awk test over them.
 rgb() { read -r r g b <<<"$1"; }
