@@ -366,17 +366,7 @@ TEST_F(Controller, UnattendedRunsPinTheRateOrTheSweep)
     };
     for (const Case& c : cases)
     {
-        mirel::ClearProperties();
-        if (c.fixedFps)
-        {
-            mirel::RegisterProperty("debug.fixedFps", mirel::kPropFloat);
-            mirel::SetPropertyFloat("debug.fixedFps", std::strtof(c.fixedFps, nullptr));
-        }
-        if (c.sweep)
-        {
-            mirel::RegisterProperty("debug.sweep", mirel::kPropString);
-            mirel::SetPropertyString("debug.sweep", c.sweep);
-        }
+        mirel::test::PinRate(c.fixedFps, c.sweep);
         ReadLoadSettings();
         // The menu publishes its own slider values every frame; the pin still holds.
         targetFps = 45.0f;

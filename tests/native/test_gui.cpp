@@ -660,17 +660,7 @@ TEST_F(Menu, UnattendedRunsSeeThePinnedChoiceInTheMenu)
     miGui::OptionsMenu& m = miGui::Menu();
     for (const Case& c : cases)
     {
-        mirel::ClearProperties();
-        if (c.fixedFps)
-        {
-            mirel::RegisterProperty("debug.fixedFps", mirel::kPropFloat);
-            mirel::SetPropertyFloat("debug.fixedFps", std::strtof(c.fixedFps, nullptr));
-        }
-        if (c.sweep)
-        {
-            mirel::RegisterProperty("debug.sweep", mirel::kPropString);
-            mirel::SetPropertyString("debug.sweep", "true");
-        }
+        mirel::test::PinRate(c.fixedFps, c.sweep ? "true" : nullptr);
         m.Build(Env(60, false));
         for (int i = 2; i < 7; ++i) EXPECT_EQ(m.fpsBoxes[i]->Checked(), i == c.checkedBox) << c.fixedFps << " " << i;
         miCadora::LoadInputs in;

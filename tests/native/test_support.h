@@ -1,14 +1,32 @@
 // Helpers shared by the native tests.
 #pragma once
 
+#include "engine/core/props.h"
 #include "engine/core/utils.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
 namespace mirel::test
 {
+
+// A fresh property store holding only the unattended-run pins that are given (null: absent).
+inline void PinRate(const char* fixedFps, const char* sweep)
+{
+    ClearProperties();
+    if (fixedFps)
+    {
+        RegisterProperty("debug.fixedFps", kPropFloat);
+        SetPropertyFloat("debug.fixedFps", std::strtof(fixedFps, nullptr));
+    }
+    if (sweep)
+    {
+        RegisterProperty("debug.sweep", kPropString);
+        SetPropertyString("debug.sweep", sweep);
+    }
+}
 
 // Silences and counts the reports made while it lives.
 class ReportCapture
