@@ -1,5 +1,5 @@
 // Micro-benchmarks of the pooled containers.
-#include "engine/core/datastructs.h"
+#include "core/datastructs.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // The cost per frame of the controller's log line: LogPrint, which flushes every line so that a
 // killed program keeps its log, against the same line left in the stdio buffer.
-#include "demo/loadcontrol.h"
+#include "loadcontrol.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Start-up cost of materials: expanding the whole shipped shader set, and loading every shipped
 // material with its configuration, on a private copy of the asset tree.
-#include "engine/core/utils.h"
-#include "engine/render/material.h"
-#include "engine/render/shaderexpand.h"
+#include "core/utils.h"
+#include "render/material.h"
+#include "render/shaderexpand.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Recording a demo-sized frame into a device pipe: ~30 model draws over a handful of
 // configurations, with render-target set-up, as the views record each frame.
-#include "engine/render/device/dx11/dx11DevicePipe.h"
+#include "render/device/devicepipe.h"
 
 #include <benchmark/benchmark.h>
 

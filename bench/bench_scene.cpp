@@ -1,9 +1,9 @@
 // Per-frame cost of the scene update: the demo's camera animation, the physics and world steps
 // and every camera's matrices, at the demo's scene size and at a hundred times that.
-#include "demo/animation.h"
-#include "engine/core/siment.h"
-#include "engine/input/input.h"
-#include "engine/render/camera.h"
+#include "animation.h"
+#include "scene/siment.h"
+#include "input/input.h"
+#include "scene/camera.h"
 
 #include <benchmark/benchmark.h>
 

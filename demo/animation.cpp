@@ -4,7 +4,7 @@
 #include "core/props.h"
 #include "core/utils.h"
 #include "frametimer.h"
-#include "render/camera.h"
+#include "scene/camera.h"
 
 #include <cmath>
 #include <cstdio>

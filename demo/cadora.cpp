@@ -7,11 +7,11 @@
 
 #include "frametimer.h"
 #include "input/input.h"
-#include "render/camera.h"
+#include "scene/camera.h"
 #include "render/material.h"
 
 #include "core/props.h"
-#include "core/siment.h"
+#include "scene/siment.h"
 #include "core/sys.h"
 #include "core/utils.h"
 

@@ -3,9 +3,9 @@
 #include "switches.h"
 
 #include "mainloop.h"
-#include "render/camera.h"
+#include "scene/camera.h"
 
-#include "core/siment.h"
+#include "scene/siment.h"
 #include "core/utils.h"
 
 #include <cstring>

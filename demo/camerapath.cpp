@@ -1,7 +1,7 @@
 #include "camerapath.h"
 
 #include "core/utils.h"
-#include "render/camera.h"
+#include "scene/camera.h"
 
 #include <cerrno>
 #include <cmath>

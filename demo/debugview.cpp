@@ -12,8 +12,8 @@
 #include "mainloop.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/device/dx11/dx11Resources.h"
-#include "render/device/dx11/modeselect.h"
-#include "render/camera.h"
+#include "render/device/modeselect.h"
+#include "scene/camera.h"
 #include "render/device/resources.h"
 #include "render/material.h"
 

@@ -2,6 +2,8 @@
 // buffers and the shared line buffer, all in the device layer's pools.
 #include "overlayviews.h"
 
+#include "gui/drawbatch.h"
+
 #include "render/device/dx11/dx11Resources.h"
 
 #include <cstdlib>

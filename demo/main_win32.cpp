@@ -11,10 +11,10 @@
 #include "mainloop.h"
 #include "render/device/dx11/dx11Backend.h"
 #include "render/device/dx11/dx11Device.h"
-#include "render/camera.h"
-#include "core/siment.h"
+#include "scene/camera.h"
+#include "scene/siment.h"
 #include "window_win32.h"
-#include "gui/optionsmenu.h"
+#include "optionsmenu.h"
 
 #include "core/props.h"
 #include "core/sys.h"
@@ -122,6 +122,16 @@ miCadora::DemoParts DemoParts()
     return parts;
 }
 
+// The demo's own settings, before config.ini is read.
+void RegisterDemoDefaults()
+{
+    mirel::SetPropertyFloat("cadora.anim_0_rate", 1);
+    mirel::SetPropertyFloat("cadora.anim_1_rate", 0.5f);
+    mirel::SetPropertyFloat("cadora.radius_mult", 1);
+    mirel::SetPropertyFloat("cadora.variable_fps_freq", 0.1f);
+    mirel::SetPropertyString("cadora.useGPUQuery", "true");
+}
+
 void LeaveFullscreenNow()
 {
     if (miResources::PlatformDevice* device = miResources::CurrentDevice()) device->LeaveFullscreen();
@@ -139,7 +149,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     const miCadora::DetectionRecord* record = DetectDisplay();
     const float detectedHz = record ? static_cast<float>(record->maxRefreshMilliHz / 1000.0) : 0.0f;
 
-    mirel::RegisterDefaults();
+    mirel::RegisterDefaults(RegisterDemoDefaults);
     if (!mirel::SettleDisplaySettings(mirel::QueryDesktopMode(), detectedHz))
     {
         MessageBoxW(nullptr, L"Interlaced mode is not supported", L"Error", MB_OK);
@@ -148,10 +158,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     DumpProperties("properties at start-up");
     std::fflush(stdout);
 
-    if (mirel::CreateMainWindow(instance, showCommand) < 0) return 0;
+    if (mirel::CreateMainWindow(instance, showCommand, L"Cadora Demo") < 0) return 0;
     mirel::SetAssertPreReportHook(LeaveFullscreenBeforeReport);
     mirel::InstallWin32Input();
     miRender::InstallDx11FrameBackend();
+    miRender::SetGpuQueryEnabled(mirel::IsPropertyTrue("cadora.useGPUQuery"));
+    miCamera::g_cameraModule.cycleNames[0] = "mainCamera";
+    miCamera::g_cameraModule.cycleNames[1] = "sunCamera";
+    miCamera::g_cameraModule.cycleNames[2] = "shadowCam";
     mirel::SetEngineModules(kEngineModules, static_cast<int32_t>(sizeof kEngineModules / sizeof kEngineModules[0]));
     miCadora::SetDemoParts(DemoParts());
     mirel::RegisterApp(&miCadora::g_cadoraApp);

@@ -5,8 +5,8 @@
 #include "cadoraviews.h"
 #include "frametimer.h"
 #include "mainloop.h"
-#include "props.h"
-#include "render/camera.h"
+#include "core/props.h"
+#include "scene/camera.h"
 #include "render/device/resources.h"
 #include "render/material.h"
 

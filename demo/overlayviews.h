@@ -3,7 +3,7 @@
 
 #include "overlays.h"
 
-#include "gui/gui_rv.h"
+#include "gui_rv.h"
 #include "render/renderer.h"
 
 namespace miRender

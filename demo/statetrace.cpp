@@ -9,9 +9,9 @@
 #include "switches.h"
 
 #include "frametimer.h"
-#include "gui/optionsmenu.h"
+#include "optionsmenu.h"
 #include "input/console.h"
-#include "render/camera.h"
+#include "scene/camera.h"
 
 #include "core/utils.h"
 

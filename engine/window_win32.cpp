@@ -134,7 +134,7 @@ bool RunOnWindowThread(void (*fn)(), unsigned long timeoutMs)
 
 HWND MainWindowHandle() { return g_window; }
 
-HRESULT CreateMainWindow(HINSTANCE instance, int showCommand)
+HRESULT CreateMainWindow(HINSTANCE instance, int showCommand, const wchar_t* title)
 {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -150,7 +150,7 @@ HRESULT CreateMainWindow(HINSTANCE instance, int showCommand)
     RECT rc = {0, 0, ClientExtent("render_init.resolutionX", SM_CXSCREEN),
                ClientExtent("render_init.resolutionY", SM_CYSCREEN)};
     AdjustWindowRect(&rc, WS_OVERLAPPEDWINDOW, FALSE);
-    g_window = CreateWindowExW(0, L"TutorialWindowClass", L"Cadora Demo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    g_window = CreateWindowExW(0, L"TutorialWindowClass", title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                CW_USEDEFAULT, rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, instance,
                                nullptr);
     if (!g_window) return E_FAIL;

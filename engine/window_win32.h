@@ -10,7 +10,7 @@ namespace mirel
 {
 
 // 0, or E_FAIL when the class or the window cannot be made.
-HRESULT CreateMainWindow(HINSTANCE instance, int showCommand);
+HRESULT CreateMainWindow(HINSTANCE instance, int showCommand, const wchar_t* title);
 HWND MainWindowHandle();
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Pumps messages, running a loop pass whenever none is waiting; shuts the engine down at the end.

@@ -1,4 +1,4 @@
-#include "computecontext.h"
+#include "compute/computecontext.h"
 
 #include "core/utils.h"
 
@@ -8,22 +8,12 @@
 namespace miCompute
 {
 
-#ifdef _WIN32
-bool Dx11UavLookup(int32_t gpuResourceId, ComputeUavInfo& out); // computecontext_dx11.cpp
-#endif
-
 namespace
 {
 
 constexpr const char* kSource = "compute/compute";
 
-#ifdef _WIN32
-constexpr UavLookup kDefaultLookup = Dx11UavLookup;
-#else
-constexpr UavLookup kDefaultLookup = nullptr;
-#endif
-
-UavLookup g_lookup = kDefaultLookup;
+UavLookup g_lookup = nullptr;
 
 std::vector<ComputeContext*>& Contexts()
 {
@@ -78,7 +68,7 @@ void ComputeContext::Execute()
     pipe.Execute();
 }
 
-void SetUavLookup(UavLookup lookup) { g_lookup = lookup ? lookup : kDefaultLookup; }
+void SetUavLookup(UavLookup lookup) { g_lookup = lookup; }
 
 void RegisterComputeContext(ComputeContext* context)
 {

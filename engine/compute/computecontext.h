@@ -3,7 +3,7 @@
 // recording into its own device pipe and replaying at once on the immediate context.
 #pragma once
 
-#include "render/device/dx11/dx11DevicePipe.h"
+#include "render/device/devicepipe.h"
 
 #include <cstdint>
 
@@ -46,8 +46,8 @@ class ComputeContext
 uint32_t GroupCount(float groups);
 
 // What binding needs of a GPU resource: the resource to bind (a structured buffer's own entry)
-// and that buffer's initialContent. The Windows device layer answers by default; tests install
-// their own. Null restores the default.
+// and that buffer's initialContent. The Direct3D 11 layer installs its answer, tests their own;
+// null: no UAV is found.
 struct ComputeUavInfo
 {
     int32_t gpuResourceId;

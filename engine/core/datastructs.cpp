@@ -1,4 +1,4 @@
-#include "datastructs.h"
+#include "core/datastructs.h"
 
 namespace mirel::detail
 {

@@ -1,8 +1,8 @@
 // Fixed-capacity arrays and the named object pools every resource and scene object lives in.
 #pragma once
 
-#include "sys.h"
-#include "utils.h"
+#include "core/sys.h"
+#include "core/utils.h"
 
 #include <cstdint>
 #include <cstdio>

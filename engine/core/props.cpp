@@ -1,6 +1,6 @@
-#include "props.h"
-#include "datastructs.h"
-#include "utils.h"
+#include "core/props.h"
+#include "core/datastructs.h"
+#include "core/utils.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -296,7 +296,7 @@ void LoadConfigFile()
     LoadConfigFileFrom(path);
 }
 
-void RegisterDefaults()
+void RegisterDefaults(void (*applicationDefaults)())
 {
     auto f = [](const char* name, float v) {
         RegisterProperty(name, kPropFloat);
@@ -322,12 +322,8 @@ void RegisterDefaults()
     f4("render_init.sunDirection", -72, 35, 0, 0);
     f4("camera.start_pos", 40, 55, 0, 0);
     f4("camera.start_rot", -10, 90, 0, 0);
-    f("cadora.anim_0_rate", 1);
-    f("cadora.anim_1_rate", 0.5f);
-    f("cadora.radius_mult", 1);
-    f("cadora.variable_fps_freq", 0.1f);
-    s("cadora.useGPUQuery", "true");
     s("debug.hotkey", "false");
+    if (applicationDefaults) applicationDefaults();
 
     LoadConfigFile();
 }

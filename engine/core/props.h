@@ -42,10 +42,11 @@ void LoadConfigFile();
 void SetConfigFilePath(const char* path);
 // Reads a given file in config.ini syntax.
 void LoadConfigFileFrom(const char* path);
-// Start-up registrations followed by LoadConfigFile(). The display settlement that follows
+// The engine's start-up registrations, then the application's (may be null), then
+// LoadConfigFile(), so that the file overrides both. The display settlement that follows
 // (SettleDisplaySettings, which also sets the debug-hotkey switch) belongs to the caller,
 // which knows the screen.
-void RegisterDefaults();
+void RegisterDefaults(void (*applicationDefaults)() = nullptr);
 
 // Set from "debug.hotkey" by the start-up settlement; never cleared there.
 extern bool g_debugHotkeysEnabled;

@@ -1,4 +1,4 @@
-#include "sys.h"
+#include "core/sys.h"
 
 #include <condition_variable>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "sys.h"
+#include "core/sys.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

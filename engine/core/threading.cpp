@@ -1,5 +1,5 @@
-#include "threading.h"
-#include "utils.h"
+#include "core/threading.h"
+#include "core/utils.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // The worker-thread pool: one thread per slot, each running its job once per signal.
 #pragma once
 
-#include "sys.h"
+#include "core/sys.h"
 
 #include <atomic>
 #include <cstdint>

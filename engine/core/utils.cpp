@@ -1,5 +1,5 @@
-#include "utils.h"
-#include "sys.h"
+#include "core/utils.h"
+#include "core/sys.h"
 
 #include <atomic>
 #include <cstdlib>

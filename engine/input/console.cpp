@@ -1,4 +1,4 @@
-#include "console.h"
+#include "input/console.h"
 
 #include "mainloop.h"
 

@@ -1,6 +1,6 @@
-#include "input.h"
+#include "input/input.h"
 
-#include "console.h"
+#include "input/console.h"
 #include "mainloop.h"
 
 #include "core/props.h"

@@ -1,7 +1,7 @@
 #include "render/material.h"
 
 #include "render/shaderexpand.h"
-#include "utils.h"
+#include "core/utils.h"
 
 #include <cfloat>
 #include <climits>
@@ -571,6 +571,25 @@ Material* LoadMaterial(const char* name, bool forceConfigReload)
     m->ResolveTextures();
     m->BuildConstants();
     return m;
+}
+
+bool FindVarOffset(const Material& material, const char* name, int32_t& offset)
+{
+    return FindVarOffset(material.vars, name, offset);
+}
+
+bool SetMaterialFloat(Material& material, const char* name, float value)
+{
+    int32_t offset = 0;
+    if (!FindVarOffset(material, name, offset) || material.constantBufferId == -1) return false;
+    // Only a float's word takes a float; the data may also predate a change of the list.
+    int32_t index = 0;
+    for (; index < material.vars.count; ++index)
+        if (std::strcmp(material.vars.Data()[index].name, name) == 0) break;
+    if (material.vars.Data()[index].type != kVarFloat) return false;
+    if (!material.constantData || offset < 0 || offset >= material.constantWordCount) return false;
+    std::memcpy(&material.constantData[offset], &value, sizeof value);
+    return true;
 }
 
 } // namespace miResources

@@ -3,7 +3,7 @@
 // and the pools they live in.
 #pragma once
 
-#include "datastructs.h"
+#include "core/datastructs.h"
 #include "render/device/resources.h"
 
 #include <cstdint>
@@ -219,5 +219,11 @@ bool ParseMaterialCfg(MaterialCfg& cfg);
 // The full recipe every user follows: find (release and reset) or create, Load,
 // ResolveTextures, BuildConstants. Null when the pool is full.
 Material* LoadMaterial(const char* name, bool forceConfigReload = false);
+
+// The material's variable as FindVarOffset finds it in its list.
+bool FindVarOffset(const Material& material, const char* name, int32_t& offset);
+// Stores a float variable's new value into the material's constant data, which the next draw
+// uploads. False when the material has no such float variable or no constant buffer.
+bool SetMaterialFloat(Material& material, const char* name, float value);
 
 } // namespace miResources

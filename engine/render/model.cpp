@@ -1,6 +1,6 @@
 #include "render/model.h"
 
-#include "utils.h"
+#include "core/utils.h"
 
 #include <cstdio>
 #include <cstdlib>

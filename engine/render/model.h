@@ -2,7 +2,7 @@
 // Scene models come from binary "models/<name>.model" files; two are built in code.
 #pragma once
 
-#include "datastructs.h"
+#include "core/datastructs.h"
 
 #include <cstddef>
 #include <cstdint>

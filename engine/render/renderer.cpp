@@ -1,11 +1,11 @@
 #include "render/renderer.h"
 
 #include "mainloop.h"
-#include "render/camera.h"
+#include "scene/camera.h"
 #include "render/device/resources.h"
 #include "render/material.h"
 
-#include "core/siment.h"
+#include "scene/siment.h"
 #include "core/utils.h"
 
 #include <cstring>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/datastructs.h"
-#include "render/device/dx11/dx11DevicePipe.h"
+#include "render/device/devicepipe.h"
 #include "render/rendersettings.h"
 
 #include <cstddef>

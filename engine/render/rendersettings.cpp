@@ -2,7 +2,7 @@
 
 #include "mainloop.h"
 #include "frametimer.h"
-#include "render/camera.h"
+#include "scene/camera.h"
 #include "render/device/resources.h"
 #include "render/renderer.h"
 

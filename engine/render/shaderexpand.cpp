@@ -1,7 +1,7 @@
 #include "render/shaderexpand.h"
 
 #include "render/material.h"
-#include "utils.h"
+#include "core/utils.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // The camera path reader on arbitrary files: every key it keeps must be finite and in time
 // order, and sampling anywhere along it must give a finite pose.
-#include "demo/camerapath.h"
-#include "engine/core/utils.h"
-#include "fuzz_common.h"
+#include "camerapath.h"
+#include "core/utils.h"
+#include "support/fuzz_common.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "engine/core/props.h"
-#include "engine/core/utils.h"
-#include "fuzz_common.h"
+#include "core/props.h"
+#include "core/utils.h"
+#include "support/fuzz_common.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The DDS reader on arbitrary bytes: every subresource it reports lies inside the image.
-#include "engine/render/dds.h"
+#include "render/dds.h"
 
 #include <cstdint>
 #include <memory>

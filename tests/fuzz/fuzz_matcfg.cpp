@@ -1,5 +1,5 @@
 // A material configuration file through its three passes, its reader and its shader's expansion.
-#include "fuzz_material_common.h"
+#include "support/fuzz_material_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,6 +1,6 @@
 // A material file loaded the way every user loads one: the file, its configuration (any of the
 // shipped ones, or none), texture resolution and constant packing.
-#include "fuzz_material_common.h"
+#include "support/fuzz_material_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

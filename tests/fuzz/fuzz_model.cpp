@@ -1,5 +1,5 @@
 // The model reader on arbitrary bytes: it must refuse or accept without reading outside them.
-#include "engine/render/model.h"
+#include "render/model.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,5 +1,5 @@
 // A shader source through the variable reader and the four expansion passes.
-#include "fuzz_material_common.h"
+#include "support/fuzz_material_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,7 +1,7 @@
 // The sprite font reader on arbitrary bytes: an accepted font's glyphs lie inside its atlas and
 // laying out any text stays within it.
-#include "engine/core/utils.h"
-#include "engine/render/spritefont.h"
+#include "core/utils.h"
+#include "render/spritefont.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,9 +1,9 @@
 // The sprite sheet reader, then a menu widget built and drawn from whatever it read: the
 // reader must not overrun, and quads must stay inside their batch whatever the sizes are.
-#include "engine/core/utils.h"
-#include "engine/gui/spritesheet.h"
-#include "engine/gui/widgets.h"
-#include "fuzz_common.h"
+#include "core/utils.h"
+#include "gui/spritesheet.h"
+#include "gui/widgets.h"
+#include "support/fuzz_common.h"
 
 #include <cstdio>
 #include <string>

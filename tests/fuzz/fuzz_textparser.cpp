@@ -1,5 +1,5 @@
-#include "engine/core/utils.h"
-#include "fuzz_common.h"
+#include "core/utils.h"
+#include "support/fuzz_common.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 // The demo application's scene build, blade turn and material reload.
-#include "demo/cadora.h"
-#include "engine/core/siment.h"
-#include "engine/frametimer.h"
-#include "tests/native/material_fixture.h"
+#include "cadora.h"
+#include "scene/siment.h"
+#include "frametimer.h"
+#include "support/material_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The load controller as a compute context: its start-up set-up over fake device objects, the
 // dispatch it records, the log, the settings it reads and the fps choices it builds.
-#include "demo/cadoracompute.h"
-#include "demo/detect.h"
-#include "demo/switches.h"
-#include "engine/core/props.h"
-#include "engine/frametimer.h"
-#include "engine/mainloop.h"
-#include "tests/native/test_support.h"
+#include "cadoracompute.h"
+#include "detect.h"
+#include "switches.h"
+#include "core/props.h"
+#include "frametimer.h"
+#include "mainloop.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

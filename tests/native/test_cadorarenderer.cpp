@@ -1,14 +1,14 @@
 // The demo renderer over a recording render host: its targets and their re-creation, the views it
 // makes and what each one targets, the overlay slots, the enabling states driven by loading, the
 // shadow pass's draw list and the shadow camera's aim along the sun.
-#include "demo/cadorarenderer.h"
-#include "demo/switches.h"
-#include "tests/native/test_support.h"
+#include "cadorarenderer.h"
+#include "switches.h"
+#include "support/test_support.h"
 
-#include "engine/core/siment.h"
-#include "engine/mainloop.h"
-#include "engine/input/input.h"
-#include "engine/render/camera.h"
+#include "scene/siment.h"
+#include "mainloop.h"
+#include "input/input.h"
+#include "scene/camera.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,13 @@
 // Transforms, projections, frustum tests and the flown camera, driven through the input module.
-#include "engine/core/props.h"
-#include "engine/frametimer.h"
-#include "engine/input/input.h"
-#include "engine/render/camera.h"
-#include "tests/native/test_support.h"
+#include "core/props.h"
+#include "frametimer.h"
+#include "input/input.h"
+#include "scene/camera.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <cmath>
 #include <map>
@@ -263,6 +265,8 @@ class CameraControls : public ::testing::Test
         miInput::SetInputPlatform(&input);
         miInput::ClearMouseListeners();
         miInput::g_inputModule.Init();
+        const char* cycle[3] = {"mainCamera", "sunCamera", "shadowCam"};
+        std::copy(cycle, cycle + 3, miCamera::g_cameraModule.cycleNames);
         miCamera::g_cameraModule.Init();
         cam = miSim::FindCamera("mainCamera");
         ASSERT_NE(cam, nullptr);

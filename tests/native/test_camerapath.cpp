@@ -1,9 +1,9 @@
 // The camera path file, its sampling, the animators and the demo's camera modes.
-#include "demo/animation.h"
-#include "demo/camerapath.h"
-#include "engine/core/props.h"
-#include "engine/render/camera.h"
-#include "tests/native/test_support.h"
+#include "animation.h"
+#include "camerapath.h"
+#include "core/props.h"
+#include "scene/camera.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

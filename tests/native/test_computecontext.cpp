@@ -1,7 +1,7 @@
 // Compute contexts: what one frame records and replays, the per-frame clears, the list's order
 // and reset, over a fake resource source and logging executors.
-#include "engine/compute/computecontext.h"
-#include "tests/native/test_support.h"
+#include "compute/computecontext.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "engine/core/datastructs.h"
-#include "test_support.h"
+#include "core/datastructs.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

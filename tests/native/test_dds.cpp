@@ -1,6 +1,6 @@
 // DDS images: subresource layout of plain, block-compressed, extended-header and cube files, and
 // refusal of anything that does not fit the bytes it has.
-#include "engine/render/dds.h"
+#include "render/dds.h"
 
 #include <gtest/gtest.h>
 

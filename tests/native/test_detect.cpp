@@ -1,4 +1,4 @@
-#include "demo/detect.h"
+#include "detect.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Display-mode choice on made-up mode lists, and the swap-chain buffer count.
-#include "engine/render/device/dx11/modeselect.h"
+#include "render/device/modeselect.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The timing ring's bookkeeping over a scripted query source.
-#include "engine/core/props.h"
-#include "engine/render/device/dx11/gpuquery.h"
+#include "core/props.h"
+#include "render/device/gpuquery.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Sprite sheet files, widget hit-testing and quads, and the options menu's layout and choices.
-#include "demo/detect.h"
-#include "engine/core/props.h"
-#include "engine/gui/gui_rv.h"
-#include "engine/gui/optionsmenu.h"
-#include "engine/gui/spritesheet.h"
-#include "engine/gui/widgets.h"
-#include "engine/render/camera.h"
-#include "tests/native/test_support.h"
+#include "detect.h"
+#include "core/props.h"
+#include "gui_rv.h"
+#include "optionsmenu.h"
+#include "gui/spritesheet.h"
+#include "gui/widgets.h"
+#include "scene/camera.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Hotkeys, mouse, pad, console and the pump's routing, through a scripted input platform.
-#include "engine/core/props.h"
-#include "engine/core/utils.h"
-#include "engine/frametimer.h"
-#include "engine/input/console.h"
-#include "engine/input/input.h"
-#include "engine/mainloop.h"
-#include "engine/pump.h"
-#include "tests/native/test_support.h"
+#include "core/props.h"
+#include "core/utils.h"
+#include "frametimer.h"
+#include "input/console.h"
+#include "input/input.h"
+#include "mainloop.h"
+#include "pump.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

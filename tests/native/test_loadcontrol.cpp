@@ -1,8 +1,8 @@
 // The frame-time control law, the sweep, the dispatch plan and the fps choices.
-#include "demo/detect.h"
-#include "demo/loadcontrol.h"
-#include "engine/core/props.h"
-#include "tests/native/test_support.h"
+#include "detect.h"
+#include "loadcontrol.h"
+#include "core/props.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

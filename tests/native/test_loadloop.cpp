@@ -1,7 +1,7 @@
 // The control law in a closed loop with a simulated GPU: the frame time is a base cost plus a
 // cost per group plus noise, seen one or two frames late, as a real device delivers it.
-#include "demo/loadcontrol.h"
-#include "engine/core/props.h"
+#include "loadcontrol.h"
+#include "core/props.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The main loop driven by a scripted application, modules and backend.
-#include "demo/cadora.h"
-#include "engine/core/props.h"
-#include "engine/core/siment.h"
-#include "engine/frametimer.h"
-#include "engine/input/input.h"
-#include "engine/mainloop.h"
-#include "engine/render/camera.h"
-#include "tests/native/material_fixture.h"
-#include "tests/native/test_support.h"
+#include "cadora.h"
+#include "core/props.h"
+#include "scene/siment.h"
+#include "frametimer.h"
+#include "input/input.h"
+#include "mainloop.h"
+#include "scene/camera.h"
+#include "support/material_fixture.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The .matcfg and .mat readers, texture resolution, constant packing and variable updates.
-#include "tests/native/material_fixture.h"
+#include "support/material_fixture.h"
 
 #include <cfloat>
 #include <climits>

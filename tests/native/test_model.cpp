@@ -1,6 +1,6 @@
 // Model files: the reader on generated files, on every kind of malformed image, and LoadModel.
-#include "engine/render/model.h"
-#include "tests/native/test_support.h"
+#include "render/model.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The load screen's fades, the red bar's sweep and fade, and the frame-time graph's window.
-#include "demo/overlays.h"
+#include "overlays.h"
 
 #include <gtest/gtest.h>
 

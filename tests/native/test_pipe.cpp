@@ -1,7 +1,7 @@
 // The device pipe's recording: record format, state cache, depth-only binding, UAV flush,
 // growth and its limit, lookup failures and the draw counters, over a fake resource source.
-#include "engine/render/device/dx11/dx11DevicePipe.h"
-#include "tests/native/test_support.h"
+#include "render/device/devicepipe.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

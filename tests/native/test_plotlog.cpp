@@ -1,6 +1,6 @@
 // The log plot tool: reading controller lines, the PNG container and its stored zlib stream,
 // where the lines land, and the tracking figures.
-#include "tools/plotlog/plotlog.h"
+#include "plotlog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "engine/core/props.h"
-#include "test_support.h"
+#include "core/props.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -163,9 +163,18 @@ TEST_F(Props, ConfigValueOfAnotherKindThanTheRegisteredOne)
 
 TEST_F(Props, DefaultsAndExactBooleans)
 {
-    RegisterDefaults();
-    EXPECT_FLOAT_EQ(GetPropertyFloat("camera.rotate_speed"), 200.0f);
-    EXPECT_FLOAT_EQ(GetPropertyFloat("cadora.variable_fps_freq"), 0.1f);
+    // The application's defaults come after the engine's and before the file, which wins.
+    TempFile config("[app]\nfromFile = 2\n");
+    SetConfigFilePath(config.Path());
+    RegisterDefaults([] {
+        SetPropertyFloat("app.own", 0.1f);
+        SetPropertyFloat("app.fromFile", 1);
+        SetPropertyFloat("camera.rotate_speed", 5);
+    });
+    SetConfigFilePath(nullptr);
+    EXPECT_FLOAT_EQ(GetPropertyFloat("camera.rotate_speed"), 5.0f);
+    EXPECT_FLOAT_EQ(GetPropertyFloat("app.own"), 0.1f);
+    EXPECT_FLOAT_EQ(GetPropertyFloat("app.fromFile"), 2.0f);
     EXPECT_FLOAT_EQ(F("render_init.sunDirection")[0], -72.0f);
     EXPECT_TRUE(IsPropertyTrue("render_init.fullscreen"));
     EXPECT_TRUE(IsPropertyFalse("render_init.autoDetect"));

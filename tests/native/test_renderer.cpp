@@ -1,13 +1,13 @@
 // The renderer and its views over a fake render host and pipe source: view order and enabling,
 // recording on one thread and replay on another, frustum culling of the draw list, view and
 // shared constant blocks, depth materials, targets, full-screen draws, settings and resizing.
-#include "engine/core/props.h"
-#include "engine/core/siment.h"
-#include "engine/core/sys.h"
-#include "engine/mainloop.h"
-#include "engine/render/camera.h"
-#include "engine/render/renderer.h"
-#include "tests/native/test_support.h"
+#include "core/props.h"
+#include "scene/siment.h"
+#include "core/sys.h"
+#include "mainloop.h"
+#include "scene/camera.h"
+#include "render/renderer.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

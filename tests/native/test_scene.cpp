@@ -1,8 +1,8 @@
 // The demo renderer's view list: order, names and targets, the overlay slots' factories, the
 // three enabling states as loading finishes; and the generated scene textures as the device
 // layer will read them.
-#include "demo/cadoraviews.h"
-#include "engine/render/dds.h"
+#include "cadoraviews.h"
+#include "render/dds.h"
 
 #include <gtest/gtest.h>
 

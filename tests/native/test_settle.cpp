@@ -1,5 +1,5 @@
-#include "engine/core/props.h"
-#include "engine/settle.h"
+#include "core/props.h"
+#include "settle.h"
 
 #include <gtest/gtest.h>
 

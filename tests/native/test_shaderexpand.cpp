@@ -1,5 +1,5 @@
 // The four text passes, the shader-variable reader and the whole shader expansion.
-#include "tests/native/material_fixture.h"
+#include "support/material_fixture.h"
 
 #include <cstring>
 #include <functional>

@@ -1,7 +1,7 @@
 // HLSL that Wine's compiler accepts but Direct3D 11.0 or Microsoft's compiler refuse: the scan
 // over snippets of each kind, and every shader the program ships or holds passes it.
-#include "demo/cadoracompute.h"
-#include "engine/render/shaderscan.h"
+#include "cadoracompute.h"
+#include "render/shaderscan.h"
 
 #include <gtest/gtest.h>
 

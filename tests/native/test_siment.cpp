@@ -1,7 +1,7 @@
 // Entities in their pools, their constant buffers and transforms, and the world and physics steps.
-#include "engine/core/siment.h"
-#include "engine/frametimer.h"
-#include "tests/native/test_support.h"
+#include "scene/siment.h"
+#include "frametimer.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

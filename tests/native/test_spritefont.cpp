@@ -1,6 +1,6 @@
 // Sprite font files: the shipped font's contents, rejection of damaged files, and line layout.
-#include "engine/render/spritefont.h"
-#include "tests/native/test_support.h"
+#include "render/spritefont.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

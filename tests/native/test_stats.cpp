@@ -1,7 +1,7 @@
 // The statistics overlay's lines, positions and colours from given figures.
-#include "demo/detect.h"
-#include "demo/stats.h"
-#include "tests/native/test_support.h"
+#include "detect.h"
+#include "stats.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The demo renderer's control-key hotkeys through the real poll.
-#include "demo/switches.h"
-#include "engine/core/props.h"
-#include "engine/frametimer.h"
-#include "engine/input/input.h"
-#include "engine/mainloop.h"
-#include "engine/pump.h"
+#include "switches.h"
+#include "core/props.h"
+#include "frametimer.h"
+#include "input/input.h"
+#include "mainloop.h"
+#include "pump.h"
 
 #include <gtest/gtest.h>
 

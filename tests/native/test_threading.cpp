@@ -1,5 +1,5 @@
-#include "engine/core/threading.h"
-#include "test_support.h"
+#include "core/threading.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

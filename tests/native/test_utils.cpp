@@ -1,5 +1,5 @@
-#include "engine/core/utils.h"
-#include "test_support.h"
+#include "core/utils.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

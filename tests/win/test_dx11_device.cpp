@@ -1,10 +1,10 @@
 // The Direct3D 11 device layer on Wine's Direct3D: device and swap chain, resize, named render
 // targets, DDS and PNG textures sampled, a model drawn through a recorded pipe and read back,
 // GPU timing, the busy compute shader's scaling, failure paths and the pipe's replay cost.
-#include "engine/core/utils.h"
-#include "engine/render/device/dx11/dx11Device.h"
-#include "tests/win/readback.h"
-#include "engine/render/device/dx11/dx11Resources.h"
+#include "core/utils.h"
+#include "render/device/dx11/dx11Device.h"
+#include "support/readback.h"
+#include "render/device/dx11/dx11Resources.h"
 
 #include <windows.h>
 

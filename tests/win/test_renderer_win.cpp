@@ -1,16 +1,16 @@
 // The Direct3D 11 frame back end on Wine: start-up on a hidden window, a renderer whose opaque
 // view draws the unit cube into "ldrMain" (read back), a full-screen pass into the back buffer,
 // the draw counters, and a resize that rebuilds the targets and the swap chain.
-#include "engine/core/props.h"
-#include "engine/core/siment.h"
-#include "engine/core/utils.h"
-#include "engine/mainloop.h"
-#include "engine/render/camera.h"
-#include "engine/render/device/dx11/dx11Backend.h"
-#include "engine/render/device/dx11/dx11Device.h"
-#include "tests/win/readback.h"
-#include "engine/render/device/dx11/dx11Resources.h"
-#include "engine/render/renderer.h"
+#include "core/props.h"
+#include "scene/siment.h"
+#include "core/utils.h"
+#include "mainloop.h"
+#include "scene/camera.h"
+#include "render/device/dx11/dx11Backend.h"
+#include "render/device/dx11/dx11Device.h"
+#include "support/readback.h"
+#include "render/device/dx11/dx11Resources.h"
+#include "render/renderer.h"
 
 #include <windows.h>
 

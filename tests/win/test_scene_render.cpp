@@ -2,16 +2,16 @@
 // shadow, depth, opaque, sky and final passes at 640 x 360, read back from the swap chain and
 // probed: sky above, grass below, the windmill in the middle, and its shadow on the ground darker
 // than the sunlit ground on its other side. The image is kept as scene_render.ppm.
-#include "demo/cadorarenderer.h"
+#include "cadorarenderer.h"
 
-#include "engine/core/siment.h"
-#include "engine/core/utils.h"
-#include "engine/mainloop.h"
-#include "engine/render/camera.h"
-#include "engine/render/device/dx11/dx11Device.h"
-#include "tests/win/readback.h"
-#include "engine/render/device/dx11/dx11Resources.h"
-#include "engine/render/rendersettings.h"
+#include "scene/siment.h"
+#include "core/utils.h"
+#include "mainloop.h"
+#include "scene/camera.h"
+#include "render/device/dx11/dx11Device.h"
+#include "support/readback.h"
+#include "render/device/dx11/dx11Resources.h"
+#include "render/rendersettings.h"
 
 #include <windows.h>
 

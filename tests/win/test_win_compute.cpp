@@ -2,14 +2,14 @@
 // shader file in the asset tree) and the R32_FLOAT view of its buffer, each group works on its
 // element's x, and a frame with more groups costs more GPU time, also past the 65535-group limit
 // of one dimension.
-#include "demo/cadoracompute.h"
-#include "engine/core/props.h"
-#include "engine/core/utils.h"
-#include "engine/frametimer.h"
-#include "engine/mainloop.h"
-#include "engine/render/device/dx11/dx11Device.h"
-#include "engine/render/device/dx11/dx11Resources.h"
-#include "tools/plotlog/plotlog.h"
+#include "cadoracompute.h"
+#include "core/props.h"
+#include "core/utils.h"
+#include "frametimer.h"
+#include "mainloop.h"
+#include "render/device/dx11/dx11Device.h"
+#include "render/device/dx11/dx11Resources.h"
+#include "plotlog.h"
 
 #include <windows.h>
 

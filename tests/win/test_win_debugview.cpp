@@ -1,14 +1,14 @@
 // The statistics view's wiring: the figures it gathers come from the right owners, and T swaps
 // the overlay material to the shadow cascade and back.
-#include "demo/cadoracompute.h"
-#include "demo/debugview.h"
-#include "demo/switches.h"
+#include "cadoracompute.h"
+#include "debugview.h"
+#include "switches.h"
 
-#include "engine/core/utils.h"
-#include "engine/frametimer.h"
-#include "engine/mainloop.h"
-#include "engine/render/device/resources.h"
-#include "engine/render/material.h"
+#include "core/utils.h"
+#include "frametimer.h"
+#include "mainloop.h"
+#include "render/device/resources.h"
+#include "render/material.h"
 
 #include <gtest/gtest.h>
 

@@ -2,20 +2,20 @@
 // sheets and images, read back from the swap chain: the check boxes show their checked or
 // unchecked sprite where the layout puts them, the panel lies under the rest, and the load
 // screen shows its image with the progress bar. The images are kept beside the program.
-#include "demo/overlayviews.h"
+#include "overlayviews.h"
 
-#include "engine/core/utils.h"
-#include "engine/gui/gui_rv.h"
-#include "engine/render/camera.h"
-#include "engine/render/device/dx11/dx11Device.h"
-#include "tests/win/readback.h"
-#include "engine/render/device/dx11/dx11Resources.h"
-#include "engine/render/model.h"
-#include "engine/render/rendersettings.h"
-#include "engine/frametimer.h"
-#include "engine/mainloop.h"
-#include "demo/cadora.h"
-#include "demo/cadoracompute.h"
+#include "core/utils.h"
+#include "gui_rv.h"
+#include "scene/camera.h"
+#include "render/device/dx11/dx11Device.h"
+#include "support/readback.h"
+#include "render/device/dx11/dx11Resources.h"
+#include "render/model.h"
+#include "render/rendersettings.h"
+#include "frametimer.h"
+#include "mainloop.h"
+#include "cadora.h"
+#include "cadoracompute.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // The real Windows input path in-process: SendInput reaches the window, the pump records the
 // key, GetAsyncKeyState drives held keys, and Escape ends the loop with everything shut down.
-#include "engine/input/input.h"
-#include "engine/mainloop.h"
-#include "engine/window_win32.h"
+#include "input/input.h"
+#include "mainloop.h"
+#include "window_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,7 @@ class KeyScriptApp : public mirel::MirelApp
 TEST(WinInput, KeysTravelThroughThePumpAndEscapeEndsTheLoop)
 {
     KeyScriptApp app;
-    ASSERT_EQ(mirel::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW), 0);
+    ASSERT_EQ(mirel::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW, L"Input test"), 0);
     mirel::InstallWin32Input();
     miSim::Module* const modules[] = {&miInput::g_inputModule};
     mirel::SetEngineModules(modules, 1);

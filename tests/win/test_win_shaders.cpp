@@ -1,8 +1,8 @@
 // Every shipped material configuration, expanded as the engine expands it, compiles with
 // D3DCompile (d3dcompiler_47) for each stage it names, with the stage's entry point and profile.
-#include "engine/core/utils.h"
-#include "engine/render/material.h"
-#include "engine/render/shaderexpand.h"
+#include "core/utils.h"
+#include "render/material.h"
+#include "render/shaderexpand.h"
 
 #include <windows.h>
 

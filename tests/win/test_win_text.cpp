@@ -1,9 +1,9 @@
 // Text drawn through the HUD overlay into a render target and read back: ink where the laid-out
 // glyphs are and nowhere else, each line in its colour 22 pixels below the previous, blended
 // over what was there, with the context's state left as it was.
-#include "engine/core/utils.h"
-#include "engine/render/device/dx11/dx11Device.h"
-#include "engine/render/device/dx11/dx11SpriteText.h"
+#include "core/utils.h"
+#include "render/device/dx11/dx11Device.h"
+#include "render/device/dx11/dx11SpriteText.h"
 
 #include <windows.h>
 

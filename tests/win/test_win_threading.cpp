@@ -1,7 +1,7 @@
 // The Win32 side of the thread pool and the critical section, run under Wine.
-#include "engine/core/sys.h"
-#include "engine/core/threading.h"
-#include "engine/core/utils.h"
+#include "core/sys.h"
+#include "core/threading.h"
+#include "core/utils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Windows-side behaviour of the core services, run under Wine.
-#include "engine/core/props.h"
-#include "engine/core/sys.h"
-#include "engine/core/utils.h"
+#include "core/props.h"
+#include "core/sys.h"
+#include "core/utils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 #include "render/device/resources.h"
 
-#include "render/material.h"
-#include "utils.h"
+#include "core/utils.h"
 
 #include <cstring>
 
@@ -83,25 +82,6 @@ bool FindVarOffset(const ShaderVarList& vars, const char* name, int32_t& offset)
         offset += ShaderVarWords(v.type);
     }
     return false;
-}
-
-bool FindVarOffset(const Material& material, const char* name, int32_t& offset)
-{
-    return FindVarOffset(material.vars, name, offset);
-}
-
-bool SetMaterialFloat(Material& material, const char* name, float value)
-{
-    int32_t offset = 0;
-    if (!FindVarOffset(material, name, offset) || material.constantBufferId == -1) return false;
-    // Only a float's word takes a float; the data may also predate a change of the list.
-    int32_t index = 0;
-    for (; index < material.vars.count; ++index)
-        if (std::strcmp(material.vars.Data()[index].name, name) == 0) break;
-    if (material.vars.Data()[index].type != kVarFloat) return false;
-    if (!material.constantData || offset < 0 || offset >= material.constantWordCount) return false;
-    material.constantData[offset] = FloatBits(value);
-    return true;
 }
 
 ResourceHost* GetResourceHost() { return g_host; }

@@ -2,7 +2,7 @@
 // loading needs from the device layer's resource pools.
 #pragma once
 
-#include "datastructs.h"
+#include "core/datastructs.h"
 
 #include <cstdint>
 
@@ -70,11 +70,7 @@ void PackShaderVars(const ShaderVarList& vars, uint32_t* out);
 // Word offset of the named variable in the packed layout. The variable must be a float
 // (reported otherwise, the offset is still returned). Not found: false, offset = total words.
 bool FindVarOffset(const ShaderVarList& vars, const char* name, int32_t& offset);
-bool FindVarOffset(const Material& material, const char* name, int32_t& offset);
 
-// Stores a float variable's new value into the material's constant data, which the next draw
-// uploads. False when the material has no such float variable or no constant buffer.
-bool SetMaterialFloat(Material& material, const char* name, float value);
 
 // The device layer's pools as material loading needs them. Ids are pool handles, -1 = none.
 class ResourceHost

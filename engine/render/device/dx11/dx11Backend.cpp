@@ -1,7 +1,7 @@
 #include "render/device/dx11/dx11Backend.h"
 
 #include "compute/computecontext.h"
-#include "render/camera.h"
+#include "scene/camera.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/device/dx11/dx11Resources.h"
 #include "render/material.h"
@@ -9,7 +9,7 @@
 #include "render/renderer.h"
 
 #include "core/props.h"
-#include "core/siment.h"
+#include "scene/siment.h"
 #include "core/utils.h"
 
 #include <cstring>
@@ -173,8 +173,7 @@ Dx11RenderHost g_host;
 Dx11SceneResources g_sceneResources;
 uint8_t g_countDraws = 0;
 bool g_tracePresentAfterRebuild = false;
-bool g_gpuQuerySet = false;
-bool g_gpuQueryEnabled = false;
+bool g_gpuQueryEnabled = true;
 
 void PublishDrawStatistics()
 {
@@ -207,7 +206,6 @@ class Backend final : public mirel::FrameBackend
         SetRenderHost(&g_host);
         miSim::SetSceneResources(&g_sceneResources);
         GetDrawStatistics().countEnabled = &g_countDraws;
-        if (!g_gpuQuerySet) g_gpuQueryEnabled = mirel::IsPropertyTrue("cadora.useGPUQuery");
         miRender::InitRenderDevice(window);
         if (Renderer* r = GetRenderer())
             miCamera::SetOutputSize(static_cast<int32_t>(r->outputWidth), static_cast<int32_t>(r->outputHeight));
@@ -308,11 +306,7 @@ Backend g_backend;
 void InstallDx11FrameBackend() { mirel::SetFrameBackend(&g_backend); }
 mirel::FrameBackend& Dx11FrameBackend() { return g_backend; }
 
-void SetGpuQueryEnabled(bool enabled)
-{
-    g_gpuQuerySet = true;
-    g_gpuQueryEnabled = enabled;
-}
+void SetGpuQueryEnabled(bool enabled) { g_gpuQueryEnabled = enabled; }
 
 void ApplyPendingRebuild()
 {

@@ -11,7 +11,7 @@ namespace miRender
 void InstallDx11FrameBackend();
 mirel::FrameBackend& Dx11FrameBackend();
 
-// The application's GPU-timing switch; read from "cadora.useGPUQuery" at device start-up unless set.
+// The application's GPU-timing switch (on unless the application turns it off before start-up).
 void SetGpuQueryEnabled(bool enabled);
 
 // Rebuilds the size-dependent targets at the size the settings ask for, now; the loop's resize

@@ -1,8 +1,8 @@
 #include "render/device/dx11/dx11Device.h"
 
-#include "props.h"
-#include "render/device/dx11/modeselect.h"
-#include "utils.h"
+#include "core/props.h"
+#include "render/device/modeselect.h"
+#include "core/utils.h"
 
 #include <cstring>
 #include <vector>

@@ -2,7 +2,7 @@
 // with its back-buffer and depth views, presentation, the GPU timing ring and event markers.
 #pragma once
 
-#include "render/device/dx11/gpuquery.h"
+#include "render/device/gpuquery.h"
 
 #include <windows.h>
 

@@ -1,7 +1,8 @@
 #include "render/device/dx11/dx11Resources.h"
 
 #include "render/device/dx11/dx11Device.h"
-#include "utils.h"
+#include "compute/computecontext.h"
+#include "core/utils.h"
 
 #include <d3dcompiler.h>
 
@@ -1231,6 +1232,7 @@ void InstallDx11Resources()
     miRender::SetPipeSource(&g_source);
     miRender::SetPipeExecutors(&Dx11PipeExecutors());
     SetModelMaterialResolver(ResolveModelMaterial);
+    miCompute::SetUavLookup(miCompute::Dx11UavLookup);
 }
 
 void ClearDx11Resources()

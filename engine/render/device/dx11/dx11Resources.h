@@ -3,8 +3,8 @@
 // compute contexts bind by name, configuration state objects and model buffers.
 #pragma once
 
-#include "datastructs.h"
-#include "render/device/dx11/dx11DevicePipe.h"
+#include "core/datastructs.h"
+#include "render/device/devicepipe.h"
 #include "render/material.h"
 #include "render/model.h"
 
@@ -192,7 +192,8 @@ mirel::ObjectManagerPooled<PlatformDynamicVertexBuffer>& DynamicVertexBuffers();
 PooledModels<PlatformModel>& PlatformModels();
 
 // Installs this layer's pools and hooks: configuration and model pools, the resource host of
-// material loading, the pipe's resource source and executors, the models' material lookup.
+// material loading, the pipe's resource source and executors, the models' material lookup,
+// the compute contexts' UAV lookup.
 void InstallDx11Resources();
 // Empties every pool of this layer (releasing all device objects).
 void ClearDx11Resources();
@@ -220,3 +221,10 @@ HRESULT CreateWICTextureFromFile(ID3D11Device* device, ID3D11DeviceContext* cont
 const miRender::PipeExecutors& Dx11PipeExecutors();
 
 } // namespace miResources
+
+namespace miCompute
+{
+struct ComputeUavInfo;
+// What a compute context binds for a GPU resource of this layer's pools.
+bool Dx11UavLookup(int32_t gpuResourceId, ComputeUavInfo& out);
+} // namespace miCompute

@@ -1,0 +1,27 @@
+// The options menu's render view.
+#pragma once
+
+#include "optionsmenu.h"
+#include "render/renderer.h"
+
+namespace miRender
+{
+
+class Gui_RV : public RenderView
+{
+  public:
+    explicit Gui_RV(const char* viewName) : RenderView(viewName) {}
+    void Init() override;
+    // Lays the menu out and records and replays its draws (the widgets live on this side).
+    void Execute() override;
+    void Shutdown() override;
+
+    // Set before Init(): what the menu is built from.
+    miGui::MenuEnv env;
+    // Called every executed frame with the menu, so its values reach their readers.
+    void (*publish)(const miGui::OptionsMenu& menu) = nullptr;
+    // Widgets drawn in the last Execute(), in order (tests).
+    int32_t drawnCount = 0;
+};
+
+} // namespace miRender

@@ -1,2 +1,0 @@
-mirel_test(test_renderer test_renderer.cpp)
-target_link_libraries(test_renderer PRIVATE mirel_renderer)

@@ -1,0 +1,105 @@
+// A private copy of the shipped asset tree for the material and shader fuzz targets, a small
+// resource host, and the checks every run ends with.
+#pragma once
+
+#include "core/utils.h"
+#include "render/material.h"
+#include "render/shaderexpand.h"
+#include "support/fuzz_common.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace fuzzmat
+{
+
+class Host : public miResources::ResourceHost
+{
+  public:
+    int32_t FindGpuResource(const char* name) override { return Get(gpu, name); }
+    int32_t FindOrCreateGpuResource(const char* name) override
+    {
+        auto it = gpu.emplace(name, static_cast<int32_t>(gpu.size())).first;
+        return it->second;
+    }
+    int32_t FindTexture(const char* name) override { return Get(textures, name); }
+    int32_t CreateTexture(const char* name, int32_t kind, int32_t& gpuResourceId) override
+    {
+        textures.emplace(name, static_cast<int32_t>(textures.size()));
+        gpuResourceId = kind == miResources::kTexSrvEmpty ? -1 : FindOrCreateGpuResource(name);
+        return textures[name];
+    }
+    int32_t CreateConstantBuffer(const char*, int32_t, int32_t bytes, void* data) override
+    {
+        // The packed words must be readable over the whole declared size.
+        volatile uint8_t sum = 0;
+        for (int32_t i = 0; i < bytes; ++i) sum = sum + static_cast<uint8_t*>(data)[i];
+        (void)sum;
+        return 1;
+    }
+    std::map<std::string, int32_t> gpu, textures;
+
+  private:
+    static int32_t Get(const std::map<std::string, int32_t>& m, const char* name)
+    {
+        auto it = m.find(name);
+        return it == m.end() ? -1 : it->second;
+    }
+};
+
+inline std::string& Root()
+{
+    static std::string root;
+    return root;
+}
+
+// Once per process: the tree, the asset root, silent reports.
+inline void Setup()
+{
+    if (!Root().empty()) return;
+    char name[] = "/tmp/mirel-fuzz-assets-XXXXXX";
+    if (!mkdtemp(name)) std::abort();
+    Root() = name;
+    std::filesystem::copy(MIREL_SOURCE_ASSETS, Root(), std::filesystem::copy_options::recursive);
+    mirel::SetAssetRoot(Root().c_str());
+    mirel::SetAssertEcho(false);
+    std::atexit([] { std::filesystem::remove_all(Root()); });
+}
+
+inline void Write(const char* relative, const uint8_t* data, size_t size)
+{
+    std::FILE* f = std::fopen((Root() + "/" + relative).c_str(), "wb");
+    if (!f) std::abort();
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+}
+
+inline void CheckVars(const miResources::ShaderVarList& vars)
+{
+    for (int32_t i = 0; i < vars.count; ++i)
+        if (strnlen(vars.Data()[i].name, 64) > 63 || miResources::ShaderVarWords(vars.Data()[i].type) == 0)
+            __builtin_trap();
+    // Padding keeps every list on whole registers.
+    if (miResources::CountShaderVarWords(vars) % 4 != 0) __builtin_trap();
+}
+
+inline void CheckConfig(const miResources::MaterialCfg& cfg)
+{
+    CheckVars(cfg.vars);
+    if (cfg.source && cfg.source[cfg.sourceLength] != '\0') __builtin_trap();
+    if (strnlen(cfg.shaderName, 64) > 63) __builtin_trap();
+    if (cfg.layout < -1 || cfg.layout >= miResources::kVertexLayoutCount) __builtin_trap();
+}
+
+// No temporary expansion file may survive a run.
+inline void CheckNoTempFiles()
+{
+    for (const auto& e : std::filesystem::recursive_directory_iterator(Root()))
+        if (e.path().filename().string().rfind("expanded", 0) == 0) __builtin_trap();
+}
+
+} // namespace fuzzmat
