@@ -19,7 +19,6 @@ MainUpdateJob g_mainUpdateJob;
 
 namespace
 {
-const char kMainloopFile[] = "mainloop";
 
 // Created before the entry point so a step can never finish unobserved.
 sys::AutoResetEvent g_updateDone(u"Mirel_MainUpdateThread");
@@ -240,7 +239,7 @@ void RunUpdateStep()
 
 void Start(void* windowHandle)
 {
-    Assert(g_app != nullptr, kMainloopFile, 509, "Mirel has no registered app to execute");
+    MIREL_ASSERT(g_app != nullptr, 509, "Mirel has no registered app to execute");
     if (!g_app) return;
     g_app->Init();
     g_backend->InitRenderDevice(windowHandle);

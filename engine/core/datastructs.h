@@ -19,7 +19,6 @@ namespace mirel
 
 namespace detail
 {
-constexpr const char* kDatastructsFile = "core/datastructs";
 // Swaps the raw bytes of two objects of the same type without running any constructor or
 // destructor, so owned pointers change hands instead of being copied and freed.
 void SwapBytes(void* a, void* b, size_t size);
@@ -57,7 +56,7 @@ class MiArray
     {
         if (!growable)
         {
-            Assert(count < capacity, detail::kDatastructsFile, 72, "MiArray is full and can't grow");
+            MIREL_ASSERT(count < capacity, 72, "MiArray is full and can't grow");
             if (count >= capacity) return;
         }
         else if (count + 1 >= capacity)
@@ -70,7 +69,7 @@ class MiArray
 
     T Pop()
     {
-        Assert(count >= 1, detail::kDatastructsFile, 99, "error on pop");
+        MIREL_ASSERT(count >= 1, 99, "error on pop");
         if (count < 1) return T();
         --count;
         return data[count];
@@ -80,8 +79,8 @@ class MiArray
     {
         if (index >= count || index < 0)
         {
-            Assert(false, detail::kDatastructsFile, 132, "ElemAt: %d %d", index, count);
-            Assert(false, detail::kDatastructsFile, 135, "error on ElemAt");
+            MIREL_ASSERT(false, 132, "ElemAt: %d %d", index, count);
+            MIREL_ASSERT(false, 135, "error on ElemAt");
             // Out-of-range callers get a scratch element rather than someone else's memory.
             static T scratch;
             scratch.~T();
@@ -94,7 +93,7 @@ class MiArray
     // Appends a freshly default-constructed element in place (no assignment needed).
     T* EmplaceDefault()
     {
-        Assert(count < capacity, detail::kDatastructsFile, 72, "MiArray is full and can't grow");
+        MIREL_ASSERT(count < capacity, 72, "MiArray is full and can't grow");
         if (count >= capacity) return nullptr;
         T* slot = &data[count];
         slot->~T();
@@ -161,7 +160,7 @@ class DTArray
     {
         if (index < 0 || index >= count)
         {
-            Assert(false, detail::kDatastructsFile, __LINE__, "DTArray %s: index out of range: %d %d", name, index,
+            MIREL_ASSERT(false, __LINE__, "DTArray %s: index out of range: %d %d", name, index,
                    count);
             static T scratch;
             std::memset(static_cast<void*>(&scratch), 0, sizeof(T));
@@ -252,12 +251,12 @@ class ManagedArray
     // Null when the pool is full.
     T* Alloc(const char* objectName)
     {
-        Assert(count + 1 < items.capacity, detail::kDatastructsFile, 259, "No free items left in array");
+        MIREL_ASSERT(count + 1 < items.capacity, 259, "No free items left in array");
         if (count + 1 >= items.capacity) return nullptr;
-        Assert(freeHandles.count > 0, detail::kDatastructsFile, 260, "No free items left in array");
+        MIREL_ASSERT(freeHandles.count > 0, 260, "No free items left in array");
         if (freeHandles.count <= 0) return nullptr;
         const int32_t h = freeHandles.Pop();
-        Assert(handleToIndex[h] == -1, detail::kDatastructsFile, 264, "slot should be empty");
+        MIREL_ASSERT(handleToIndex[h] == -1, 264, "slot should be empty");
         // A live handle on the free stack is stale; dropping it loses nothing.
         if (handleToIndex[h] != -1) return nullptr;
 
@@ -282,7 +281,7 @@ class ManagedArray
     // Queues a live handle for the next ProcessPendingReleases().
     void Release(int32_t h)
     {
-        Assert(h < items.capacity, detail::kDatastructsFile, 288, "ManagedArray: bad index");
+        MIREL_ASSERT(h < items.capacity, 288, "ManagedArray: bad index");
         if (h < 0 || h >= items.capacity) return;
         pendingRelease.Push(h);
     }
@@ -294,9 +293,9 @@ class ManagedArray
             const int32_t h = pendingRelease.data[p];
             const int32_t i = (h >= 0 && h < items.capacity) ? handleToIndex[h] : -1;
             const bool indexLive = i >= 0 && i < count;
-            Assert(indexLive && items.data[i].handle != -1, detail::kDatastructsFile, 301,
+            MIREL_ASSERT(indexLive && items.data[i].handle != -1, 301,
                    "Item is -1, there is a problem");
-            Assert(count > 0, detail::kDatastructsFile, 302, "numElems is zero, there is a problem");
+            MIREL_ASSERT(count > 0, 302, "numElems is zero, there is a problem");
             // A handle queued twice was freed by its first entry.
             if (!indexLive || items.data[i].handle == -1 || count <= 0) continue;
 
@@ -310,7 +309,7 @@ class ManagedArray
             if (tail.handle >= 0 && tail.handle < items.capacity)
                 handleToIndex[tail.handle] = i;
             else
-                Assert(&tail == &obj, detail::kDatastructsFile, 316, "these should be equal here, there is a problem");
+                MIREL_ASSERT(&tail == &obj, 316, "these should be equal here, there is a problem");
             handleToIndex[h] = -1;
 
             // Same dynamic type at both ends, so the vtable pointers are equal and swapping
@@ -345,9 +344,9 @@ class ObjectManagerPooled
         // The duplicate check reads the name map, so it runs under the lock as well.
         sys::ScopedLock lock(cs);
         if (objectName && Find(objectName))
-            Assert(false, detail::kDatastructsFile, 433, "Trying to create an object that already exists: %s",
+            MIREL_ASSERT(false, 433, "Trying to create an object that already exists: %s",
                    objectName);
-        Assert(!objectName || std::strlen(objectName) < 64, detail::kDatastructsFile, 434,
+        MIREL_ASSERT(!objectName || std::strlen(objectName) < 64, 434,
                "ObjectManagerPooled: name too long");
 
         char generated[64];

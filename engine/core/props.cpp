@@ -14,7 +14,6 @@ bool g_debugHotkeysEnabled = false;
 
 namespace
 {
-constexpr const char* kPropsFile = "core/props";
 
 struct Slot
 {
@@ -146,7 +145,7 @@ void RegisterProperty(const char* name, PropertyType type)
     std::string group, variable;
     if (!SplitName(name, group, variable))
     {
-        Assert(false, kPropsFile, 111, "Parse error");
+        MIREL_ASSERT(false, 111, "Parse error");
         return;
     }
     Group& g = Store()[group];
@@ -184,7 +183,7 @@ void SetPropertyString(const char* name, const char* text)
 {
     if (!text) return;
     const size_t length = std::strlen(text);
-    Assert(length < 16, kPropsFile, 302, "Prop Strings are limited to 16 bytes");
+    MIREL_ASSERT(length < 16, 302, "Prop Strings are limited to 16 bytes");
     RegisterProperty(name, kPropString);
     char* slot = static_cast<char*>(FindProperty(name, true));
     if (!slot) return;

@@ -126,7 +126,7 @@ void SignalAll()
 
 void DestroyThreadPool()
 {
-    mirel::Assert(g_slotCount >= 1, "core/threading", 130, "Bad thread slot");
+    MIREL_ASSERT(g_slotCount >= 1, 130, "Bad thread slot");
     // No slot to read: a pool that never existed, or one already shut down.
     if (g_slotCount < 1) return;
     for (int32_t i = 0; i < g_slotCount; ++i) SpinWhileRunning(g_slots[i]);

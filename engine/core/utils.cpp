@@ -11,7 +11,6 @@ namespace mirel
 
 namespace
 {
-constexpr const char* kUtilsFile = "core/utils";
 constexpr int kMessageSize = 2048;
 
 std::atomic<int> g_reportCount{0};
@@ -99,7 +98,7 @@ int FormatRestricted(char* out, int capacity, int reportLine, const char* format
         else
         {
             // The text holds conversions itself, so it travels as an argument.
-            Assert(false, kUtilsFile, reportLine, "%s", "Mirel strings only support %s, %d, %f");
+            MIREL_ASSERT(false, reportLine, "%s", "Mirel strings only support %s, %d, %f");
         }
         if (conv == '\0') break; // a trailing '%' has nothing to consume
         ++p;
@@ -148,6 +147,33 @@ void Assert(bool condition, const char* file, int line, const char* format, ...)
     {
         sys::ShowErrorBox("MIREL ERROR", message);
     }
+}
+
+SourceName::SourceName(const char* path)
+{
+    name_[0] = '\0';
+    if (!path) return;
+    // The last "engine" folder in the path, so that a checkout inside another "engine" works.
+    const char* start = nullptr;
+    for (const char* p = path; *p; ++p)
+        if ((*p == '/' || *p == '\\') && std::strncmp(p + 1, "engine", 6) == 0 && (p[7] == '/' || p[7] == '\\'))
+            start = p + 8;
+    if (!start)
+    {
+        start = path;
+        for (const char* p = path; *p; ++p)
+            if (*p == '/' || *p == '\\') start = p + 1;
+    }
+    size_t n = 0;
+    for (; start[n] && n + 1 < sizeof name_; ++n) name_[n] = start[n] == '\\' ? '/' : start[n];
+    name_[n] = '\0';
+    // Drop the extension of the last component only.
+    for (size_t i = n; i-- > 0 && name_[i] != '/';)
+        if (name_[i] == '.')
+        {
+            name_[i] = '\0';
+            break;
+        }
 }
 
 int AssertReportCount() { return g_reportCount.load(); }
@@ -355,7 +381,7 @@ bool TextParser::ReadLine()
         }
         line_[n] = '\0';
         lineTooLong = tooLong;
-        Assert(!tooLong, kUtilsFile, 309, "Parse error");
+        MIREL_ASSERT(!tooLong, 309, "Parse error");
         Trim(line_);
         if (line_[0] != '\0') break;
         if (c == EOF)
@@ -393,7 +419,7 @@ bool TextParser::Tokenize()
             if (length >= 126)
             {
                 // Characters past the 126th of a token are dropped.
-                if (!reportedLong) Assert(false, kUtilsFile, 313, "Parse error");
+                if (!reportedLong) MIREL_ASSERT(false, 313, "Parse error");
                 reportedLong = true;
                 continue;
             }

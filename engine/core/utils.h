@@ -13,6 +13,28 @@ namespace mirel
 // environment, in which case (and always in the native build) the report goes to stderr.
 void Assert(bool condition, const char* file, int line, const char* format, ...);
 
+// The name a report gives a source file: its path below engine/ without the extension
+// ("core/props"), or its bare name outside the engine ("cadora"), however the compiler spells
+// __FILE__ (absolute or relative, either slash).
+class SourceName
+{
+  public:
+    explicit SourceName(const char* path);
+    const char* Name() const { return name_; }
+
+  private:
+    char name_[128];
+};
+
+// A check reported under the file it is written in. The line is explicit: some reports carry a
+// fixed line number that must not move with edits.
+#define MIREL_ASSERT(condition, line, ...)                                                      \
+    do                                                                                         \
+    {                                                                                          \
+        static const ::mirel::SourceName mirelSourceName_(__FILE__);                          \
+        ::mirel::Assert((condition), mirelSourceName_.Name(), (line), __VA_ARGS__);           \
+    } while (0)
+
 // Report bookkeeping, used by automated runs and tests.
 int AssertReportCount();
 void ResetAssertReports();

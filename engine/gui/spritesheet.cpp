@@ -8,7 +8,6 @@ namespace miGui
 
 namespace
 {
-constexpr const char* kSheetFile = "gui/spritesheet";
 SheetTextureLoader g_textureLoader = nullptr;
 
 // key=value with exactly one '='; false for any other token.
@@ -81,7 +80,7 @@ SpriteSheet* LoadSpriteSheet(const char* name, float texWidth, float texHeight)
     char path[512];
     std::snprintf(path, sizeof path, "%s/%s/%s.%s", mirel::GetAssetRoot(), "gui", name, "txt");
     mirel::TextParser in(16, path);
-    mirel::Assert(in.IsOpen(), kSheetFile, 91, "Menu file not found: %s", path);
+    MIREL_ASSERT(in.IsOpen(), 91, "Menu file not found: %s", path);
     if (in.IsOpen()) ReadSpriteRecords(in, *sheet);
 
     if (g_textureLoader)

@@ -8,7 +8,6 @@ namespace miGui
 
 namespace
 {
-constexpr const char* kWidgetFile = "gui/widgets";
 BatchBufferCreator g_bufferCreator = nullptr;
 BatchBufferReleaser g_bufferReleaser = nullptr;
 
@@ -30,7 +29,7 @@ const Sprite* SpriteOf(const Widget& w, int32_t index)
 void TakeSize(Widget& w, int32_t index)
 {
     const Sprite* s = SpriteOf(w, index);
-    mirel::Assert(s != nullptr, kWidgetFile, __LINE__, "Sprite not found: %d", index);
+    MIREL_ASSERT(s != nullptr, __LINE__, "Sprite not found: %d", index);
     w.width = s ? s->width : 0.0f;
     w.height = s ? s->height : 0.0f;
 }
@@ -103,6 +102,7 @@ void SliderWidget::OnMouseMove(const miInput::MouseEvent& event)
     // A track too short to move on keeps the value at the lower end instead of 0/0.
     const float t = trackLength > 0.0f ? Clamp(knobOffset / trackLength, 0.0f, 1.0f) : 0.0f;
     value = t * range + min;
+    if (callback) callback(*this, event);
 }
 
 void SliderWidget::SetValue(float v)

@@ -16,7 +16,6 @@ InputModule g_inputModule;
 
 namespace
 {
-const char kInputFile[] = "input/input";
 
 // Sticks resting inside this fraction of full travel on both axes read as centred.
 constexpr float kDeadZone = 0.24f * 32767.0f;
@@ -186,10 +185,10 @@ void RegisterKey(const KeyBinding& binding)
         if (existing.functionKey == -1 && existing.key == binding.key)
         {
             const char name[2] = {binding.key, '\0'};
-            mirel::Assert(false, kInputFile, 178, "This key is already registered for: %s", name);
+            MIREL_ASSERT(false, 178, "This key is already registered for: %s", name);
         }
         if (existing.functionKey != -1 && existing.functionKey == binding.functionKey)
-            mirel::Assert(false, kInputFile, 179, "A function key is used for more than one event: %d",
+            MIREL_ASSERT(false, 179, "A function key is used for more than one event: %d",
                           binding.functionKey);
     }
     g_keys.push_back(binding);

@@ -13,7 +13,6 @@ namespace miResources
 
 namespace
 {
-constexpr const char* kSource = "render/model";
 MaterialResolver g_resolver = nullptr;
 ModelPool* g_pool = nullptr;
 
@@ -35,7 +34,7 @@ int32_t ResolveMaterial(const char* name)
 {
     if (!g_resolver) return -1;
     int32_t id = g_resolver(name);
-    mirel::Assert(id >= 0, kSource, __LINE__, "Error loading material: %s", name);
+    MIREL_ASSERT(id >= 0, __LINE__, "Error loading material: %s", name);
     return id;
 }
 } // namespace
@@ -242,7 +241,7 @@ Model* LoadModel(const char* name)
     if (Model* existing = pool.Find(name)) return existing;
     MeshData mesh;
     const bool read = ReadMeshData(name, mesh);
-    mirel::Assert(read, kSource, __LINE__, "Mesh data failed to load: %s", name);
+    MIREL_ASSERT(read, __LINE__, "Mesh data failed to load: %s", name);
     Model* model = pool.Create(name);
     if (!model) return nullptr;
     // A file that failed still gets its model, empty: its users draw nothing, and the next load

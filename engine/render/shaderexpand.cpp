@@ -12,7 +12,6 @@ namespace miResources
 
 namespace
 {
-constexpr const char* kSource = "render/shaderexpand";
 // Included files larger than this are treated like files that cannot be opened.
 constexpr long kMaxIncludeBytes = 16L * 1024 * 1024;
 
@@ -62,7 +61,7 @@ bool FinishPass(std::FILE* out, const char* outputPath, bool ok)
 
 bool IsWord(const char* token, const char* word) { return std::strcmp(token, word) == 0; }
 
-void ParseError(int line) { mirel::Assert(false, kSource, line, "Parse error"); }
+void ParseError(int line) { MIREL_ASSERT(false, line, "Parse error"); }
 
 void EmptySnippetPool()
 {
@@ -269,7 +268,7 @@ bool ExpandConstants(const char* inputPath, const char* outputPath, const Shader
     std::FILE* out = outputPath ? std::fopen(outputPath, "w") : nullptr;
     if (!out)
     {
-        mirel::Assert(false, kSource, __LINE__, "System error, cannot open file");
+        MIREL_ASSERT(false, __LINE__, "System error, cannot open file");
         return false;
     }
     mirel::TextParser in(kPassTokenSlots, inputPath);
@@ -328,7 +327,7 @@ bool ExpandShaderSource(MaterialCfg& cfg)
     std::FILE* probe = fits ? std::fopen(sourcePath, "r") : nullptr;
     if (!probe)
     {
-        mirel::Assert(false, kSource, __LINE__, "Shader file not found: %s", sourcePath);
+        MIREL_ASSERT(false, __LINE__, "Shader file not found: %s", sourcePath);
         return false;
     }
     std::fclose(probe);

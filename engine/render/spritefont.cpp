@@ -13,7 +13,6 @@ namespace miResources
 namespace
 {
 
-constexpr const char* kFile = "render/spritefont";
 constexpr size_t kGlyphBytes = 32;
 // Metrics beyond this are no font's: they only serve to overflow the layout.
 constexpr float kMaxMetric = 65536.0f;
@@ -61,7 +60,7 @@ bool SaneMetric(float v)
 
 bool Fail(SpriteFontData& out, const char* name, int line, const char* reason)
 {
-    mirel::Assert(false, kFile, line, "Sprite font %s: %s", name ? name : "", reason);
+    MIREL_ASSERT(false, line, "Sprite font %s: %s", name ? name : "", reason);
     out = SpriteFontData();
     return false;
 }

@@ -41,6 +41,31 @@ TEST(Assert, MessageHasFileLineAndRestrictedFormat)
     EXPECT_EQ(reports.Last(), "\n\nv=0.250000");
 }
 
+TEST(Assert, SourceNameIsThePathBelowTheEngineWithoutExtension)
+{
+    const struct
+    {
+        const char* path;
+        const char* name;
+    } cases[] = {
+        {"/work/main/engine/core/props.cpp", "core/props"},
+        {"C:\\src\\mirel\\engine\\render\\device\\dx11\\dx11Device.cpp", "render/device/dx11/dx11Device"},
+        {"../engine/core/datastructs.h", "core/datastructs"},
+        {"/home/engine/repo/engine/mainloop.cpp", "mainloop"},
+        {"/work/main/demo/cadora.cpp", "cadora"},
+        {"/work/main/engine.d/x.v2/name.cpp", "name"},
+        {"cadora", "cadora"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(SourceName(c.path).Name(), c.name) << c.path;
+    ReportCapture reports;
+    MIREL_ASSERT(1 + 1 == 3, 77, "sum %d", 2);
+    MIREL_ASSERT(true, 78, "never");
+    EXPECT_EQ(reports.Count(), 1);
+    EXPECT_EQ(reports.Last(), "\n\nfile: test_utils, line: 77 \n\nsum 2");
+}
+
 TEST(Assert, UnsupportedConversionIsReportedAndDropped)
 {
     ReportCapture reports;

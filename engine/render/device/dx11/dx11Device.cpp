@@ -12,12 +12,11 @@ namespace miResources
 
 namespace
 {
-constexpr const char* kSource = "render/device/dx11/dx11Device";
 PlatformDevice* g_current = nullptr;
 
 void Check(HRESULT hr, int line, const char* message)
 {
-    mirel::Assert(SUCCEEDED(hr), kSource, line, "%s", message);
+    MIREL_ASSERT(SUCCEEDED(hr), line, "%s", message);
 }
 
 void Narrow(const WCHAR* wide, char (&out)[256])
@@ -111,7 +110,7 @@ void ListUsableAdapters(RenderSettings& settings)
     IDXGIFactory* factory = nullptr;
     if (FAILED(CreateDXGIFactory(__uuidof(IDXGIFactory), reinterpret_cast<void**>(&factory))))
     {
-        mirel::Assert(false, kSource, __LINE__, "Can't create DXGI factory");
+        MIREL_ASSERT(false, __LINE__, "Can't create DXGI factory");
         return;
     }
     IDXGIAdapter* adapter = nullptr;
@@ -154,7 +153,7 @@ void PlatformDevice::SelectMode()
     IDXGIOutput* output = nullptr;
     if (FAILED(CreateDXGIFactory(__uuidof(IDXGIFactory), reinterpret_cast<void**>(&factory))))
     {
-        mirel::Assert(false, kSource, __LINE__, "Can't create DXGI factory");
+        MIREL_ASSERT(false, __LINE__, "Can't create DXGI factory");
         return;
     }
     HRESULT hr = factory->EnumAdapters(adapterIndex, &adapter);
@@ -192,7 +191,7 @@ void PlatformDevice::SelectMode()
     DisplayMode closest{};
     if (!FindClosestMatchingMode(modes.data(), static_cast<int32_t>(modes.size()), settings.width, settings.height,
                                  closest))
-        mirel::Assert(false, kSource, __LINE__,
+        MIREL_ASSERT(false, __LINE__,
                       "Can't find fullscreen video mode that matches the desired resolution: %d, %d ",
                       static_cast<int>(settings.width), static_cast<int>(settings.height));
     else

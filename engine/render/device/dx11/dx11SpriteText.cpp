@@ -16,7 +16,6 @@ namespace
 {
 
 constexpr const char* kResourcesFile = "render/device/dx11/dx11Resources";
-constexpr const char* kFile = "render/device/dx11/dx11SpriteText";
 
 // Positions arrive in clip space (the batch maps pixels on the CPU), so no constant buffer slot
 // is taken from the views.
@@ -42,7 +41,7 @@ ID3DBlob* Compile(const char* entry, const char* target)
     ID3DBlob* errors = nullptr;
     HRESULT hr = D3DCompile(kSpriteShader, std::strlen(kSpriteShader), "sprite", nullptr, nullptr, entry,
                             target, 0, 0, &code, &errors);
-    mirel::Assert(SUCCEEDED(hr), kFile, __LINE__, "Sprite shader %s: %s", entry,
+    MIREL_ASSERT(SUCCEEDED(hr), __LINE__, "Sprite shader %s: %s", entry,
                   errors ? static_cast<const char*>(errors->GetBufferPointer()) : "compile failed");
     SafeRelease(errors);
     if (FAILED(hr)) SafeRelease(code);
@@ -150,7 +149,7 @@ bool CommonStates::Create(ID3D11Device* device)
                     SUCCEEDED(device->CreateDepthStencilState(&d, &depthNone)) &&
                     SUCCEEDED(device->CreateRasterizerState(&r, &cullNone)) &&
                     SUCCEEDED(device->CreateSamplerState(&s, &linearClamp));
-    mirel::Assert(ok, kFile, __LINE__, "D3D error CreateState");
+    MIREL_ASSERT(ok, __LINE__, "D3D error CreateState");
     if (!ok) Release();
     return ok;
 }
@@ -190,7 +189,7 @@ bool SpriteFont::Load(ID3D11Device* device, const char* path)
     D3D11_SUBRESOURCE_DATA init = {rgba.data(), data.width * 4, 0};
     const bool ok = SUCCEEDED(device->CreateTexture2D(&desc, &init, &texture)) &&
                     SUCCEEDED(device->CreateShaderResourceView(texture, nullptr, &srv));
-    mirel::Assert(ok, kFile, __LINE__, "D3D error CreateTexture2D");
+    MIREL_ASSERT(ok, __LINE__, "D3D error CreateTexture2D");
     if (!ok) Release();
     return ok;
 }
@@ -224,7 +223,7 @@ bool SpriteBatch::Create(ID3D11Device* device, ID3D11DeviceContext* context)
                                                  &ps_)) &&
              SUCCEEDED(device->CreateInputLayout(elements, 3, vsCode->GetBufferPointer(),
                                                  vsCode->GetBufferSize(), &layout_));
-        mirel::Assert(ok, kFile, __LINE__, "D3D error CreateShader");
+        MIREL_ASSERT(ok, __LINE__, "D3D error CreateShader");
     }
     SafeRelease(vsCode);
     SafeRelease(psCode);
@@ -254,7 +253,7 @@ bool SpriteBatch::Create(ID3D11Device* device, ID3D11DeviceContext* context)
         D3D11_SUBRESOURCE_DATA init = {idx.data(), 0, 0};
         ok = SUCCEEDED(device->CreateBuffer(&vb, nullptr, &vertices_)) &&
              SUCCEEDED(device->CreateBuffer(&ib, &init, &indices_));
-        mirel::Assert(ok, kFile, __LINE__, "D3D error CreateBuffer");
+        MIREL_ASSERT(ok, __LINE__, "D3D error CreateBuffer");
     }
     if (!ok)
     {
@@ -284,7 +283,7 @@ void SpriteBatch::Release()
 
 void SpriteBatch::Begin()
 {
-    mirel::Assert(!begun_, kFile, __LINE__, "Begin called twice without End");
+    MIREL_ASSERT(!begun_, __LINE__, "Begin called twice without End");
     begun_ = true;
     queuedQuads_ = 0;
     font_ = nullptr;
@@ -293,7 +292,7 @@ void SpriteBatch::Begin()
 void SpriteBatch::DrawString(const SpriteFont& font, const char* text, float x, float y,
                              const float colour[4])
 {
-    mirel::Assert(begun_, kFile, __LINE__, "DrawString outside Begin and End");
+    MIREL_ASSERT(begun_, __LINE__, "DrawString outside Begin and End");
     if (!begun_ || !queued_ || !font.srv || !text || !context_) return;
     // One atlas per draw: a different font flushes what the previous one queued.
     if (font_ && font_ != &font) Flush();
@@ -339,7 +338,7 @@ void SpriteBatch::DrawString(const SpriteFont& font, const char* text, float x, 
 
 void SpriteBatch::End()
 {
-    mirel::Assert(begun_, kFile, __LINE__, "End called without Begin");
+    MIREL_ASSERT(begun_, __LINE__, "End called without Begin");
     Flush();
     begun_ = false;
     font_ = nullptr;
@@ -351,7 +350,7 @@ void SpriteBatch::Flush()
     D3D11_MAPPED_SUBRESOURCE mapped = {};
     if (FAILED(context_->Map(vertices_, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped)))
     {
-        mirel::Assert(false, kFile, __LINE__, "D3D error Map");
+        MIREL_ASSERT(false, __LINE__, "D3D error Map");
         queuedQuads_ = 0;
         return;
     }
