@@ -1,6 +1,7 @@
 // Per-frame cost of the scene update: the demo's camera animation, the physics and world steps
 // and every camera's matrices, at the demo's scene size and at a hundred times that.
 #include "animation.h"
+#include "demostate.h"
 #include "scene/siment.h"
 #include "input/input.h"
 #include "scene/camera.h"
@@ -46,7 +47,7 @@ void BM_DemoFrame(benchmark::State& state)
         miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {0, 0, 0});
     miSim::BuildDynamicEnt("sky1", "unitcube", {0, 0, 0}, {0, 0, 0}, miSim::kEntitySky);
     miCadora::ResetAnimations();
-    miCadora::cameraMode = miCadora::kCameraOrbit;
+    miCadora::State().cameraMode = miCadora::kCameraOrbit;
     for (auto _ : state)
     {
         miCadora::UpdateCamera(kDt);

@@ -1,6 +1,7 @@
 #include "animation.h"
 
 #include "camerapath.h"
+#include "demostate.h"
 #include "core/props.h"
 #include "core/utils.h"
 #include "frametimer.h"
@@ -17,9 +18,6 @@ using mirel::Vec3;
 
 SinusoidAnim g_swayAnim(0.5f, -25.0f, 25.0f);
 CircleAnim g_orbitAnim(-180.0f, 20.0f, -180.0f, 180.0f);
-OrbitState g_orbit;
-int32_t cameraMode = kCameraFree;
-float g_pathClock = 0.0f;
 
 namespace
 {
@@ -58,18 +56,19 @@ bool LookAtWorld(Vec3 eye, Vec3 centre, Vec3 up, mirel::Mat4& world)
 void UpdateOrbit(miSim::CameraEnt& cam, float dt)
 {
     // The angle advances twice per frame; the camera takes the first value.
+    OrbitState& orbit = State().orbit;
     const float first = Advance(g_orbitAnim, dt);
-    g_orbit.lastOrbitValue = Advance(g_orbitAnim, dt);
+    orbit.lastOrbitValue = Advance(g_orbitAnim, dt);
     // Scales the base radius; compounding it every frame would make the distance depend on
     // the frame rate and run off to nothing or past the far plane.
-    const float radius = g_orbit.radius * mirel::GetPropertyFloat("cadora.radius_mult", 1.0f);
-    g_orbit.elevation = g_orbit.elevationDegrees * mirel::kDegToRad;
-    g_orbit.azimuth = first * mirel::kDegToRad;
-    const float ce = std::cos(g_orbit.elevation);
+    const float radius = orbit.radius * mirel::GetPropertyFloat("cadora.radius_mult", 1.0f);
+    orbit.elevation = orbit.elevationDegrees * mirel::kDegToRad;
+    orbit.azimuth = first * mirel::kDegToRad;
+    const float ce = std::cos(orbit.elevation);
     const Vec3 centre{kOrbitCentre[0], kOrbitCentre[1], kOrbitCentre[2]};
-    const Vec3 eye{-(std::sin(g_orbit.azimuth) * radius * ce) + centre.x,
-                   std::sin(g_orbit.elevation) * radius + centre.y,
-                   -(std::cos(g_orbit.azimuth) * radius * ce) + centre.z};
+    const Vec3 eye{-(std::sin(orbit.azimuth) * radius * ce) + centre.x,
+                   std::sin(orbit.elevation) * radius + centre.y,
+                   -(std::cos(orbit.azimuth) * radius * ce) + centre.z};
     mirel::Mat4 world;
     if (!LookAtWorld(eye, centre, {0.0f, 1.0f, 0.0f}, world)) return;
     miSim::Transform& t = cam.transform;
@@ -82,7 +81,8 @@ void UpdateOrbit(miSim::CameraEnt& cam, float dt)
 
 void UpdateSway(miSim::CameraEnt& cam, float dt)
 {
-    g_orbit.lastSwayValue = Advance(g_swayAnim, dt);
+    OrbitState& orbit = State().orbit;
+    orbit.lastSwayValue = Advance(g_swayAnim, dt);
     miSim::Transform& t = cam.transform;
     const Vec3 start = SettingOr("camera.start_pos", {40.0f, 55.0f, 0.0f});
     t.position = {start.x, start.y + 1000.0f, start.z};
@@ -90,15 +90,16 @@ void UpdateSway(miSim::CameraEnt& cam, float dt)
     // Back off along the view axis and sway sideways, in last frame's camera frame.
     t.position += t.world.Column(2) * 22.0f;
     t.dirty = 1;
-    t.position += t.world.Column(0) * g_orbit.lastSwayValue;
+    t.position += t.world.Column(0) * orbit.lastSwayValue;
     t.dirty = 1;
 }
 
 void UpdatePath(miSim::CameraEnt& cam, float dt)
 {
-    g_pathClock += dt;
+    float& pathClock = State().pathClock;
+    pathClock += dt;
     Vec3 position, rotation;
-    if (!g_cameraPath.Sample(g_cameraPath.LoopTime(g_pathClock), position, rotation)) return;
+    if (!g_cameraPath.Sample(g_cameraPath.LoopTime(pathClock), position, rotation)) return;
     cam.transform.position = position;
     cam.transform.rotation = rotation;
     cam.transform.dirty = 1;
@@ -145,10 +146,10 @@ float CircleAnim::Update(float, float dt)
 
 void ResetAnimations()
 {
-    g_orbit = OrbitState{};
+    State().orbit = OrbitState{};
     g_orbitAnim.Reset();
     g_swayAnim.Reset();
-    g_pathClock = 0.0f;
+    State().pathClock = 0.0f;
 }
 
 void ResetCamera()
@@ -167,14 +168,14 @@ void ResetCamera()
 void SetCameraMode(int32_t mode)
 {
     if (mode < kCameraOrbit || mode > kCameraPathMode) return;
-    cameraMode = mode;
+    State().cameraMode = mode;
     if (mode == kCameraFree)
     {
         ResetCamera();
         return;
     }
     miCamera::cameraControlEnabled = false;
-    if (mode == kCameraPathMode) g_pathClock = 0.0f;
+    if (mode == kCameraPathMode) State().pathClock = 0.0f;
 }
 
 void UpdateCamera()
@@ -184,6 +185,7 @@ void UpdateCamera()
 
 void UpdateCamera(float dt)
 {
+    const int32_t cameraMode = State().cameraMode;
     if (cameraMode == kCameraFree) return;
     miSim::CameraEnt* cam = MainCamera();
     if (!cam) return;

@@ -76,15 +76,11 @@ struct OrbitState
 
 extern SinusoidAnim g_swayAnim;
 extern CircleAnim g_orbitAnim;
-extern OrbitState g_orbit;
-extern int32_t cameraMode;
-// Seconds of frame time spent in the path mode.
-extern float g_pathClock;
 
 // The orbit centre: the windmill's hub.
 constexpr float kOrbitCentre[3] = {7.988f, 1051.0f, -2.8f};
 
-// Start of the run: animator clocks, orbit state and the path clock back to their start values.
+// Start of the run: animator clocks, the state's orbit and path clock back to their start values.
 void ResetAnimations();
 // The start pose of "mainCamera"; hands the camera to the user.
 void ResetCamera();

@@ -23,11 +23,8 @@ namespace miCadora
 {
 
 CadoraApp g_cadoraApp;
-float bladeSpeed = 50.0f;
-float bladeClock = 0.0f;
-float loadProgress = 0.0f;
-bool loadStarted = false;
-MenuValues g_menuValues;
+
+DemoState& State() { return g_cadoraApp.state; }
 
 namespace
 {
@@ -99,8 +96,9 @@ void ReloadMaterials()
 
 void SceneBuildStep()
 {
-    if (!loadStarted) return;
-    float& p = loadProgress;
+    DemoState& s = State();
+    if (!s.loadStarted) return;
+    float& p = s.loadProgress;
     if (p == 0.0f) mirel::Trace("scene build started");
     if (p < 0.1f)
     {
@@ -129,15 +127,16 @@ void SceneBuildStep()
 
 void TurnBlades(float dt)
 {
-    bladeSpeed = g_menuValues.bladeSlider * 100.0f;
+    DemoState& s = State();
+    s.bladeSpeed = s.bladeSlider * 100.0f;
     miSim::DynamicEnt* blades = miSim::FindDynamicEnt("windmill_blade0");
     if (blades)
     {
         blades->transform.dirty = 1;
-        blades->transform.rotation.x -= bladeSpeed * dt;
+        blades->transform.rotation.x -= s.bladeSpeed * dt;
     }
-    bladeClock += dt;
-    if (bladeClock > kBladeClockRestart)
+    s.bladeClock += dt;
+    if (s.bladeClock > kBladeClockRestart)
     {
         // After an hour the angle has lost precision: start the turn and the timers over.
         if (blades)
@@ -148,17 +147,20 @@ void TurnBlades(float dt)
         mirel::g_frameTimer.Reset();
         mirel::g_updateTimer.Reset();
         mirel::g_presentTimer.Reset();
-        bladeClock = 0.0f;
+        s.bladeClock = 0.0f;
     }
 }
 
 void ResetDemoState()
 {
-    bladeSpeed = 50.0f;
-    bladeClock = 0.0f;
-    loadProgress = 0.0f;
-    loadStarted = false;
-    g_menuValues = MenuValues{};
+    DemoState& s = State();
+    const DemoState start;
+    s.bladeSpeed = start.bladeSpeed;
+    s.bladeClock = start.bladeClock;
+    s.loadProgress = start.loadProgress;
+    s.loadStarted = start.loadStarted;
+    s.bladeSlider = start.bladeSlider;
+    s.verticalSync = start.verticalSync;
 }
 
 void CadoraApp::Init()
@@ -201,16 +203,15 @@ void CadoraApp::Update()
         SceneBuildStep();
         if (!g_parts.loadScreen)
         {
-            loadStarted = true;
-            if (loadProgress >= 1.0f) mirel::g_engineState.loadingDone.store(1);
+            state.loadStarted = true;
+            if (state.loadProgress >= 1.0f) mirel::g_engineState.loadingDone.store(1);
         }
         return;
     }
     UpdateCamera();
-    if (g_parts.readMenu) g_parts.readMenu(g_menuValues);
     TurnBlades(mirel::FrameDelta());
     ReportFrames(mirel::FrameDelta());
-    if (g_parts.setVerticalSync) g_parts.setVerticalSync(g_menuValues.verticalSync);
+    if (g_parts.setVerticalSync) g_parts.setVerticalSync(state.verticalSync);
     if (g_parts.afterUpdate) g_parts.afterUpdate();
 }
 

@@ -1,6 +1,8 @@
 // The demo application: wires the demo's parts into the engine's loop.
 #pragma once
 
+#include "demostate.h"
+
 #include "mainloop.h"
 
 namespace miCadora
@@ -13,29 +15,13 @@ class CadoraApp : public mirel::MirelApp
     void Load() override;
     void Shutdown() override;
     void Update() override;
+
+    DemoState state;
 };
 
 extern CadoraApp g_cadoraApp;
 
-// Degrees per second, recomputed every frame from the options menu's slider.
-extern float bladeSpeed;
-// Frame time summed since the last restart, seconds; restarts after an hour.
-extern float bladeClock;
-// Scene-build progress, 0 to 1.1; the load screen shows it.
-extern float loadProgress;
-// Set by the load screen when its fade-in is complete.
-extern bool loadStarted;
-
 constexpr float kBladeClockRestart = 3600.0f;
-
-// What the options menu hands the application each frame; the menu's callbacks write it.
-struct MenuValues
-{
-    // The blade-speed slider runs 0.3 to 1.0.
-    float bladeSlider = 0.65f;
-    bool verticalSync = false;
-};
-extern MenuValues g_menuValues;
 
 // The program's parts the application drives. The entry point installs them; without them
 // (tests) the application runs its own logic alone.
@@ -47,7 +33,6 @@ struct DemoParts
     void (*load)() = nullptr;
     // Shutdown: the load controller's log.
     void (*shutdown)() = nullptr;
-    void (*readMenu)(MenuValues& values) = nullptr;
     void (*setVerticalSync)(bool on) = nullptr;
     // After each update step once loaded (automated runs trace the demo's state there).
     void (*afterUpdate)() = nullptr;

@@ -1,7 +1,7 @@
 #include "cadoracompute.h"
 
+#include "demostate.h"
 #include "detect.h"
-#include "switches.h"
 
 #include "frametimer.h"
 #include "mainloop.h"
@@ -25,16 +25,6 @@ namespace miCadora
 
 CadoraComputeCtxt g_cadoraCompute;
 LoadState g_loadState;
-bool useGpuQuery = false;
-float variableFpsFreq = 0.1f;
-float targetFps = 50.0f;
-float sweepSwitch = 0.0f;
-float sweepLowFps = 45.0f;
-float sweepHighFps = 60.0f;
-bool sweepToSliderMax = false;
-float fpsSliderMax = 60.0f;
-bool debugGui = false;
-bool cadoraCapable = false;
 
 #ifdef _WIN32
 const BusyDeviceOps& Dx11BusyDeviceOps(); // cadoracompute_dx11.cpp
@@ -135,16 +125,17 @@ LoadInputs CurrentLoadInputs()
     in.frameTime = mirel::FrameDelta();
     in.gpuFrameMs = mirel::g_engineState.gpuFrameMs.load();
     in.gpuTimingFault = mirel::g_engineState.gpuTimingBroken.load() != 0;
-    in.useGpuQuery = useGpuQuery;
-    in.variableFpsFreq = variableFpsFreq;
-    in.targetFps = targetFps;
-    in.sweepSwitch = sweepSwitch;
-    in.sweepLowFps = sweepLowFps;
-    in.sweepHighFps = sweepHighFps;
-    in.sweepToSliderMax = sweepToSliderMax;
-    in.sliderMax = fpsSliderMax;
-    in.debugGui = debugGui;
-    in.showStats = showStats;
+    const DemoState& s = State();
+    in.useGpuQuery = s.useGpuQuery;
+    in.variableFpsFreq = s.variableFpsFreq;
+    in.targetFps = s.targetFps;
+    in.sweepSwitch = s.sweepSwitch;
+    in.sweepLowFps = s.sweepLowFps;
+    in.sweepHighFps = s.sweepHighFps;
+    in.sweepToSliderMax = s.sweepToSliderMax;
+    in.sliderMax = s.fpsSliderMax;
+    in.debugGui = s.debugGui;
+    in.showStats = s.showStats;
     if (g_pinnedFps > 0.0f)
     {
         in.targetFps = g_pinnedFps;
@@ -158,14 +149,16 @@ void RegisterLoadController() { miCompute::RegisterComputeContext(&g_cadoraCompu
 
 void ReadLoadSettings()
 {
-    variableFpsFreq = mirel::GetPropertyFloat("cadora.variable_fps_freq", FLT_MAX);
-    useGpuQuery = mirel::IsPropertyTrue("cadora.useGPUQuery");
-    debugGui = mirel::IsPropertyTrue("debug.showDebugGui");
+    DemoState& s = State();
+    s.variableFpsFreq = mirel::GetPropertyFloat("cadora.variable_fps_freq", FLT_MAX);
+    s.useGpuQuery = mirel::IsPropertyTrue("cadora.useGPUQuery");
+    s.debugGui = mirel::IsPropertyTrue("debug.showDebugGui");
     ApplyPinnedRate();
 }
 
 void ApplyPinnedRate()
 {
+    DemoState& s = State();
     g_pinnedFps = 0.0f;
     g_pinnedSweep = false;
     if (mirel::FindProperty("debug.fixedFps", false))
@@ -174,14 +167,14 @@ void ApplyPinnedRate()
         // Only a sane rate: the target frame time is computed from it every frame.
         if (fps >= 5.0f && fps <= 1000.0f)
         {
-            g_pinnedFps = targetFps = fps;
-            sweepSwitch = 0.0f;
+            g_pinnedFps = s.targetFps = fps;
+            s.sweepSwitch = 0.0f;
         }
     }
     if (mirel::IsPropertyTrue("debug.sweep"))
     {
         g_pinnedSweep = true;
-        sweepSwitch = 1.0f;
+        s.sweepSwitch = 1.0f;
     }
 }
 
@@ -195,16 +188,18 @@ void ResetLoadController()
 {
     CloseLoadLog();
     g_loadState = LoadState{};
-    useGpuQuery = false;
-    variableFpsFreq = 0.1f;
-    targetFps = 50.0f;
-    sweepSwitch = 0.0f;
-    sweepLowFps = 45.0f;
-    sweepHighFps = 60.0f;
-    sweepToSliderMax = false;
-    fpsSliderMax = 60.0f;
-    debugGui = false;
-    cadoraCapable = false;
+    DemoState& s = State();
+    const DemoState start;
+    s.useGpuQuery = start.useGpuQuery;
+    s.variableFpsFreq = start.variableFpsFreq;
+    s.targetFps = start.targetFps;
+    s.sweepSwitch = start.sweepSwitch;
+    s.sweepLowFps = start.sweepLowFps;
+    s.sweepHighFps = start.sweepHighFps;
+    s.sweepToSliderMax = start.sweepToSliderMax;
+    s.fpsSliderMax = start.fpsSliderMax;
+    s.debugGui = start.debugGui;
+    s.cadoraCapable = start.cadoraCapable;
     g_pinnedFps = 0.0f;
     g_pinnedSweep = false;
     mirel::g_engineState.controllerGpuTiming = 0;

@@ -1,6 +1,6 @@
 // The load controller as the demo's compute context: every frame it steps the number of busy
-// compute groups toward the target frame time and dispatches them. Also the values the options
-// menu, the statistics overlay and the application read or write.
+// compute groups toward the target frame time and dispatches them; its inputs are fields of the
+// demo's state (demostate.h).
 #pragma once
 
 #include "loadcontrol.h"
@@ -62,25 +62,9 @@ extern CadoraComputeCtxt g_cadoraCompute;
 // sweepClock, the log.
 extern LoadState g_loadState;
 
-// Read at application start from "cadora.useGPUQuery" and "cadora.variable_fps_freq".
-extern bool useGpuQuery;
-extern float variableFpsFreq;
-
-// Published by the options menu every frame, read by the control step.
-extern float targetFps;
-extern float sweepSwitch;
-extern float sweepLowFps;
-extern float sweepHighFps;
-extern bool sweepToSliderMax;
-extern float fpsSliderMax;
-// "debug.showDebugGui" is "true": the fps slider is free and the choices are ignored.
-extern bool debugGui;
-// The display can follow the frame rate (set by the target selection).
-extern bool cadoraCapable;
-
 // CadoraApp::Init: appends the controller to the compute-context list.
 void RegisterLoadController();
-// CadoraApp::Load: the two settings above (and debugGui) from the property store.
+// CadoraApp::Load: useGpuQuery, variableFpsFreq and debugGui from the property store.
 void ReadLoadSettings();
 // Unattended runs pin what the menu would choose: "debug.fixedFps" (a rate of 5 to 1000) and
 // "debug.sweep" "true" (the sweep on). Applied by ReadLoadSettings; the menu checks the pinned box.

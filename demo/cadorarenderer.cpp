@@ -1,5 +1,6 @@
 #include "cadorarenderer.h"
 
+#include "demostate.h"
 #include "switches.h"
 
 #include "mainloop.h"
@@ -113,7 +114,7 @@ void CadoraRenderer::ExecuteViews()
     for (int32_t i = 0; i < kCadoraViewCount; ++i)
         enabled[i] = slots_[i] && slots_[i]->enabled;
     ApplyViewStates(enabled, loadProgress ? *loadProgress : 0.0f, mirel::g_engineState.loadingDone.load() != 0,
-                    miCadora::snappyVisible);
+                    miCadora::State().snappyVisible);
     for (int32_t i = 0; i < kCadoraViewCount; ++i)
         if (slots_[i]) slots_[i]->enabled = enabled[i];
     Renderer::ExecuteViews();

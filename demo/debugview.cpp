@@ -2,8 +2,8 @@
 
 #include "cadoracompute.h"
 #include "cadoraviews.h"
+#include "demostate.h"
 #include "detect.h"
-#include "switches.h"
 
 #include "core/props.h"
 #include "frametimer.h"
@@ -21,9 +21,6 @@
 
 namespace miRender
 {
-
-int32_t g_lineDrawBufferId = -1;
-int32_t debugTextureIndex = -1;
 
 namespace
 {
@@ -65,6 +62,7 @@ void ToggleDebugTexture()
 {
     miResources::Material* overlay = miResources::MaterialManager().Find("overlay");
     if (!overlay) return;
+    int32_t& debugTextureIndex = miCadora::State().debugTextureIndex;
     if (debugTextureIndex == -1) g_rememberedOverlayTexture = overlay->srvIds[kPixelStage][0];
     ++debugTextureIndex;
     if (debugTextureIndex == 0)
@@ -97,7 +95,7 @@ miCadora::StatsInputs GatherStatsInputs()
     in.frameCounter = mirel::g_engineState.frameCounter.load();
     in.updateMs = mirel::g_updateMs;
     in.presentMs = mirel::g_presentMs;
-    in.useGpuQuery = miCadora::useGpuQuery;
+    in.useGpuQuery = miCadora::State().useGpuQuery;
     const miCadora::LoadState& load = miCadora::g_loadState;
     in.computeThreads = load.computeThreads;
     in.threadIncrement = load.threadIncrement;
@@ -123,7 +121,7 @@ miCadora::StatsInputs GatherStatsInputs()
     }
     in.desktopX = mirel::GetPropertyFloat("render_desktop.resolutionX", FLT_MAX);
     in.desktopY = mirel::GetPropertyFloat("render_desktop.resolutionY", FLT_MAX);
-    in.showStats = miCadora::showStats;
+    in.showStats = miCadora::State().showStats;
     return in;
 }
 
@@ -136,18 +134,19 @@ void Debug_RV::Init()
     SetTarget("swapChain", false, false, black, 1.0f);
     hud.OnCreate();
 
-    miCadora::debugLineCount = 0;
+    miCadora::DemoState& state = miCadora::State();
+    state.debugLineCount = 0;
     auto& buffers = miResources::DynamicVertexBuffers();
     miResources::PlatformDynamicVertexBuffer* lines = buffers.Find("lineDrawBuffer");
     if (!lines) lines = buffers.Create("lineDrawBuffer");
-    g_lineDrawBufferId = -1;
+    state.lineDrawBufferId = -1;
     if (lines)
     {
         lines->count = miCadora::kDebugLineCapacity;
         lines->stride = sizeof(miCadora::LineVertex);
         lines->data = miCadora::DebugLines();
         lines->Create();
-        g_lineDrawBufferId = lines->handle;
+        state.lineDrawBufferId = lines->handle;
     }
 
     EnsureMaterial("overlay");
@@ -167,23 +166,23 @@ void Debug_RV::OnResize()
 
 void Debug_RV::Shutdown()
 {
-    miCadora::debugLineCount = 0;
+    miCadora::State().debugLineCount = 0;
     hud.OnRelease();
 }
 
 void Debug_RV::BeginFrame()
 {
     RenderView::BeginFrame();
-    miCadora::debugLineCount = 0;
+    miCadora::State().debugLineCount = 0;
     AddDebugLines();
-    const int32_t n = miCadora::debugLineCount;
+    const int32_t n = miCadora::State().debugLineCount;
     lineCount = n < 0 ? 0 : (n > miCadora::kDebugLineCapacity ? miCadora::kDebugLineCapacity : n);
 }
 
 void Debug_RV::Record()
 {
     if (lineCount > 0) pipe.DrawLines(static_cast<uint32_t>(lineCount));
-    if (debugTextureIndex != -1) DrawFullscreen("overlay");
+    if (miCadora::State().debugTextureIndex != -1) DrawFullscreen("overlay");
 }
 
 void Debug_RV::Execute()
@@ -206,14 +205,15 @@ void Debug_RV::Execute()
 
 void Debug_RV::DrawStatsText()
 {
-    if (miCadora::debugGui)
+    const miCadora::DemoState& state = miCadora::State();
+    if (state.debugGui)
     {
         mirel::TextList labels[3];
-        miCadora::BuildMenuLabels(kMenuOriginX, kMenuOriginY, miCadora::targetFps, labels);
+        miCadora::BuildMenuLabels(kMenuOriginX, kMenuOriginY, state.targetFps, labels);
         for (const mirel::TextList& l : labels)
             hud.Draw(l);
     }
-    if (!miCadora::showStats) return;
+    if (!state.showStats) return;
     mirel::TextList block;
     miCadora::BuildStatsBlock(GatherStatsInputs(), block);
     hud.Draw(block);

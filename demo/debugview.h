@@ -39,14 +39,9 @@ class Debug_RV : public Debug_RenderView
     int32_t lineCount = 0;
 };
 
-// "lineDrawBuffer", the device side of the debug-line list (miCadora::DebugLines()).
-extern int32_t g_lineDrawBufferId;
-// -1: the overlay material shows what it loaded with; 0: the first shadow cascade.
-extern int32_t debugTextureIndex;
-
 // The figures the statistics text reads this frame.
 miCadora::StatsInputs GatherStatsInputs();
-// The shadow-map view's hotkey action.
+// The shadow-map view's hotkey action; steps the demo state's debugTextureIndex.
 void ToggleDebugTexture();
 // Hands the statistics view's factory to the demo's view list (before the renderer's CreateViews()).
 void RegisterDebugView();

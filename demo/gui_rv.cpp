@@ -59,7 +59,7 @@ void Gui_RV::Execute()
     {
         menu.Layout(0.0f, 0.0f, nullptr, 0); // parks the widgets
     }
-    if (publish) publish(menu);
+    menu.StoreControls();
 }
 
 void Gui_RV::Shutdown() { miGui::Menu().Release(); }

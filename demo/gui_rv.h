@@ -18,8 +18,6 @@ class Gui_RV : public RenderView
 
     // Set before Init(): what the menu is built from.
     miGui::MenuEnv env;
-    // Called every executed frame with the menu, so its values reach their readers.
-    void (*publish)(const miGui::OptionsMenu& menu) = nullptr;
     // Widgets drawn in the last Execute(), in order (tests).
     int32_t drawnCount = 0;
 };

@@ -14,7 +14,6 @@
 #include "scene/camera.h"
 #include "scene/siment.h"
 #include "window_win32.h"
-#include "optionsmenu.h"
 
 #include "core/props.h"
 #include "core/sys.h"
@@ -84,18 +83,11 @@ bool DeviceVerticalSync()
 void InitDemoParts()
 {
     miRender::SetRenderer(&miRender::g_cadoraRenderer);
-    miRender::g_cadoraRenderer.loadProgress = &miCadora::loadProgress;
+    miRender::g_cadoraRenderer.loadProgress = &miCadora::State().loadProgress;
     miCadora::InstallGuiAndOverlays();
     miCadora::SetDeviceVsyncReader(DeviceVerticalSync);
     miRender::RegisterDebugView();
     miCadora::RegisterLoadController();
-}
-
-void ReadMenu(miCadora::MenuValues& values)
-{
-    miGui::OptionsMenu& menu = miGui::Menu();
-    values.bladeSlider = menu.animSpeedSlider.value;
-    values.verticalSync = menu.vsyncBox.state != 0;
 }
 
 void SetVerticalSync(bool on)
@@ -115,7 +107,6 @@ miCadora::DemoParts DemoParts()
     parts.init = InitDemoParts;
     parts.load = miCadora::ReadLoadSettings;
     parts.shutdown = miCadora::CloseLoadLog;
-    parts.readMenu = ReadMenu;
     parts.setVerticalSync = SetVerticalSync;
     parts.loadScreen = true;
     parts.afterUpdate = miCadora::TraceDemoState;

@@ -1,6 +1,7 @@
 #include "optionsmenu.h"
 
 #include "animation.h"
+#include "demostate.h"
 #include "detect.h"
 #include "scene/camera.h"
 
@@ -8,8 +9,6 @@
 
 namespace miGui
 {
-
-bool redbarVisible = false;
 
 namespace
 {
@@ -42,6 +41,13 @@ void OnCameraChoice(Widget& w, const miInput::MouseEvent&)
     for (int32_t i = 0; i < kCameraBoxCount; ++i)
         if (m.cameraBoxes[i]) m.cameraBoxes[i]->state = i == mode ? 1 : 0;
     if (m.env.setCameraMode) m.env.setCameraMode(mode);
+}
+
+// The update step reads these two every frame; they take effect as they change.
+void OnVerticalSync(Widget& w, const miInput::MouseEvent&) { miCadora::State().verticalSync = w.state != 0; }
+void OnAnimationSpeed(Widget& w, const miInput::MouseEvent&)
+{
+    miCadora::State().bladeSlider = static_cast<SliderWidget&>(w).value;
 }
 
 void OnVariableRefresh(Widget& w, const miInput::MouseEvent&)
@@ -99,13 +105,18 @@ void OptionsMenu::Build(const MenuEnv& e)
     InitCheckbox(vrrBox, 21, 22, false, 1024.0f, 1024.0f);
     vrrBox.callback = OnVariableRefresh;
     InitCheckbox(vsyncBox, 21, 22, env.vsync, 1024.0f, 1024.0f);
+    vsyncBox.callback = OnVerticalSync;
     InitCheckbox(redbarBox, 21, 22, false, 256.0f, 256.0f);
     InitSlider(animSpeedSlider, "options", 24, 25, 0.3f, 1.0f, 0.65f);
+    animSpeedSlider.callback = OnAnimationSpeed;
+    miCadora::DemoState& state = miCadora::State();
+    state.verticalSync = vsyncBox.Checked();
+    state.bladeSlider = animSpeedSlider.value;
 
     const miCadora::DetectionRecord* record = env.record();
     const miCadora::SweepRange sweep = miCadora::ChooseSweepRange(record, env.refreshHz);
-    cadoraCapable = sweep.capable;
-    if (cadoraCapable)
+    state.cadoraCapable = sweep.capable;
+    if (sweep.capable)
     {
         vrrBox.state = 1;
         env.setCadoraState(true);
@@ -187,6 +198,7 @@ int32_t OptionsMenu::Layout(float outW, float outH, Widget** out, int32_t capaci
         if (cameraBoxes[i])
             Place(*cameraBoxes[i], ox + 150.0f, oy + 369.0f + 36.0f * static_cast<float>(i), outW, outH, out, capacity,
                   n);
+    bool& redbarVisible = miCadora::State().redbarVisible;
     if ((redbarBox.state != 0) != redbarVisible) redbarVisible = !redbarVisible;
     if (debugGui)
     {
@@ -213,15 +225,15 @@ void OptionsMenu::UpdateCameraHandOver()
         miCamera::cameraControlEnabled = true;
 }
 
-void OptionsMenu::FillLoadInputs(miCadora::LoadInputs& in) const
+void OptionsMenu::StoreControls() const
 {
-    in.targetFps = fpsSlider.value;
-    in.sweepSwitch = sweepSlider.value;
-    in.sweepLowFps = sweepLowFps;
-    in.sweepHighFps = sweepHighFps;
-    in.sweepToSliderMax = sweepMaxBox.state != 0;
-    in.sliderMax = fpsSlider.max;
-    in.debugGui = debugGui;
+    miCadora::DemoState& state = miCadora::State();
+    state.targetFps = fpsSlider.value;
+    state.sweepSwitch = sweepSlider.value;
+    state.sweepLowFps = sweepLowFps;
+    state.sweepHighFps = sweepHighFps;
+    state.sweepToSliderMax = sweepMaxBox.state != 0;
+    state.fpsSliderMax = fpsSlider.max;
 }
 
 void RegisterMenuHotkey()

@@ -35,13 +35,15 @@ class OptionsMenu
 {
   public:
     // Creates every widget (registering them) and the fps choices; the menu starts shown. A
-    // menu built before is released first.
+    // menu built before is released first. The demo state's bladeSlider, verticalSync and
+    // cadoraCapable take the new widgets' values; from then on the slider and the box write
+    // theirs as they change.
     void Build(const MenuEnv& env);
     // Frees every widget's vertices and buffer, deletes the per-build boxes (fps choices,
     // camera modes) and leaves no menu widget in the registry.
     void Release();
     // Places the widgets drawn this frame, builds their quads for a W x H output and lists
-    // them in drawing order; also brings redbarVisible in line with its box.
+    // them in drawing order; also brings the demo state's redbarVisible in line with its box.
     int32_t Layout(float outW, float outH, Widget** out, int32_t capacity);
     // Once per frame: the menu owns the camera controls while it is shown.
     void UpdateCameraHandOver();
@@ -52,8 +54,9 @@ class OptionsMenu
     }
     // Moves every widget off screen: one not drawn this frame must not answer the mouse.
     void Park();
-    // The control law's inputs that the menu owns.
-    void FillLoadInputs(miCadora::LoadInputs& in) const;
+    // The control law's inputs that the menu owns, to the demo state: once per executed frame,
+    // last, so that the control step reads what the menu showed when it was last drawn.
+    void StoreControls() const;
 
     SliderWidget fpsSlider;
     SliderWidget sweepSlider;
@@ -69,7 +72,6 @@ class OptionsMenu
     miCadora::FpsChoices choices;
     float sweepLowFps = 45.0f;
     float sweepHighFps = 60.0f;
-    bool cadoraCapable = false;
     bool shown = true;
     bool debugGui = false;
     MenuEnv env;
@@ -78,8 +80,5 @@ class OptionsMenu
 OptionsMenu& Menu();
 // Hotkey 1 shows and hides the menu; registered once however often the menu is built.
 void RegisterMenuHotkey();
-
-// Follows the red-bar box; the red bar view fades by it.
-extern bool redbarVisible;
 
 } // namespace miGui

@@ -1,11 +1,9 @@
 #include "overlays.h"
 
+#include "demostate.h"
+
 namespace miCadora
 {
-
-float fade = 0.0f;
-float barPosition = 0.0f;
-int32_t debugLineCount = 0;
 
 LineVertex* DebugLines()
 {
@@ -21,6 +19,7 @@ float Clamp(float v, float lo, float hi) { return v < lo ? lo : v > hi ? hi : v;
 LoadScreenFrame StepLoadScreen(float dt, bool& loadStarted, float loadProgress, bool& sceneReady)
 {
     LoadScreenFrame f;
+    float& fade = State().fade;
     if (!loadStarted)
     {
         fade = Clamp(fade + dt, 0.0f, 1.0f);
@@ -47,6 +46,8 @@ LoadScreenFrame StepLoadScreen(float dt, bool& loadStarted, float loadProgress, 
 RedbarFrame StepRedbar(float dt, bool visible, float speedSlider)
 {
     RedbarFrame f;
+    float& fade = State().fade;
+    float& barPosition = State().barPosition;
     const float before = fade;
     if (visible)
     {

@@ -7,11 +7,6 @@
 namespace miCadora
 {
 
-// Shared by the load screen (0 -> 1 fade-in, then 4 -> 0 fade-out) and afterwards the red bar.
-extern float fade;
-// The red bar's horizontal phase, 0 to 1.2.
-extern float barPosition;
-
 struct LoadScreenFrame
 {
     bool fadingIn = false;     // "fadeIn" of "loadScreen" takes fadeIn
@@ -21,8 +16,8 @@ struct LoadScreenFrame
     float loadBar = 0.0f;      // "load_progress" of "loadBar"
 };
 
-// One update step of dt seconds. loadStarted turns true when the fade-in completes; sceneReady
-// turns true (and stays) when the fade-out ends.
+// One update step of dt seconds, on the demo state's fade. loadStarted turns true when the fade-in
+// completes; sceneReady turns true (and stays) when the fade-out ends.
 LoadScreenFrame StepLoadScreen(float dt, bool& loadStarted, float loadProgress, bool& sceneReady);
 
 struct RedbarFrame
@@ -33,7 +28,8 @@ struct RedbarFrame
     float barPosition = 0.0f;
 };
 
-// Slider speed s (clamped to [0, 10]) moves the bar s * 0.48 screen widths per second.
+// On the demo state's fade and barPosition. Slider speed s (clamped to [0, 10]) moves the bar
+// s * 0.48 screen widths per second.
 RedbarFrame StepRedbar(float dt, bool visible, float speedSlider);
 
 struct LineVertex
@@ -43,10 +39,10 @@ struct LineVertex
 static_assert(sizeof(LineVertex) == 28, "line vertices are 28 bytes");
 
 // The one debug-line list of the process: every view that draws lines writes here, and the
-// device's "lineDrawBuffer" uploads from here. The statistics view empties it each frame.
+// device's "lineDrawBuffer" uploads from here. The statistics view empties it each frame; the
+// state's debugLineCount counts its vertices.
 constexpr int32_t kDebugLineCapacity = 200;
 LineVertex* DebugLines();
-extern int32_t debugLineCount;
 
 // The last 32 frame times, drawn oldest to newest against a band of +-0.5 ms around the target.
 class FrameTimeGraph

@@ -3,6 +3,7 @@
 #include "cadora.h"
 #include "cadoracompute.h"
 #include "cadoraviews.h"
+#include "demostate.h"
 #include "frametimer.h"
 #include "mainloop.h"
 #include "core/props.h"
@@ -56,21 +57,6 @@ void InstallGuiAndOverlays()
 #endif
 }
 
-void PublishMenuValues(const miGui::OptionsMenu& menu)
-{
-    LoadInputs in;
-    menu.FillLoadInputs(in);
-    targetFps = in.targetFps;
-    sweepSwitch = in.sweepSwitch;
-    sweepLowFps = in.sweepLowFps;
-    sweepHighFps = in.sweepHighFps;
-    sweepToSliderMax = in.sweepToSliderMax;
-    fpsSliderMax = in.sliderMax;
-    cadoraCapable = menu.cadoraCapable;
-    g_menuValues.bladeSlider = menu.animSpeedSlider.value;
-    g_menuValues.verticalSync = menu.vsyncBox.Checked();
-}
-
 } // namespace miCadora
 
 namespace miRender
@@ -90,8 +76,9 @@ void LoadScreen_RV::Init()
 void LoadScreen_RV::Record()
 {
     bool ready = mirel::g_engineState.loadingDone.load() != 0;
+    miCadora::DemoState& state = miCadora::State();
     const miCadora::LoadScreenFrame f =
-        miCadora::StepLoadScreen(mirel::FrameDelta(), miCadora::loadStarted, miCadora::loadProgress, ready);
+        miCadora::StepLoadScreen(mirel::FrameDelta(), state.loadStarted, state.loadProgress, ready);
     if (f.fadingIn) SetVar("loadScreen", "fadeIn", f.fadeIn);
     if (f.fadingOut)
     {
@@ -123,8 +110,8 @@ void Redbar_RV::Init()
 
 void Redbar_RV::Record()
 {
-    const miCadora::RedbarFrame f =
-        miCadora::StepRedbar(mirel::FrameDelta(), miGui::redbarVisible, miGui::Menu().animSpeedSlider.value);
+    const miCadora::RedbarFrame f = miCadora::StepRedbar(mirel::FrameDelta(), miCadora::State().redbarVisible,
+                                                         miGui::Menu().animSpeedSlider.value);
     if (f.setFade) SetVar("atmosphere", "redbarFade", f.redbarFade);
     if (!f.draw) return;
     SetVar("bar", "bar_position", f.barPosition);
@@ -166,14 +153,14 @@ void SnappyOverlay_RV::Record()
     graph.Add(mirel::FrameDelta() * 1000.0f);
     if (!graph.Full()) return;
     // Centred on the rate the controller steers to: the menu's, or the one pinned in config.ini.
-    miCadora::debugLineCount = graph.BuildLines(miCadora::CurrentLoadInputs().targetFps,
-                                                miCadora::DebugLines(), miCadora::kDebugLineCapacity);
+    int32_t& lineCount = miCadora::State().debugLineCount;
+    lineCount = graph.BuildLines(miCadora::CurrentLoadInputs().targetFps, miCadora::DebugLines(),
+                                 miCadora::kDebugLineCapacity);
     if (!traced_)
-        mirel::Trace("frame-time graph drawn: %d vertices, buffer %d", static_cast<int>(miCadora::debugLineCount),
+        mirel::Trace("frame-time graph drawn: %d vertices, buffer %d", static_cast<int>(lineCount),
                      static_cast<int>(lineBufferId));
     traced_ = true;
-    if (miCadora::debugLineCount > 0 && lineBufferId >= 0)
-        pipe.DrawLines(static_cast<uint32_t>(miCadora::debugLineCount));
+    if (lineCount > 0 && lineBufferId >= 0) pipe.DrawLines(static_cast<uint32_t>(lineCount));
 }
 
 void SnappyOverlay_RV::Execute() { pipe.Execute(); }
@@ -191,11 +178,10 @@ namespace
 RenderView* MakeGui()
 {
     Gui_RV* view = new Gui_RV(kCadoraViewNames[kViewGui]);
-    view->env.debugGui = miCadora::debugGui;
+    view->env.debugGui = miCadora::State().debugGui;
     view->env.vsync = g_deviceVsync && g_deviceVsync();
     const float hz = mirel::GetPropertyFloat("render_init.monitorRefresh", 60.0f);
     view->env.refreshHz = std::isfinite(hz) && hz > 0.0f && hz < 1000.0f ? static_cast<int32_t>(hz) : 60;
-    view->publish = miCadora::PublishMenuValues;
     return view;
 }
 

@@ -65,8 +65,6 @@ void InstallGuiAndOverlays();
 // The Windows build's texture, vertex-buffer and line-buffer hooks.
 void InstallGuiDeviceHooks();
 
-// The menu's values to the load controller and the application, once per frame.
-void PublishMenuValues(const miGui::OptionsMenu& menu);
 // The device's vertical-sync flag, which the menu's box starts from (none: unchecked).
 void SetDeviceVsyncReader(bool (*reader)());
 

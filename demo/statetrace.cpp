@@ -2,11 +2,7 @@
 // switches and the controlled camera, printed as trace lines when they change.
 #include "statetrace.h"
 
-#include "animation.h"
-#include "cadora.h"
-#include "cadoracompute.h"
-#include "debugview.h"
-#include "switches.h"
+#include "demostate.h"
 
 #include "frametimer.h"
 #include "optionsmenu.h"
@@ -66,16 +62,17 @@ void TraceDemoState()
 {
     if (!mirel::TraceEnabled()) return;
     const miGui::OptionsMenu& menu = miGui::Menu();
+    const DemoState& s = State();
     const int32_t values[] = {menu.shown ? 1 : 0,
-                              cameraMode,
-                              showStats ? 1 : 0,
-                              snappyVisible ? 1 : 0,
-                              miGui::redbarVisible ? 1 : 0,
-                              static_cast<int32_t>(std::lround(bladeSpeed)),
+                              s.cameraMode,
+                              s.showStats ? 1 : 0,
+                              s.snappyVisible ? 1 : 0,
+                              s.redbarVisible ? 1 : 0,
+                              static_cast<int32_t>(std::lround(s.bladeSpeed)),
                               menu.vrrBox.state,
-                              sweepSwitch > 0.0f ? 1 : 0,
-                              static_cast<int32_t>(std::lround(targetFps)),
-                              miRender::debugTextureIndex,
+                              s.sweepSwitch > 0.0f ? 1 : 0,
+                              static_cast<int32_t>(std::lround(s.targetFps)),
+                              s.debugTextureIndex,
                               miInput::IsKeyboardLocked() ? 1 : 0,
                               miInput::ConsoleOpen() ? 1 : 0};
     for (int i = 0; i < static_cast<int>(sizeof values / sizeof values[0]); ++i)

@@ -1,5 +1,7 @@
 #include "switches.h"
 
+#include "demostate.h"
+
 #include "frametimer.h"
 #include "input/input.h"
 
@@ -9,19 +11,16 @@
 namespace miCadora
 {
 
-bool showStats = false;
-bool snappyVisible = false;
-
 namespace
 {
 
 void ToggleStats()
 {
-    if (mirel::g_debugHotkeysEnabled) showStats = !showStats;
+    if (mirel::g_debugHotkeysEnabled) State().showStats = !State().showStats;
 }
 void ToggleSnappy()
 {
-    if (mirel::g_debugHotkeysEnabled) snappyVisible = !snappyVisible;
+    if (mirel::g_debugHotkeysEnabled) State().snappyVisible = !State().snappyVisible;
 }
 void ResetFrameTimer()
 {

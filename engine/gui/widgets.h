@@ -91,6 +91,7 @@ class CheckboxWidget : public Widget
     bool Checked() const { return state != 0; }
 };
 
+// Its callback runs after each move of the knob by the mouse.
 class SliderWidget : public Widget
 {
   public:

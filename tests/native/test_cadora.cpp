@@ -12,8 +12,6 @@
 namespace
 {
 
-using miCadora::loadProgress;
-
 class CadoraScene : public ::testing::Test
 {
   protected:
@@ -28,10 +26,10 @@ class CadoraScene : public ::testing::Test
 TEST_F(CadoraScene, BuildRunsOnlyAfterFadeInAndStepsThroughThreeEntitiesAndThreePauses)
 {
     miCadora::SceneBuildStep();
-    EXPECT_EQ(loadProgress, 0.0f);
+    EXPECT_EQ(miCadora::State().loadProgress, 0.0f);
     EXPECT_EQ(miSim::FindDynamicEnt("ground"), nullptr);
 
-    miCadora::loadStarted = true;
+    miCadora::State().loadStarted = true;
     struct Step
     {
         float progress;
@@ -46,7 +44,7 @@ TEST_F(CadoraScene, BuildRunsOnlyAfterFadeInAndStepsThroughThreeEntitiesAndThree
         const auto t0 = std::chrono::steady_clock::now();
         miCadora::SceneBuildStep();
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        EXPECT_NEAR(loadProgress, step.progress, 1e-5f);
+        EXPECT_NEAR(miCadora::State().loadProgress, step.progress, 1e-5f);
         if (step.built)
         {
             EXPECT_NE(miSim::FindDynamicEnt(step.built), nullptr) << step.built;
@@ -60,9 +58,9 @@ TEST_F(CadoraScene, BuildRunsOnlyAfterFadeInAndStepsThroughThreeEntitiesAndThree
             EXPECT_LT(ms, 250.0) << step.progress;
         }
     }
-    const float done = loadProgress;
+    const float done = miCadora::State().loadProgress;
     miCadora::SceneBuildStep();
-    EXPECT_EQ(loadProgress, done);
+    EXPECT_EQ(miCadora::State().loadProgress, done);
 
     const miSim::DynamicEnt* ground = miSim::FindDynamicEnt("ground");
     const miSim::DynamicEnt* base = miSim::FindDynamicEnt("windmill_base0");
@@ -87,24 +85,24 @@ TEST_F(CadoraScene, BladesTurnWithTheSliderAndRestartAfterAnHour)
     };
     for (const Case& c : {Case{0.3f, 0.5f, 30.0f}, Case{1.0f, 0.25f, 100.0f}, Case{0.65f, 1.0f / 60, 65.0f}})
     {
-        miCadora::g_menuValues.bladeSlider = c.slider;
+        miCadora::State().bladeSlider = c.slider;
         const float before = blades->transform.rotation.x;
         blades->transform.dirty = 0;
         miCadora::TurnBlades(c.dt);
-        EXPECT_FLOAT_EQ(miCadora::bladeSpeed, c.expectedSpeed);
+        EXPECT_FLOAT_EQ(miCadora::State().bladeSpeed, c.expectedSpeed);
         EXPECT_NEAR(blades->transform.rotation.x, before - c.expectedSpeed * c.dt, 1e-4f);
         EXPECT_EQ(blades->transform.rotation.y, 0.0f);
         EXPECT_EQ(blades->transform.dirty, 1);
     }
 
-    miCadora::bladeClock = miCadora::kBladeClockRestart - 0.01f;
+    miCadora::State().bladeClock = miCadora::kBladeClockRestart - 0.01f;
     mirel::g_frameTimer.elapsed = 1234.0f;
     mirel::g_presentTimer.elapsed = 99.0f;
     miCadora::TurnBlades(0.005f);
     EXPECT_NE(blades->transform.rotation.x, 0.0f) << "still inside the hour";
     miCadora::TurnBlades(0.02f);
     EXPECT_EQ(blades->transform.rotation.x, 0.0f);
-    EXPECT_EQ(miCadora::bladeClock, 0.0f);
+    EXPECT_EQ(miCadora::State().bladeClock, 0.0f);
     EXPECT_EQ(mirel::g_frameTimer.elapsed, 0.0f);
     EXPECT_EQ(mirel::g_presentTimer.elapsed, 0.0f);
 }

@@ -1,8 +1,8 @@
 // The load controller as a compute context: its start-up set-up over fake device objects, the
 // dispatch it records, the log, the settings it reads and the fps choices it builds.
 #include "cadoracompute.h"
+#include "demostate.h"
 #include "detect.h"
-#include "switches.h"
 #include "core/props.h"
 #include "frametimer.h"
 #include "mainloop.h"
@@ -136,7 +136,7 @@ class Controller : public ::testing::Test
         mirel::ClearProperties();
         mirel::ClearEngineState();
         miCompute::ClearComputeContexts();
-        showStats = false;
+        State().showStats = false;
         dir_ = fs::temp_directory_path() / ("mirel-ctl-" + std::to_string(getpid()));
         fs::create_directories(dir_);
         previous_ = fs::current_path();
@@ -229,7 +229,7 @@ TEST_F(Controller, LogOpensOnlyForAnExactTrueAndAppends)
         g_cadoraCompute.Reset();
         EXPECT_EQ(g_loadState.logThreads, c.logs) << c.value;
         EXPECT_EQ(g_loadState.logTime, c.logs && c.time) << c.value;
-        targetFps = 40.0f;
+        State().targetFps = 40.0f;
         mirel::g_frameTimer.delta = 0.020f;
         g_cadoraCompute.Execute();
         // Read while the log is still open: a killed program loses no finished line.
@@ -279,7 +279,7 @@ TEST_F(Controller, EachFrameStepsThenDispatchesWithinTheGroupLimit)
             mirel::SetPropertyFloat("debug.fixedThreads", c.fixed);
         }
         g_loadState.computeThreads = 1;
-        targetFps = 40.0f;
+        State().targetFps = 40.0f;
         mirel::g_frameTimer.delta = 0.005f;
         g_dispatches.clear();
         g_shaderSets = g_unbinds = g_uavBinds = 0;
@@ -305,15 +305,15 @@ TEST_F(Controller, InputsComeFromTheTimerTheEngineAndTheMenu)
     mirel::g_frameTimer.delta = 0.031f;
     mirel::g_engineState.gpuFrameMs = 12.5f;
     mirel::g_engineState.gpuTimingBroken = 1;
-    useGpuQuery = true;
-    targetFps = 45.0f;
-    sweepSwitch = 1.0f;
-    sweepLowFps = 35.0f;
-    sweepHighFps = 55.0f;
-    sweepToSliderMax = true;
-    fpsSliderMax = 90.0f;
-    debugGui = true;
-    showStats = true;
+    State().useGpuQuery = true;
+    State().targetFps = 45.0f;
+    State().sweepSwitch = 1.0f;
+    State().sweepLowFps = 35.0f;
+    State().sweepHighFps = 55.0f;
+    State().sweepToSliderMax = true;
+    State().fpsSliderMax = 90.0f;
+    State().debugGui = true;
+    State().showStats = true;
     const LoadInputs in = CurrentLoadInputs();
     EXPECT_EQ(in.frameTime, 0.031f);
     EXPECT_EQ(in.gpuFrameMs, 12.5f);
@@ -327,15 +327,15 @@ TEST_F(Controller, InputsComeFromTheTimerTheEngineAndTheMenu)
     EXPECT_EQ(in.sliderMax, 90.0f);
     EXPECT_TRUE(in.debugGui);
     EXPECT_TRUE(in.showStats);
-    showStats = false;
+    State().showStats = false;
 }
 
 TEST_F(Controller, SettingsReadAtStart)
 {
     ReadLoadSettings();
-    EXPECT_EQ(variableFpsFreq, FLT_MAX) << "missing";
-    EXPECT_FALSE(useGpuQuery);
-    EXPECT_FALSE(debugGui);
+    EXPECT_EQ(State().variableFpsFreq, FLT_MAX) << "missing";
+    EXPECT_FALSE(State().useGpuQuery);
+    EXPECT_FALSE(State().debugGui);
     mirel::RegisterProperty("cadora.variable_fps_freq", mirel::kPropFloat);
     mirel::SetPropertyFloat("cadora.variable_fps_freq", 0.25f);
     mirel::RegisterProperty("cadora.useGPUQuery", mirel::kPropString);
@@ -343,12 +343,12 @@ TEST_F(Controller, SettingsReadAtStart)
     mirel::RegisterProperty("debug.showDebugGui", mirel::kPropString);
     mirel::SetPropertyString("debug.showDebugGui", "true");
     ReadLoadSettings();
-    EXPECT_EQ(variableFpsFreq, 0.25f);
-    EXPECT_TRUE(useGpuQuery);
-    EXPECT_TRUE(debugGui);
+    EXPECT_EQ(State().variableFpsFreq, 0.25f);
+    EXPECT_TRUE(State().useGpuQuery);
+    EXPECT_TRUE(State().debugGui);
     mirel::SetPropertyString("cadora.useGPUQuery", "TRUE");
     ReadLoadSettings();
-    EXPECT_FALSE(useGpuQuery);
+    EXPECT_FALSE(State().useGpuQuery);
 }
 
 TEST_F(Controller, UnattendedRunsPinTheRateOrTheSweep)
@@ -368,9 +368,9 @@ TEST_F(Controller, UnattendedRunsPinTheRateOrTheSweep)
     {
         mirel::test::PinRate(c.fixedFps, c.sweep);
         ReadLoadSettings();
-        // The menu publishes its own slider values every frame; the pin still holds.
-        targetFps = 45.0f;
-        sweepSwitch = 0.0f;
+        // The menu stores its own slider values every frame; the pin still holds.
+        State().targetFps = 45.0f;
+        State().sweepSwitch = 0.0f;
         const LoadInputs in = CurrentLoadInputs();
         EXPECT_EQ(in.targetFps, c.fps) << (c.fixedFps ? c.fixedFps : "-");
         EXPECT_EQ(in.sweepSwitch, c.sweepOn) << (c.sweep ? c.sweep : "-");

@@ -2,7 +2,7 @@
 // makes and what each one targets, the overlay slots, the enabling states driven by loading, the
 // shadow pass's draw list and the shadow camera's aim along the sun.
 #include "cadorarenderer.h"
-#include "switches.h"
+#include "demostate.h"
 #include "support/test_support.h"
 
 #include "scene/siment.h"
@@ -162,7 +162,7 @@ class DemoRenderer : public ::testing::Test
         renderer.settings.msaaSamples = 1;
         renderer.loadProgress = &progress;
         mirel::g_engineState.loadingDone.store(0);
-        miCadora::snappyVisible = false;
+        miCadora::State().snappyVisible = false;
         miInput::g_inputModule.Init();
     }
     void TearDown() override
@@ -307,7 +307,7 @@ TEST_F(DemoRenderer, MissingOverlaysLeaveEmptySlotsThatAreSkipped)
     EXPECT_EQ(renderer.View(5), renderer.SlotView(kViewSnappy));
     progress = 1.1f;
     mirel::g_engineState.loadingDone.store(1);
-    miCadora::snappyVisible = true;
+    miCadora::State().snappyVisible = true;
     renderer.ExecuteViews();
     EXPECT_EQ(Enabled(), "-11111---1");
 }
@@ -323,13 +323,13 @@ TEST_F(DemoRenderer, LoadingDrivesTheEnabledFlags)
     renderer.ExecuteViews();
     EXPECT_EQ(Enabled(), "1000000000");
     progress = 1.1f;
-    miCadora::snappyVisible = true;
+    miCadora::State().snappyVisible = true;
     renderer.ExecuteViews();
     EXPECT_EQ(Enabled(), "1111110000");
     mirel::g_engineState.loadingDone.store(1);
     renderer.ExecuteViews();
     EXPECT_EQ(Enabled(), "0111111111");
-    miCadora::snappyVisible = false;
+    miCadora::State().snappyVisible = false;
     renderer.ExecuteViews();
     EXPECT_EQ(Enabled(), "0111111110");
     // Without a progress source the demo counts as loading.

@@ -1,6 +1,7 @@
 // The camera path file, its sampling, the animators and the demo's camera modes.
 #include "animation.h"
 #include "camerapath.h"
+#include "demostate.h"
 #include "core/props.h"
 #include "scene/camera.h"
 #include "support/test_support.h"
@@ -239,7 +240,7 @@ class CameraModes : public Animators
     void TearDown() override
     {
         miSim::g_cameraManager.Clear();
-        miCadora::cameraMode = miCadora::kCameraFree;
+        miCadora::State().cameraMode = miCadora::kCameraFree;
         Animators::TearDown();
     }
     // The application's update, then the camera module's.
@@ -259,7 +260,7 @@ TEST_F(CameraModes, OrbitLooksAtTheHubAtHalfRate)
     EXPECT_FALSE(miCamera::cameraControlEnabled);
     for (int i = 0; i < 60; ++i)
         Frame(1.0f / 60.0f);
-    EXPECT_NEAR(miCadora::g_orbit.lastOrbitValue, -160.0f, 1e-2f);
+    EXPECT_NEAR(miCadora::State().orbit.lastOrbitValue, -160.0f, 1e-2f);
     const Vec3 hub{7.988f, 1051.0f, -2.8f};
     // The hub sits straight ahead in view space, at the scaled radius (not compounded per frame).
     const Vec3 inView = mirel::TransformPoint(cam->view, hub);
@@ -278,7 +279,7 @@ TEST_F(CameraModes, SwayBacksOffAndSwingsSideways)
     Frame(0.125f);
     const Vec3 back = cam->transform.world.Column(2);
     const Vec3 side = cam->transform.world.Column(0);
-    const float sway = miCadora::g_orbit.lastSwayValue;
+    const float sway = miCadora::State().orbit.lastSwayValue;
     // rate 1, freq 0.5: a quarter second in, the sine is an eighth of the way round.
     EXPECT_NEAR(sway, 25.0f * std::sin(0.5f * 0.25f * 6.2831855f), 1e-3f);
     ExpectNear(cam->transform.position, Vec3{40, 1055, 0} + back * 22.0f + side * sway);

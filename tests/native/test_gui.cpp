@@ -1,4 +1,5 @@
 // Sprite sheet files, widget hit-testing and quads, and the options menu's layout and choices.
+#include "demostate.h"
 #include "detect.h"
 #include "core/props.h"
 #include "gui_rv.h"
@@ -430,7 +431,7 @@ class Menu : public ::testing::Test
         mirel::SetAssetRoot(MIREL_SOURCE_ASSETS);
         miGui::SpriteSheets().Clear();
         miGui::ClearWidgets();
-        miGui::redbarVisible = false;
+        miCadora::State().redbarVisible = false;
     }
     void TearDown() override
     {
@@ -544,8 +545,8 @@ TEST_F(Menu, FpsChoiceSetsTheRateAndClearsTheOthers)
     Click(*m.fpsBoxes[6]);
     EXPECT_FLOAT_EQ(m.sweepSlider.value, 1);
     EXPECT_FALSE(m.fpsBoxes[4]->Checked());
-    miCadora::LoadInputs in;
-    m.FillLoadInputs(in);
+    m.StoreControls();
+    const miCadora::DemoState& in = miCadora::State();
     EXPECT_FLOAT_EQ(in.sweepSwitch, 1);
     EXPECT_FLOAT_EQ(in.targetFps, 55);
     EXPECT_FLOAT_EQ(in.sweepLowFps, 45);
@@ -620,9 +621,9 @@ TEST_F(Menu, RedbarFollowsItsBoxAndCameraIsHandedBackWhenHidden)
     m.Build(Env(60, false));
     Layout();
     Click(m.redbarBox);
-    EXPECT_FALSE(miGui::redbarVisible); // picked up when the menu is next drawn
+    EXPECT_FALSE(miCadora::State().redbarVisible); // picked up when the menu is next drawn
     Layout();
-    EXPECT_TRUE(miGui::redbarVisible);
+    EXPECT_TRUE(miCadora::State().redbarVisible);
 
     miCamera::cameraControlEnabled = true;
     m.UpdateCameraHandOver();
@@ -630,6 +631,64 @@ TEST_F(Menu, RedbarFollowsItsBoxAndCameraIsHandedBackWhenHidden)
     m.Toggle();
     m.UpdateCameraHandOver();
     EXPECT_TRUE(miCamera::cameraControlEnabled); // free camera box checked
+}
+
+// The update step reads the blade slider and the vertical-sync box from the demo state every
+// frame: the build writes them, and the mouse's changes reach the state at once.
+TEST_F(Menu, BladeSliderAndVerticalSyncReachTheStateAsTheyChange)
+{
+    miCadora::DemoState& s = miCadora::State();
+    miGui::OptionsMenu& m = miGui::Menu();
+    for (bool vsync : {false, true})
+    {
+        s.bladeSlider = -1.0f;
+        s.verticalSync = !vsync;
+        miGui::MenuEnv env = Env(60, false);
+        env.vsync = vsync;
+        m.Build(env);
+        EXPECT_FLOAT_EQ(s.bladeSlider, 0.65f) << vsync;
+        EXPECT_EQ(s.verticalSync, vsync);
+        Layout();
+        Click(m.vsyncBox);
+        EXPECT_EQ(s.verticalSync, !vsync);
+        Click(m.vsyncBox);
+        EXPECT_EQ(s.verticalSync, vsync);
+
+        // Held and dragged to the track's start: the lowest speed.
+        miGui::SliderWidget& slider = m.animSpeedSlider;
+        miGui::DispatchMouse(1, Mouse(slider.x + 2, slider.y + 2, true));
+        miGui::DispatchMouse(0, Mouse(slider.x + 2, slider.y + 2, true));
+        EXPECT_FLOAT_EQ(slider.value, 0.3f);
+        EXPECT_FLOAT_EQ(s.bladeSlider, 0.3f) << vsync;
+        miGui::DispatchMouse(1, Mouse(slider.x + 2, slider.y + 2, false));
+    }
+}
+
+// The control step reads what the menu showed when its view last executed: a choice reaches the
+// demo state then, not when it is clicked.
+TEST_F(Menu, ControlValuesReachTheStateWhenTheViewExecutes)
+{
+    miGui::OptionsMenu& m = miGui::Menu();
+    m.Build(Env(60, false));
+    Layout();
+    miCadora::DemoState& s = miCadora::State();
+    s.targetFps = s.sweepSwitch = s.sweepLowFps = s.sweepHighFps = s.fpsSliderMax = 0.0f;
+    s.sweepToSliderMax = true;
+    Click(*m.fpsBoxes[4]);
+    EXPECT_FLOAT_EQ(m.fpsSlider.value, 55);
+    EXPECT_FLOAT_EQ(s.targetFps, 0.0f);
+
+    // Hidden, the view draws nothing but still hands the values over.
+    m.Toggle();
+    miRender::Gui_RV view("Gui_RV");
+    view.Execute();
+    EXPECT_EQ(view.drawnCount, 0);
+    EXPECT_FLOAT_EQ(s.targetFps, 55);
+    EXPECT_FLOAT_EQ(s.sweepSwitch, 0);
+    EXPECT_FLOAT_EQ(s.sweepLowFps, 45);
+    EXPECT_FLOAT_EQ(s.sweepHighFps, 60);
+    EXPECT_FLOAT_EQ(s.fpsSliderMax, 60);
+    EXPECT_FALSE(s.sweepToSliderMax);
 }
 
 TEST_F(Menu, HiddenMenuDoesNotAnswerTheMouse)
@@ -663,8 +722,8 @@ TEST_F(Menu, UnattendedRunsSeeThePinnedChoiceInTheMenu)
         mirel::test::PinRate(c.fixedFps, c.sweep ? "true" : nullptr);
         m.Build(Env(60, false));
         for (int i = 2; i < 7; ++i) EXPECT_EQ(m.fpsBoxes[i]->Checked(), i == c.checkedBox) << c.fixedFps << " " << i;
-        miCadora::LoadInputs in;
-        m.FillLoadInputs(in);
+        m.StoreControls();
+        const miCadora::DemoState& in = miCadora::State();
         EXPECT_FLOAT_EQ(in.targetFps, c.fps) << c.fixedFps;
         EXPECT_FLOAT_EQ(in.sweepSwitch, c.sweepOn) << c.fixedFps;
     }

@@ -1,6 +1,8 @@
 // The load screen's fades, the red bar's sweep and fade, and the frame-time graph's window.
 #include "overlays.h"
 
+#include "demostate.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -8,15 +10,13 @@
 namespace
 {
 
-using miCadora::fade;
-
 class Overlay : public ::testing::Test
 {
   protected:
     void SetUp() override
     {
-        fade = 0.0f;
-        miCadora::barPosition = 0.0f;
+        miCadora::State().fade = 0.0f;
+        miCadora::State().barPosition = 0.0f;
     }
 };
 
@@ -36,13 +36,13 @@ TEST_F(Overlay, LoadScreenFadesInOverExactlyOneSecond)
     const miCadora::LoadScreenFrame last = miCadora::StepLoadScreen(0.11f, started, 0.0f, ready);
     EXPECT_FLOAT_EQ(last.fadeIn, 1.0f);
     EXPECT_TRUE(started);
-    EXPECT_FLOAT_EQ(fade, 4.0f);
+    EXPECT_FLOAT_EQ(miCadora::State().fade, 4.0f);
     // Building: the fade waits at 4 while the bar shows the progress.
     const miCadora::LoadScreenFrame building = miCadora::StepLoadScreen(0.5f, started, 0.6f, ready);
     EXPECT_FALSE(building.fadingIn);
     EXPECT_FALSE(building.fadingOut);
     EXPECT_FLOAT_EQ(building.loadBar, 0.6f);
-    EXPECT_FLOAT_EQ(fade, 4.0f);
+    EXPECT_FLOAT_EQ(miCadora::State().fade, 4.0f);
 }
 
 TEST_F(Overlay, LongFrameCompletesTheFadeInAtOnce)
@@ -51,13 +51,13 @@ TEST_F(Overlay, LongFrameCompletesTheFadeInAtOnce)
     const miCadora::LoadScreenFrame f = miCadora::StepLoadScreen(2.5f, started, 0.0f, ready);
     EXPECT_FLOAT_EQ(f.fadeIn, 1.0f);
     EXPECT_TRUE(started);
-    EXPECT_FLOAT_EQ(fade, 4.0f);
+    EXPECT_FLOAT_EQ(miCadora::State().fade, 4.0f);
 }
 
 TEST_F(Overlay, FadeOutCoversForThreeSecondsThenBlendsForOne)
 {
     bool started = true, ready = false;
-    fade = 4.0f;
+    miCadora::State().fade = 4.0f;
     struct Step
     {
         float t;     // frame time summed since the scene was built
@@ -74,7 +74,7 @@ TEST_F(Overlay, FadeOutCoversForThreeSecondsThenBlendsForOne)
         EXPECT_NEAR(f.redbarFade, s.blend, 1e-5f) << s.t;
         EXPECT_EQ(ready, s.ready) << s.t;
     }
-    EXPECT_FLOAT_EQ(fade, 0.0f);
+    EXPECT_FLOAT_EQ(miCadora::State().fade, 0.0f);
 }
 
 struct BarCase
@@ -91,20 +91,20 @@ class RedbarSpeed : public Overlay, public ::testing::WithParamInterface<BarCase
 TEST_P(RedbarSpeed, AdvancesSteadilyAndRestartsPastTheEdge)
 {
     const BarCase& c = GetParam();
-    fade = 1.0f;
+    miCadora::State().fade = 1.0f;
     miCadora::StepRedbar(0.1f, true, c.slider);
-    EXPECT_NEAR(miCadora::barPosition, c.perSecond * 0.1f, 1e-5f) << c.what;
+    EXPECT_NEAR(miCadora::State().barPosition, c.perSecond * 0.1f, 1e-5f) << c.what;
     if (c.perSecond <= 0.0f) return;
     const float dt = 1.0f / 60.0f;
-    miCadora::barPosition = 0.0f;
+    miCadora::State().barPosition = 0.0f;
     for (int i = 0; i < 60; ++i) miCadora::StepRedbar(dt, true, c.slider);
     if (c.perSecond < 1.2f)
     {
-        EXPECT_NEAR(miCadora::barPosition, c.perSecond, 1e-4f) << c.what;
+        EXPECT_NEAR(miCadora::State().barPosition, c.perSecond, 1e-4f) << c.what;
     }
     // Runs until just past 1.2, then starts again from 0.
     const int frames = static_cast<int>(1.2f / (c.perSecond * dt)) + 2;
-    float prev = miCadora::barPosition;
+    float prev = miCadora::State().barPosition;
     bool wrapped = false;
     for (int i = 0; i < frames; ++i)
     {
@@ -126,7 +126,7 @@ TEST_F(Overlay, RedbarFadesInAndReversesMidFade)
 {
     miCadora::RedbarFrame f = miCadora::StepRedbar(0.25f, false, 0.65f);
     EXPECT_FALSE(f.draw); // hidden: nothing drawn, the bar does not move
-    EXPECT_FLOAT_EQ(miCadora::barPosition, 0.0f);
+    EXPECT_FLOAT_EQ(miCadora::State().barPosition, 0.0f);
     f = miCadora::StepRedbar(0.25f, true, 0.65f);
     EXPECT_TRUE(f.draw);
     EXPECT_FLOAT_EQ(f.redbarFade, 0.25f);
@@ -140,7 +140,7 @@ TEST_F(Overlay, RedbarFadesInAndReversesMidFade)
     EXPECT_FLOAT_EQ(f.redbarFade, 0.75f);
     for (int i = 0; i < 5; ++i) f = miCadora::StepRedbar(0.25f, false, 0.65f);
     EXPECT_FALSE(f.draw);
-    EXPECT_FLOAT_EQ(fade, 0.0f);
+    EXPECT_FLOAT_EQ(miCadora::State().fade, 0.0f);
 }
 
 // The final pass blends with the last weight it was handed, so switching off must end on a 0.

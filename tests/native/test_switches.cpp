@@ -1,5 +1,6 @@
 // The demo renderer's control-key hotkeys through the real poll.
 #include "switches.h"
+#include "demostate.h"
 #include "core/props.h"
 #include "frametimer.h"
 #include "input/input.h"
@@ -33,25 +34,25 @@ TEST(RendererHotkeys, DebugSwitchesNeedTheDebugFlagAndControl)
     mirel::g_engineState.uiMode.store(mirel::kUiNone);
     miInput::g_inputModule.Init();
     miCadora::RegisterRendererHotkeys();
-    miCadora::showStats = miCadora::snappyVisible = false;
+    miCadora::State().showStats = miCadora::State().snappyVisible = false;
 
     mirel::g_debugHotkeysEnabled = false;
     PressWithControl('2');
     PressWithControl('3');
-    EXPECT_FALSE(miCadora::showStats);
-    EXPECT_FALSE(miCadora::snappyVisible);
+    EXPECT_FALSE(miCadora::State().showStats);
+    EXPECT_FALSE(miCadora::State().snappyVisible);
 
     mirel::g_debugHotkeysEnabled = true;
     PressWithControl('2');
-    EXPECT_TRUE(miCadora::showStats);
-    EXPECT_FALSE(miCadora::snappyVisible);
+    EXPECT_TRUE(miCadora::State().showStats);
+    EXPECT_FALSE(miCadora::State().snappyVisible);
     PressWithControl('3');
-    EXPECT_TRUE(miCadora::snappyVisible);
+    EXPECT_TRUE(miCadora::State().snappyVisible);
     // Without control nothing toggles.
     mirel::PumpState pump;
     mirel::RouteFocusedMessage(pump, mirel::msg::kKeyDown, '2', '2');
     miInput::g_inputModule.Update();
-    EXPECT_TRUE(miCadora::showStats);
+    EXPECT_TRUE(miCadora::State().showStats);
     mirel::g_debugHotkeysEnabled = false;
 }
 

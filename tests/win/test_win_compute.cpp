@@ -3,6 +3,7 @@
 // element's x, and a frame with more groups costs more GPU time, also past the 65535-group limit
 // of one dimension.
 #include "cadoracompute.h"
+#include "demostate.h"
 #include "core/props.h"
 #include "core/utils.h"
 #include "frametimer.h"
@@ -231,10 +232,10 @@ TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
         ASSERT_NE(miCadora::g_loadState.log, nullptr);
         miCompute::ClearComputeContexts();
         miCadora::RegisterLoadController();
-        miCadora::targetFps = 40.0f;
-        miCadora::sweepSwitch = c.sweep;
-        miCadora::sweepLowFps = 45.0f;
-        miCadora::sweepHighFps = 60.0f;
+        miCadora::State().targetFps = 40.0f;
+        miCadora::State().sweepSwitch = c.sweep;
+        miCadora::State().sweepLowFps = 45.0f;
+        miCadora::State().sweepHighFps = 60.0f;
         mirel::ResetAssertReports();
         mirel::g_frameTimer.Reset();
         for (int f = 0; f < c.frames; ++f)

@@ -2,7 +2,7 @@
 // the overlay material to the shadow cascade and back.
 #include "cadoracompute.h"
 #include "debugview.h"
-#include "switches.h"
+#include "demostate.h"
 
 #include "core/utils.h"
 #include "frametimer.h"
@@ -48,11 +48,11 @@ TEST(DebugView, GatheredFiguresComeFromTheirOwners)
     mirel::g_engineState.frameCounter = 77;
     mirel::g_updateMs = 2.5f;
     mirel::g_presentMs = 3.5f;
-    miCadora::useGpuQuery = true;
+    miCadora::State().useGpuQuery = true;
     miCadora::g_loadState.computeThreads = 900;
     miCadora::g_loadState.threadIncrement = 9;
     miCadora::g_loadState.historyCount = 1000; // beyond the array: only its capacity is read
-    miCadora::showStats = true;
+    miCadora::State().showStats = true;
 
     const miCadora::StatsInputs in = miRender::GatherStatsInputs();
     EXPECT_FLOAT_EQ(in.delta, 0.02f);
@@ -74,7 +74,7 @@ TEST(DebugView, GatheredFiguresComeFromTheirOwners)
     // Neither desktop property is registered here.
     EXPECT_EQ(in.desktopX, FLT_MAX);
     EXPECT_EQ(in.desktopY, FLT_MAX);
-    miCadora::showStats = false;
+    miCadora::State().showStats = false;
     miCadora::g_loadState.historyCount = 0;
 }
 
@@ -85,15 +85,15 @@ TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
     miResources::Material* overlay = miResources::MaterialManager().Create("overlay");
     ASSERT_NE(overlay, nullptr);
     overlay->srvIds[0][0] = 3;
-    ASSERT_EQ(miRender::debugTextureIndex, -1);
+    ASSERT_EQ(miCadora::State().debugTextureIndex, -1);
 
     for (int round = 0; round < 2; ++round)
     {
         miRender::ToggleDebugTexture();
-        EXPECT_EQ(miRender::debugTextureIndex, 0);
+        EXPECT_EQ(miCadora::State().debugTextureIndex, 0);
         EXPECT_EQ(overlay->srvIds[0][0], 7);
         miRender::ToggleDebugTexture();
-        EXPECT_EQ(miRender::debugTextureIndex, -1);
+        EXPECT_EQ(miCadora::State().debugTextureIndex, -1);
         EXPECT_EQ(overlay->srvIds[0][0], 3);
     }
 
@@ -110,7 +110,7 @@ TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
     EXPECT_EQ(overlay->srvIds[0][0], 3);
     miRender::ToggleDebugTexture();
     EXPECT_EQ(overlay->srvIds[0][0], 3);
-    EXPECT_EQ(miRender::debugTextureIndex, -1);
+    EXPECT_EQ(miCadora::State().debugTextureIndex, -1);
 
     miResources::MaterialManager().Clear();
     miResources::SetResourceHost(nullptr);

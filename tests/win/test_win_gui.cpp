@@ -281,14 +281,14 @@ TEST_F(DeviceView, LoadScreenShowsItsImageAndTheProgress)
 {
     renderer.AddView(new miRender::LoadScreen_RV("ls"));
     renderer.InitViews();
-    miCadora::fade = 0.0f;
-    miCadora::loadStarted = false;
-    miCadora::loadProgress = 0.5f;
+    miCadora::State().fade = 0.0f;
+    miCadora::State().loadStarted = false;
+    miCadora::State().loadProgress = 0.5f;
     mirel::g_frameTimer.delta = 1.5f;
     const std::vector<uint8_t> px = Frame("load_screen.ppm");
     ASSERT_EQ(px.size(), static_cast<size_t>(kWidth) * kHeight * 4);
-    EXPECT_TRUE(miCadora::loadStarted);
-    EXPECT_FLOAT_EQ(miCadora::fade, 4.0f);
+    EXPECT_TRUE(miCadora::State().loadStarted);
+    EXPECT_FLOAT_EQ(miCadora::State().fade, 4.0f);
 
     // The title's first letter (image 1024 x 512 over the whole screen) and the dark around it.
     const Rgb letter = At(px, 306.0f * kWidth / 1024, 192.0f * kHeight / 512);
@@ -307,7 +307,7 @@ TEST_F(DeviceView, LoadScreenShowsItsImageAndTheProgress)
 // The frame-time graph: red lines in the upper right band only once the ring is full, none before.
 TEST_F(DeviceView, FrameTimeGraphDrawsInTheUpperRightBand)
 {
-    miCadora::targetFps = 60.0f;
+    miCadora::State().targetFps = 60.0f;
     renderer.AddView(new miRender::SnappyOverlay_RV("Snappy_RV"));
     // Made at one output size, drawn at another after the loop's rebuild; the camera module then
     // rebuilds every projection made for another size, as it does every step.
