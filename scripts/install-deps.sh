@@ -6,7 +6,7 @@ pkgs=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   debootstrap util-linux imagemagick x11-utils python3 ca-certificates
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core libpng-dev
 )
 missing=()
 for p in "${pkgs[@]}"; do

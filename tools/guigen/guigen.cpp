@@ -1,6 +1,8 @@
 // Writes the options menu's sprite sheets (gui/<sheet>.txt with textures/<sheet>.png) and the
 // load screen image (textures/loadScreen.png) under the given asset folder. Output is a pure
-// function of this source: the PNG encoder is our own, so every machine writes the same bytes.
+// function of this source and the distribution's libpng and zlib (the writer pins all else).
+#include "pngwrite.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -10,135 +12,6 @@
 
 namespace
 {
-
-// ---- PNG: fixed-Huffman deflate that matches runs against the previous pixel and row.
-
-struct BitWriter
-{
-    std::vector<uint8_t> out;
-    uint32_t acc = 0;
-    int bits = 0;
-    void Put(uint32_t value, int count) // LSB first
-    {
-        for (int i = 0; i < count; ++i)
-        {
-            acc |= ((value >> i) & 1u) << bits;
-            if (++bits == 8)
-            {
-                out.push_back(static_cast<uint8_t>(acc));
-                acc = 0;
-                bits = 0;
-            }
-        }
-    }
-    void PutCode(uint32_t code, int count) // Huffman codes go most significant bit first
-    {
-        for (int i = count - 1; i >= 0; --i) Put((code >> i) & 1u, 1);
-    }
-    void Flush()
-    {
-        if (bits > 0) out.push_back(static_cast<uint8_t>(acc));
-        acc = 0;
-        bits = 0;
-    }
-};
-
-void PutLiteral(BitWriter& w, uint32_t v)
-{
-    if (v < 144) w.PutCode(0x30 + v, 8);
-    else if (v < 256) w.PutCode(0x190 + (v - 144), 9);
-    else if (v < 280) w.PutCode(v - 256, 7);
-    else w.PutCode(0xC0 + (v - 280), 8);
-}
-
-const uint16_t kLenBase[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
-                               35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t kLenExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t kDistBase[30] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193,
-                                257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-
-void PutMatch(BitWriter& w, int length, int distance)
-{
-    int l = 28;
-    while (kLenBase[l] > length) --l;
-    PutLiteral(w, 257 + static_cast<uint32_t>(l));
-    w.Put(static_cast<uint32_t>(length - kLenBase[l]), kLenExtra[l]);
-    int d = 29;
-    while (kDistBase[d] > distance) --d;
-    w.PutCode(static_cast<uint32_t>(d), 5);
-    w.Put(static_cast<uint32_t>(distance - kDistBase[d]), kDistExtra[d]);
-}
-
-std::vector<uint8_t> Deflate(const std::vector<uint8_t>& in, int rowStride)
-{
-    BitWriter w;
-    w.Put(1, 1); // final block
-    w.Put(1, 2); // fixed Huffman
-    const int n = static_cast<int>(in.size());
-    const int dists[2] = {4, rowStride};
-    int pos = 0;
-    while (pos < n)
-    {
-        int bestLen = 0, bestDist = 0;
-        for (int dist : dists)
-        {
-            if (dist > pos || dist > 32768) continue;
-            int len = 0;
-            while (len < 258 && pos + len < n && in[pos + len] == in[pos + len - dist]) ++len;
-            if (len > bestLen) bestLen = len, bestDist = dist;
-        }
-        if (bestLen >= 3)
-        {
-            PutMatch(w, bestLen, bestDist);
-            pos += bestLen;
-        }
-        else
-        {
-            PutLiteral(w, in[pos]);
-            ++pos;
-        }
-    }
-    PutLiteral(w, 256);
-    w.Flush();
-    return w.out;
-}
-
-uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0)
-{
-    crc = ~crc;
-    for (size_t i = 0; i < size; ++i)
-    {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-uint32_t Adler32(const std::vector<uint8_t>& d)
-{
-    uint32_t a = 1, b = 0;
-    for (uint8_t c : d)
-    {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    return (b << 16) | a;
-}
-
-void PutBE(std::vector<uint8_t>& v, uint32_t x)
-{
-    for (int s = 24; s >= 0; s -= 8) v.push_back(static_cast<uint8_t>(x >> s));
-}
-
-void Chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& body)
-{
-    PutBE(png, static_cast<uint32_t>(body.size()));
-    std::vector<uint8_t> typed(type, type + 4);
-    typed.insert(typed.end(), body.begin(), body.end());
-    png.insert(png.end(), typed.begin(), typed.end());
-    PutBE(png, Crc32(typed.data(), typed.size()));
-}
 
 struct Image
 {
@@ -162,36 +35,6 @@ struct Image
         Fill(x0 + rw - t, y0, t, rh, c);
     }
 };
-
-std::vector<uint8_t> EncodePng(const Image& img)
-{
-    std::vector<uint8_t> raw;
-    const int stride = 1 + img.w * 4;
-    raw.reserve(static_cast<size_t>(stride) * img.h);
-    for (int y = 0; y < img.h; ++y)
-    {
-        raw.push_back(0); // no filter
-        for (int x = 0; x < img.w; ++x)
-        {
-            const uint32_t c = img.px[static_cast<size_t>(y) * img.w + x];
-            for (int k = 0; k < 4; ++k) raw.push_back(static_cast<uint8_t>(c >> (8 * k)));
-        }
-    }
-    std::vector<uint8_t> z = {0x78, 0x01};
-    const std::vector<uint8_t> body = Deflate(raw, stride);
-    z.insert(z.end(), body.begin(), body.end());
-    PutBE(z, Adler32(raw));
-
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> ihdr;
-    PutBE(ihdr, static_cast<uint32_t>(img.w));
-    PutBE(ihdr, static_cast<uint32_t>(img.h));
-    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA, deflate, adaptive filters, no interlace
-    Chunk(png, "IHDR", ihdr);
-    Chunk(png, "IDAT", z);
-    Chunk(png, "IEND", {});
-    return png;
-}
 
 // ---- A 5x7 bitmap font for the labels.
 
@@ -362,7 +205,11 @@ void WriteFile(const std::string& path, const std::string& bytes)
 
 void WritePng(const std::string& path, const Image& img)
 {
-    const std::vector<uint8_t> png = EncodePng(img);
+    std::vector<uint8_t> rgba;
+    rgba.reserve(img.px.size() * 4);
+    for (uint32_t c : img.px)
+        for (int k = 0; k < 4; ++k) rgba.push_back(static_cast<uint8_t>(c >> (8 * k)));
+    const std::vector<uint8_t> png = pngwrite::Encode(rgba.data(), img.w, img.h, pngwrite::Format::Rgba);
     WriteFile(path, std::string(png.begin(), png.end()));
 }
 

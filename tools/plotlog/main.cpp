@@ -1,6 +1,6 @@
 // plotlog LOG PNG [FIRST COUNT]: the load controller's log as a plot, and its tracking figures
 // after the first 3 s on standard output.
-#include "plotlog.h"
+#include "plotdraw.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     const std::vector<uint8_t> png = plotlog::EncodePng(plotlog::Plot(samples, 1200, 600));
     std::ofstream out(argv[2], std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    if (!out)
+    if (png.empty() || !out)
     {
         std::fprintf(stderr, "plotlog: cannot write %s\n", argv[2]);
         return 1;
