@@ -46,8 +46,8 @@ const BusyDeviceOps& DefaultOps()
 
 const BusyDeviceOps* g_ops = nullptr;
 
-// The pinned rate (0: none) and sweep; the menu republishes its own values every frame, so the
-// pin is applied where the inputs are read.
+// The pinned rate (0: none) and sweep; the menu stores its own values in the demo state every
+// frame, so the pin is applied where the inputs are read.
 float g_pinnedFps = 0.0f;
 bool g_pinnedSweep = false;
 
