@@ -68,12 +68,12 @@ int32_t CameraHandle(const char* name)
 int32_t SceneTargets::CreateWithBorrowedDepth(const char* name, uint32_t width, uint32_t height, uint32_t format,
                                               int32_t, int32_t samples)
 {
-    return GetRenderHost().CreateRenderTarget(name, width, height, format, false, samples);
+    return GetDeviceHost().CreateRenderTarget(name, width, height, format, false, samples);
 }
 
 int32_t SceneTargets::CreateSwapChainTarget(const char* name, uint32_t width, uint32_t height)
 {
-    return GetRenderHost().CreateRenderTarget(name, width, height, kFormatR8G8B8A8Unorm, false, 1);
+    return GetDeviceHost().CreateRenderTarget(name, width, height, kFormatR8G8B8A8Unorm, false, 1);
 }
 
 void SetSceneTargets(SceneTargets* targets) { g_targets = targets ? targets : &g_buildTargets; }
@@ -83,7 +83,7 @@ SceneTargets& GetSceneTargets() { return *g_targets; }
 
 void CadoraRenderer::CreateRenderTargets()
 {
-    RenderHost& host = GetRenderHost();
+    DeviceHost& host = GetDeviceHost();
     const int32_t samples = static_cast<int32_t>(settings.msaaSamples > 0 ? settings.msaaSamples : 1);
     const int32_t hdr = host.CreateRenderTarget("hdrMain", outputWidth, outputHeight, kFormatR8G8B8A8Unorm, true,
                                                 samples);
@@ -232,7 +232,7 @@ void Atmosphere_RV::Init()
     cameraHandle = CameraHandle("mainCamera");
     const float green[4] = {0.0f, 1.0f, 0.0f, 1.0f};
     SetTarget("swapChain", true, false, green, 1.0f);
-    RenderHost& host = GetRenderHost();
+    DeviceHost& host = GetDeviceHost();
     if (host.FindMaterial("atmosphere") < 0) host.LoadMaterial("atmosphere");
 }
 

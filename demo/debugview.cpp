@@ -10,6 +10,7 @@
 #include "input/console.h"
 #include "input/input.h"
 #include "mainloop.h"
+#include "render/device/devicehost.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/device/dx11/dx11Resources.h"
 #include "render/device/modeselect.h"
@@ -67,8 +68,7 @@ void ToggleDebugTexture()
     ++debugTextureIndex;
     if (debugTextureIndex == 0)
     {
-        miResources::ResourceHost* host = miResources::GetResourceHost();
-        const int32_t id = host ? host->FindGpuResource("cascade0") : -1;
+        const int32_t id = miRender::GetDeviceHost().FindGpuResource("cascade0");
         mirel::Assert(id >= 0, kViewFile, 62, "Resource not found: %s", "cascade0");
         if (id >= 0) overlay->srvIds[kPixelStage][0] = id;
         miResources::SetMaterialFloat(*overlay, "debugType", 1.0f);

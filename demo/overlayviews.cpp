@@ -26,7 +26,7 @@ void SetVar(const char* materialName, const char* var, float value)
 
 void EnsureMaterial(const char* name)
 {
-    miRender::RenderHost& host = miRender::GetRenderHost();
+    miRender::DeviceHost& host = miRender::GetDeviceHost();
     if (host.FindMaterial(name) < 0) host.LoadMaterial(name);
 }
 

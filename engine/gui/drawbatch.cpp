@@ -15,7 +15,7 @@ void SetBatchUploader(BatchUploader uploader) { g_uploader = uploader; }
 bool DrawBatch(SpriteBatch& batch, miRender::PlatformDevicePipe& pipe)
 {
     if (batch.vertexCount <= 0 || batch.bufferId < 0) return false;
-    miRender::RenderHost& host = miRender::GetRenderHost();
+    miRender::DeviceHost& host = miRender::GetDeviceHost();
     int32_t materialId = host.FindMaterial("sprite");
     if (materialId < 0) materialId = host.LoadMaterial("sprite");
     miResources::Material* material = miResources::MaterialManager().FromHandle(materialId);

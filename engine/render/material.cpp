@@ -1,5 +1,6 @@
 #include "render/material.h"
 
+#include "render/device/devicehost.h"
 #include "render/shaderexpand.h"
 #include "core/utils.h"
 
@@ -471,8 +472,8 @@ void Material::Load(bool forceConfigReload)
 
 void Material::ResolveTextures()
 {
-    ResourceHost* host = GetResourceHost();
-    if (!host) return;
+    miRender::DeviceHost* host = &miRender::GetDeviceHost();
+    if (!host->HasResourcePools()) return;
     for (int32_t s = 0; s < kStageCount; ++s)
     {
         for (int32_t i = 0; i < bindings[s].count; ++i)
@@ -523,11 +524,11 @@ void Material::BuildConstants()
     uint32_t* previous = constantData;
     constantData = data;
     constantWordCount = words;
-    if (ResourceHost* host = GetResourceHost())
+    if (miRender::DeviceHost& host = miRender::GetDeviceHost(); host.HasResourcePools())
     {
         char bufferName[128];
         std::snprintf(bufferName, sizeof bufferName, "%s%s", name, kMaterialBufferSuffix);
-        constantBufferId = host->CreateConstantBuffer(bufferName, kRegisterMaterial, words * 4, constantData);
+        constantBufferId = host.CreateConstantBuffer(bufferName, kRegisterMaterial, words * 4, constantData);
     }
     // Freed only once the buffer points at the new words.
     std::free(previous);

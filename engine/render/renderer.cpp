@@ -21,8 +21,6 @@ constexpr const char* kViewFile = "render/renderView";
 constexpr const char* kZPrepassFile = "render/render_views/zprepass_rv";
 
 Renderer* g_renderer = nullptr;
-RenderHost g_nullHost;
-RenderHost* g_host = &g_nullHost;
 void (*g_registerMouseHandlers)() = nullptr;
 
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -32,8 +30,6 @@ void CopyMatrix(float (&dst)[16], const mirel::Mat4& src) { std::memcpy(dst, src
 
 void SetRenderer(Renderer* renderer) { g_renderer = renderer; }
 Renderer* GetRenderer() { return g_renderer; }
-void SetRenderHost(RenderHost* host) { g_host = host ? host : &g_nullHost; }
-RenderHost& GetRenderHost() { return *g_host; }
 void SetMouseHandlerRegistration(void (*registerHandlers)()) { g_registerMouseHandlers = registerHandlers; }
 
 // ---- views
@@ -66,7 +62,7 @@ void RenderView::Record()
 
 void RenderView::Init()
 {
-    const int32_t id = GetRenderHost().CreateNewConstantBuffer(name, miResources::kRegisterView,
+    const int32_t id = GetDeviceHost().CreateNewConstantBuffer(name, miResources::kRegisterView,
                                                                miResources::kViewBytes, &viewConstants);
     constantBufferId = id >= 0 ? static_cast<uint32_t>(id) : PlatformDevicePipe::kNoBuffer;
     entities.Clear();
@@ -106,7 +102,7 @@ void RenderView::UpdateViewConstants()
     std::memcpy(vc.forward, forward, sizeof forward);
     std::memcpy(vc.depthRange, depth, sizeof depth);
     if (constantBufferId != PlatformDevicePipe::kNoBuffer)
-        GetRenderHost().SetConstantBufferData(static_cast<int32_t>(constantBufferId), &viewConstants);
+        GetDeviceHost().SetConstantBufferData(static_cast<int32_t>(constantBufferId), &viewConstants);
 }
 
 void RenderView::GatherEntities()
@@ -152,7 +148,7 @@ void RenderView::DrawEntities()
 void RenderView::SetTarget(const char* targetName, bool clearColour, bool clearDepth, const float colour[4],
                            float depth)
 {
-    const int32_t id = GetRenderHost().FindRenderTarget(targetName);
+    const int32_t id = GetDeviceHost().FindRenderTarget(targetName);
     mirel::Assert(id >= 0, kViewFile, __LINE__, "Render Target not found: %s", targetName ? targetName : "");
     if (id < 0) return;
     targetIds[0] = id;
@@ -167,7 +163,7 @@ void RenderView::SetTarget(const char* targetName, bool clearColour, bool clearD
 
 void RenderView::DrawFullscreen(const char* materialName)
 {
-    RenderHost& host = GetRenderHost();
+    DeviceHost& host = GetDeviceHost();
     const int32_t quad = host.FindModel("fullscreen_quad");
     const int32_t material = host.FindMaterial(materialName);
     mirel::Assert(material >= 0, kViewFile, __LINE__, "Fullscreen render material not found: %s",
@@ -216,14 +212,14 @@ Renderer::~Renderer()
 
 void Renderer::CreateRenderTargets()
 {
-    GetRenderHost().CreateRenderTarget("ldrMain", outputWidth, outputHeight, kFormatR8G8B8A8Unorm, true, 1);
+    GetDeviceHost().CreateRenderTarget("ldrMain", outputWidth, outputHeight, kFormatR8G8B8A8Unorm, true, 1);
 }
 
 void Renderer::CreateViews() { AddView(new MainSceneOpaqueView("mainSceneOpaque")); }
 
 void Renderer::Init(void* device, void* owner)
 {
-    RenderHost& host = GetRenderHost();
+    DeviceHost& host = GetDeviceHost();
     host.InitGpuPerf(device, owner);
     for (int32_t layout = 0; layout < kDepthMaterialSlots; ++layout)
     {
@@ -243,7 +239,7 @@ void Renderer::Shutdown()
     for (int32_t i = 0; i < views.count; ++i) views.data[i]->Shutdown();
     for (int32_t i = 0; i < views.count; ++i) delete views.data[i];
     views.Clear();
-    GetRenderHost().ShutdownDevices(*this);
+    GetDeviceHost().ShutdownDevices(*this);
 }
 
 void Renderer::RecordViews()
@@ -320,7 +316,7 @@ void InitRenderDevice(void* window)
     renderer->settings = ReadRenderSettings();
     renderer->outputWidth = renderer->settings.width;
     renderer->outputHeight = renderer->settings.height;
-    RenderHost& host = GetRenderHost();
+    DeviceHost& host = GetDeviceHost();
     host.CreateDevice(*renderer, window);
     CreateSharedConstantBuffers();
     host.BuildBuiltinModels();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/datastructs.h"
+#include "render/device/devicehost.h"
 #include "render/device/devicepipe.h"
 #include "render/rendersettings.h"
 
@@ -161,50 +162,6 @@ class Renderer
 // The current renderer; the application sets it in its Init(), shut-down clears it.
 void SetRenderer(Renderer* renderer);
 Renderer* GetRenderer();
-
-// What the render layer needs of the device and its resource pools. The Direct3D 11 back end
-// answers from its pools; without one nothing exists (ids -1) and nothing is drawn.
-class RenderHost
-{
-  public:
-    virtual ~RenderHost() = default;
-    // Creates one device, appends it to renderer.devices and initialises it for the window.
-    virtual bool CreateDevice(Renderer& /*renderer*/, void* /*window*/) { return false; }
-    virtual void ShutdownDevices(Renderer& /*renderer*/) {}
-    // The first device's back buffer follows renderer.outputWidth/outputHeight.
-    virtual void ResizeDevice(Renderer& /*renderer*/) {}
-    virtual void InitGpuPerf(void* /*device*/, void* /*owner*/) {}
-    // Re-creates or creates the named buffer (data stays the caller's) and its device buffer.
-    virtual int32_t CreateConstantBuffer(const char* /*name*/, int32_t /*registerSlot*/, int32_t /*bytes*/,
-                                         void* /*data*/)
-    {
-        return -1;
-    }
-    // Creates a buffer that must not exist yet; an existing name is reported. -1 on failure.
-    virtual int32_t CreateNewConstantBuffer(const char* name, int32_t registerSlot, int32_t bytes, void* data)
-    {
-        return CreateConstantBuffer(name, registerSlot, bytes, data);
-    }
-    virtual void SetConstantBufferData(int32_t /*id*/, void* /*data*/) {}
-    // Uploads on the immediate context now.
-    virtual void UploadConstantBuffer(int32_t /*id*/, const void* /*data*/, uint32_t /*bytes*/) {}
-    virtual int32_t FindRenderTarget(const char* /*name*/) { return -1; }
-    // Find-or-create with this size and format.
-    virtual int32_t CreateRenderTarget(const char* /*name*/, uint32_t /*width*/, uint32_t /*height*/,
-                                       uint32_t /*format*/, bool /*hasDepth*/, int32_t /*samples*/)
-    {
-        return -1;
-    }
-    virtual int32_t FindMaterial(const char* /*name*/) { return -1; }
-    // Creates and loads the material by name; its id, -1 when it could not be made.
-    virtual int32_t LoadMaterial(const char* /*name*/) { return -1; }
-    virtual int32_t FindModel(const char* /*name*/) { return -1; }
-    // "fullscreen_quad", then "particleEmitterPoint".
-    virtual void BuildBuiltinModels() {}
-};
-// Null restores the host that has nothing.
-void SetRenderHost(RenderHost* host);
-RenderHost& GetRenderHost();
 
 // Start-up of the render layer for a window: settings, device, shared constant buffers, built-in
 // models, the GUI's mouse handlers.

@@ -102,7 +102,7 @@ int32_t IdentityWorldBufferId() { return g_identityId; }
 
 void CreateSharedConstantBuffers()
 {
-    RenderHost& host = GetRenderHost();
+    DeviceHost& host = GetDeviceHost();
     g_perFrameId = host.CreateNewConstantBuffer(miResources::kPerFrameBufferName, miResources::kRegisterPerFrame,
                                                 miResources::kPerFrameBytes, &g_frame);
     g_cascadedId = host.CreateNewConstantBuffer(miResources::kCascadedSMBufferName,
@@ -115,7 +115,7 @@ void CreateSharedConstantBuffers()
 void UpdateFrameConstants()
 {
     Renderer* renderer = GetRenderer();
-    RenderHost& host = GetRenderHost();
+    DeviceHost& host = GetDeviceHost();
     const uint32_t width = renderer ? renderer->outputWidth : 0;
     const uint32_t height = renderer ? renderer->outputHeight : 0;
     const miSim::CameraEnt* sun = miSim::FindCamera("sunCamera");
@@ -145,7 +145,7 @@ void UpdateFrameSize()
     g_frame.outputHeight = static_cast<float>(h);
     g_frame.invOutputWidth = w ? 1.0f / static_cast<float>(w) : 0.0f;
     g_frame.invOutputHeight = h ? 1.0f / static_cast<float>(h) : 0.0f;
-    GetRenderHost().UploadConstantBuffer(g_perFrameId, &g_frame, sizeof g_frame);
+    GetDeviceHost().UploadConstantBuffer(g_perFrameId, &g_frame, sizeof g_frame);
 }
 
 void RequestResize()

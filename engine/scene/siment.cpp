@@ -1,6 +1,7 @@
 #include "scene/siment.h"
 
 #include "frametimer.h"
+#include "render/device/devicehost.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,62 +15,6 @@ namespace
 {
 constexpr const char* kSimentFile = "core/siment";
 constexpr float kL = mirel::kLargestFloat;
-constexpr int32_t kConstantBufferCapacity = 128;
-
-// Without a device the entity buffers only need to exist by name.
-struct NamedBuffer : mirel::ManagedResource
-{
-    int32_t registerSlot = -1;
-    int32_t byteSize = 0;
-    const void* data = nullptr;
-};
-
-class BuiltInResources final : public SceneResources
-{
-  public:
-    int32_t CreateConstantBuffer(const char* name, int32_t registerSlot, int32_t byteSize,
-                                 const void* data) override
-    {
-        if (NamedBuffer* existing = buffers_.Find(name))
-        {
-            // The pool would take a second object under the same name and orphan the first.
-            mirel::Assert(false, kSimentFile, __LINE__, "Trying to create an object that already exists: %s",
-                          name);
-            existing->data = data;
-            return existing->handle;
-        }
-        NamedBuffer* b = buffers_.Create(name);
-        if (!b) return -1;
-        b->registerSlot = registerSlot;
-        b->byteSize = byteSize;
-        b->data = data;
-        return b->handle;
-    }
-    void ReleaseConstantBuffer(int32_t id) override
-    {
-        buffers_.Release(id);
-        // Nothing draws from these records, so there is no frame to wait for.
-        buffers_.ProcessPendingReleases();
-    }
-    int32_t FindOrLoadMaterial(const char*) override { return -1; }
-    int32_t FindOrLoadModel(const char*, Vec3& boundsMin, Vec3& boundsMax) override
-    {
-        boundsMin = {kL, kL, kL};
-        boundsMax = {-kL, -kL, -kL};
-        return -1;
-    }
-
-  private:
-    mirel::ObjectManagerPooled<NamedBuffer> buffers_{kConstantBufferCapacity};
-};
-
-BuiltInResources& BuiltIn()
-{
-    static BuiltInResources resources;
-    return resources;
-}
-
-SceneResources* g_resources = nullptr;
 
 void FreeTransform(Transform& t)
 {
@@ -95,15 +40,6 @@ ParticleEmitterEnt* FindParticleEmitter(const char* name)
     return g_particleEmitterManager.Find(name);
 }
 
-void SetSceneResources(SceneResources* resources)
-{
-    g_resources = resources;
-}
-SceneResources& GetSceneResources()
-{
-    return g_resources ? *g_resources : BuiltIn();
-}
-
 void DynamicEnt::OnCreate()
 {
     materialId = -1;
@@ -119,7 +55,7 @@ void DynamicEnt::OnCreate()
 void DynamicEnt::OnRelease()
 {
     if (transform.constantBufferId != kNoConstantBuffer)
-        GetSceneResources().ReleaseConstantBuffer(static_cast<int32_t>(transform.constantBufferId));
+        miRender::GetDeviceHost().ReleaseConstantBuffer(static_cast<int32_t>(transform.constantBufferId));
     delete[] userData;
     userData = nullptr;
     // The pool hands this slot out again as it is; a reused slot must start like a new entity
@@ -182,14 +118,14 @@ void InitTransform(Transform& t, const char* entityName, const Vec3& position, c
         t.constantBufferId = kNoConstantBuffer;
         return;
     }
-    const int32_t id = GetSceneResources().CreateConstantBuffer(name, kEntityConstantRegister,
-                                                                kEntityConstantBytes, t.world.m);
+    const int32_t id = miRender::GetDeviceHost().CreateEntityConstantBuffer(name, kEntityConstantRegister,
+                                                                            kEntityConstantBytes, t.world.m);
     t.constantBufferId = id >= 0 ? static_cast<uint32_t>(id) : kNoConstantBuffer;
 }
 
 void SetSkyMaterial(DynamicEnt& entity)
 {
-    const int32_t id = GetSceneResources().FindOrLoadMaterial("skybox");
+    const int32_t id = miRender::GetDeviceHost().FindOrLoadMaterial("skybox");
     mirel::Assert(id >= 0, kSimentFile, __LINE__, "Material not found: %s", "skybox");
     if (id >= 0) entity.materialId = id;
 }
@@ -206,7 +142,7 @@ DynamicEnt* BuildDynamicEnt(const char* name, const char* modelName, const Vec3&
     e->OnCreate();
     e->type = type;
     Vec3 lo, hi;
-    const int32_t model = GetSceneResources().FindOrLoadModel(modelName, lo, hi);
+    const int32_t model = miRender::GetDeviceHost().FindOrLoadModel(modelName, lo, hi);
     e->modelId = model >= 0 ? static_cast<uint32_t>(model) : kNoModel;
     InitTransform(e->transform, name, position, rotation, lo, hi);
     if (type == kEntitySky)

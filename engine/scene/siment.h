@@ -94,28 +94,6 @@ DynamicEnt* FindDynamicEnt(const char* name);
 LightEnt* FindLight(const char* name);
 ParticleEmitterEnt* FindParticleEmitter(const char* name);
 
-// What entities need from the resource pools, kept narrow so that scene code builds and is
-// tested without the device, material or model code.
-class SceneResources
-{
-  public:
-    virtual ~SceneResources() = default;
-    // Creates the named constant buffer (register, size, data that stays owned by the caller)
-    // and its device buffer; the id, or -1 when none could be made. An existing name is reported.
-    virtual int32_t CreateConstantBuffer(const char* name, int32_t registerSlot, int32_t byteSize,
-                                         const void* data) = 0;
-    virtual void ReleaseConstantBuffer(int32_t id) = 0;
-    // The material's id, created and loaded by name when absent; -1 when it still does not exist.
-    virtual int32_t FindOrLoadMaterial(const char* name) = 0;
-    // The model's id, loaded by name when absent, and its local box; -1 when it cannot be had.
-    virtual int32_t FindOrLoadModel(const char* name, mirel::Vec3& boundsMin, mirel::Vec3& boundsMax) = 0;
-};
-
-// Null restores the built-in one: constant buffers are named records only (the naming rules
-// still apply), and no model or material exists.
-void SetSceneResources(SceneResources* resources);
-SceneResources& GetSceneResources();
-
 constexpr int32_t kEntityConstantRegister = 3;
 constexpr int32_t kEntityConstantBytes = 64;
 

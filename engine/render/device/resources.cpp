@@ -10,7 +10,6 @@ namespace miResources
 namespace
 {
 constexpr const char* kSource = "render/device/resources";
-ResourceHost* g_host = nullptr;
 
 uint32_t FloatBits(float f)
 {
@@ -83,8 +82,5 @@ bool FindVarOffset(const ShaderVarList& vars, const char* name, int32_t& offset)
     }
     return false;
 }
-
-ResourceHost* GetResourceHost() { return g_host; }
-void SetResourceHost(ResourceHost* host) { g_host = host; }
 
 } // namespace miResources

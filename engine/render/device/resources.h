@@ -1,5 +1,4 @@
-// Shader variables, the constant-buffer register map every shader sees, and what material
-// loading needs from the device layer's resource pools.
+// Shader variables and the constant-buffer register map every shader sees.
 #pragma once
 
 #include "core/datastructs.h"
@@ -70,30 +69,5 @@ void PackShaderVars(const ShaderVarList& vars, uint32_t* out);
 // Word offset of the named variable in the packed layout. The variable must be a float
 // (reported otherwise, the offset is still returned). Not found: false, offset = total words.
 bool FindVarOffset(const ShaderVarList& vars, const char* name, int32_t& offset);
-
-
-// The device layer's pools as material loading needs them. Ids are pool handles, -1 = none.
-class ResourceHost
-{
-  public:
-    virtual ~ResourceHost() = default;
-    virtual int32_t FindGpuResource(const char* name) = 0;
-    // The entry of that name, created empty when missing (a render target or buffer of that
-    // name fills it later and keeps the id).
-    virtual int32_t FindOrCreateGpuResource(const char* name) = 0;
-    virtual int32_t FindTexture(const char* name) = 0;
-    // Creates the texture and loads it as its binding kind says: from a texture file (2d,
-    // alphatest), as a DDS (cube), or not at all (tex_srv, 2darray, 3d). Returns the texture's
-    // id; gpuResourceId receives the GPU-resource entry made for it, -1 when none.
-    virtual int32_t CreateTexture(const char* name, int32_t kind, int32_t& gpuResourceId) = 0;
-    // Re-creates (release and reset when it exists) or creates the named constant buffer with
-    // this register, byte size and data pointer, then builds its device buffer. Returns its id.
-    virtual int32_t CreateConstantBuffer(const char* name, int32_t registerSlot, int32_t byteSize, void* data) = 0;
-};
-
-// Without a host (native builds, tests of the readers) bindings and constant buffers stay
-// unresolved: ids remain -1 while the constant data is still packed.
-ResourceHost* GetResourceHost();
-void SetResourceHost(ResourceHost* host);
 
 } // namespace miResources

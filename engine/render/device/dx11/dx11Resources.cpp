@@ -1,5 +1,6 @@
 #include "render/device/dx11/dx11Resources.h"
 
+#include "render/device/devicehost.h"
 #include "render/device/dx11/dx11Device.h"
 #include "compute/computecontext.h"
 #include "core/utils.h"
@@ -1073,44 +1074,6 @@ void PlatformModel::Create()
 
 namespace
 {
-class Host final : public ResourceHost
-{
-  public:
-    int32_t FindGpuResource(const char* name) override
-    {
-        PlatformGPUResource* r = GpuResources().Find(name);
-        return r ? r->handle : -1;
-    }
-    int32_t FindOrCreateGpuResource(const char* name) override
-    {
-        PlatformGPUResource* r = GpuResources().Find(name);
-        if (!r) r = GpuResources().Create(name);
-        return r ? r->handle : -1;
-    }
-    int32_t FindTexture(const char* name) override
-    {
-        PlatformTexture* t = Textures().Find(name);
-        return t ? t->handle : -1;
-    }
-    int32_t CreateTexture(const char* name, int32_t kind, int32_t& gpuResourceId) override
-    {
-        gpuResourceId = -1;
-        PlatformTexture* t = Textures().Find(name);
-        if (!t) t = Textures().Create(name);
-        if (!t) return -1;
-        if (kind == kTex2d || kind == kTexAlphaTest)
-            t->LoadFile();
-        else if (kind == kTexCube)
-            t->LoadDds();
-        gpuResourceId = t->gpuResourceId;
-        return t->handle;
-    }
-    int32_t CreateConstantBuffer(const char* name, int32_t registerSlot, int32_t byteSize, void* data) override
-    {
-        return miResources::CreateConstantBuffer(name, registerSlot, byteSize, data);
-    }
-};
-
 class Source final : public miRender::PipeSource
 {
   public:
@@ -1213,7 +1176,6 @@ class Source final : public miRender::PipeSource
     }
 };
 
-Host g_host;
 Source g_source;
 
 int32_t ResolveModelMaterial(const char* name)
@@ -1228,7 +1190,7 @@ void InstallDx11Resources()
 {
     SetMaterialCfgs(&PlatformCfgs());
     SetModelPool(&PlatformModels());
-    SetResourceHost(&g_host);
+    miRender::SetDeviceHost(&Dx11DeviceHost());
     miRender::SetPipeSource(&g_source);
     miRender::SetPipeExecutors(&Dx11PipeExecutors());
     SetModelMaterialResolver(ResolveModelMaterial);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/datastructs.h"
+#include "render/device/devicehost.h"
 #include "render/device/devicepipe.h"
 #include "render/material.h"
 #include "render/model.h"
@@ -191,8 +192,10 @@ mirel::ObjectManagerPooled<PlatformStructuredBuffer>& StructuredBuffers();
 mirel::ObjectManagerPooled<PlatformDynamicVertexBuffer>& DynamicVertexBuffers();
 PooledModels<PlatformModel>& PlatformModels();
 
-// Installs this layer's pools and hooks: configuration and model pools, the resource host of
-// material loading, the pipe's resource source and executors, the models' material lookup,
+// The device host over this layer's device and pools.
+miRender::DeviceHost& Dx11DeviceHost();
+// Installs this layer's pools and hooks: configuration and model pools, the device host, the
+// pipe's resource source and executors, the models' material lookup,
 // the compute contexts' UAV lookup.
 void InstallDx11Resources();
 // Empties every pool of this layer (releasing all device objects).
