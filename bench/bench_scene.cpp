@@ -3,6 +3,7 @@
 #include "animation.h"
 #include "demostate.h"
 #include "scene/siment.h"
+#include "support/fake_device.h"
 #include "input/input.h"
 #include "scene/camera.h"
 
@@ -15,26 +16,20 @@ namespace
 constexpr float kDt = 1.0f / 60.0f;
 
 // Models with a few metres of bounds and the sky's material, without any device.
-class BenchResources : public miSim::SceneResources
+mirel::test::FakeDevice& BenchDevice()
 {
-  public:
-    int32_t CreateConstantBuffer(const char*, int32_t, int32_t, const void*) override { return next++; }
-    void ReleaseConstantBuffer(int32_t) override {}
-    int32_t FindOrLoadMaterial(const char*) override { return 0; }
-    int32_t FindOrLoadModel(const char*, mirel::Vec3& lo, mirel::Vec3& hi) override
-    {
-        lo = {-5, 0, -5};
-        hi = {5, 50, 5};
-        return 0;
-    }
-    int32_t next = 0;
-};
+    static mirel::test::FakeDevice device;
+    device.materials["skybox"] = 0;
+    device.anyModel = 0;
+    device.modelBounds[0] = {-5, 0, -5};
+    device.modelBounds[1] = {5, 50, 5};
+    return device;
+}
 
 // The demo: four cameras, ground, windmill base, turning blades and sky; the orbit camera mode.
 void BM_DemoFrame(benchmark::State& state)
 {
-    BenchResources resources;
-    miSim::SetSceneResources(&resources);
+    miRender::SetDeviceHost(&BenchDevice());
     miCamera::SetOutputSize(1920, 1080);
     miInput::g_inputModule.Init();
     miCamera::g_cameraModule.Init();
@@ -61,7 +56,7 @@ void BM_DemoFrame(benchmark::State& state)
     miPhysics::g_physicsModule.Shutdown();
     miCamera::g_cameraModule.Shutdown();
     miSim::ClearScenePools();
-    miSim::SetSceneResources(nullptr);
+    miRender::SetDeviceHost(nullptr);
 }
 BENCHMARK(BM_DemoFrame);
 

@@ -5,10 +5,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzzmat::Setup();
-    static fuzzmat::Host host;
+    mirel::test::FakeDevice& host = fuzzmat::Host();
     host.gpu.clear();
     host.textures.clear();
-    miResources::SetResourceHost(&host);
+    host.bufferIds.clear();
+    host.buffers.clear();
+    miRender::SetDeviceHost(&host);
     fuzzmat::Write("materials/fuzzed.mat", data, size);
     miResources::Material* m = miResources::LoadMaterial("fuzzed");
     if (!m) __builtin_trap();

@@ -3,6 +3,7 @@
 // shadow pass's draw list and the shadow camera's aim along the sun.
 #include "cadorarenderer.h"
 #include "demostate.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include "scene/siment.h"
@@ -31,9 +32,19 @@ struct TargetCall
     int32_t borrowedFrom;
 };
 
-class RecordingHost : public RenderHost, public SceneTargets
+// Records the targets asked for, with the depth each borrows; the pipe only notes which models
+// it is asked to draw, so nothing is recorded.
+class RecordingHost : public mirel::test::FakeDevice, public SceneTargets
 {
   public:
+    RecordingHost()
+    {
+        materials["skybox"] = 42;
+        models = {{"ground", 1}, {"windmill_base", 2}, {"unitcube", 3}};
+        anyModel = 4;
+        modelBounds[0] = {-1, -1, -1};
+        modelBounds[1] = {1, 1, 1};
+    }
     int32_t Make(const std::string& name)
     {
         auto it = ids.find(name);
@@ -42,7 +53,6 @@ class RecordingHost : public RenderHost, public SceneTargets
         ids[name] = id;
         return id;
     }
-    int32_t CreateConstantBuffer(const char*, int32_t, int32_t, void*) override { return nextBuffer++; }
     int32_t FindRenderTarget(const char* name) override
     {
         auto it = ids.find(name);
@@ -65,66 +75,17 @@ class RecordingHost : public RenderHost, public SceneTargets
         calls.push_back({name, w, h, 28, false, 1, -2});
         return Make(name);
     }
-    int32_t FindMaterial(const char* name) override
-    {
-        auto it = materials.find(name);
-        return it == materials.end() ? -1 : it->second;
-    }
-    int32_t LoadMaterial(const char* name) override
-    {
-        loaded.push_back(name);
-        return materials[name] = static_cast<int32_t>(materials.size()) + 100;
-    }
     int32_t FindModel(const char*) override { return 7; }
-
-    std::map<std::string, int32_t> ids;
-    std::map<std::string, int32_t> materials;
-    std::vector<TargetCall> calls;
-    std::vector<std::string> loaded;
-    int32_t nextBuffer = 0;
-};
-
-class FakeScene : public miSim::SceneResources
-{
-  public:
-    int32_t CreateConstantBuffer(const char*, int32_t, int32_t, const void*) override { return next++; }
-    void ReleaseConstantBuffer(int32_t) override {}
-    int32_t FindOrLoadMaterial(const char* name) override { return std::string(name) == "skybox" ? 42 : -1; }
-    int32_t FindOrLoadModel(const char* name, mirel::Vec3& lo, mirel::Vec3& hi) override
-    {
-        lo = {-1, -1, -1};
-        hi = {1, 1, 1};
-        const std::string n = name;
-        return n == "ground" ? 1 : n == "windmill_base" ? 2 : n == "unitcube" ? 3 : 4;
-    }
-    int32_t next = 0;
-};
-
-// Notes which models the pipe is asked to draw; it knows nothing else, so nothing is recorded.
-class ModelSpy final : public PipeSource
-{
-  public:
-    bool Target(int32_t, PipeTargetInfo&) override { return false; }
     bool Model(int32_t id, PipeModelInfo& out) override
     {
-        models.push_back(id);
+        drawnModels.push_back(id);
         out = PipeModelInfo{};
         return true;
     }
-    bool Surface(int32_t, int32_t, PipeSurfaceInfo&) override { return false; }
-    bool Material(int32_t, PipeMaterialInfo&) override { return false; }
-    void SetMaterialAlphaTexture(int32_t, int32_t) override {}
-    const PipeCfgInfo* Cfg(int32_t) override { return nullptr; }
-    bool Shader(int32_t, PipeShaderInfo&) override { return false; }
-    bool ConstantBuffer(int32_t, PipeBufferInfo&) override { return false; }
-    bool DynamicBuffer(int32_t, PipeBufferInfo&) override { return false; }
-    bool Texture(int32_t, PipeTextureInfo&) override { return false; }
-    bool GpuResource(int32_t, PipeGpuResourceInfo&) override { return false; }
-    int32_t FindMaterial(const char*) override { return -1; }
-    int32_t FindConstantBuffer(const char*) override { return -1; }
-    int32_t FindDynamicBuffer(const char*) override { return -1; }
-    int32_t DepthMaterial(uint32_t, bool) override { return -1; }
-    std::vector<int32_t> models;
+
+    std::map<std::string, int32_t> ids;
+    std::vector<TargetCall> calls;
+    std::vector<int32_t> drawnModels;
 };
 
 // A view some other module owns, standing in for its factory's product.
@@ -144,9 +105,8 @@ class DemoRenderer : public ::testing::Test
   protected:
     void SetUp() override
     {
-        SetRenderHost(&host);
+        SetDeviceHost(&host);
         SetSceneTargets(&host);
-        miSim::SetSceneResources(&scene);
         for (const char* name : {"mainCamera", "sunCamera"})
         {
             miSim::CameraEnt* c = miSim::g_cameraManager.Create(name);
@@ -171,9 +131,8 @@ class DemoRenderer : public ::testing::Test
         for (int32_t i = 0; i < kCadoraViewCount; ++i)
             SetCadoraViewFactory(i, nullptr);
         miSim::ClearScenePools();
-        miSim::SetSceneResources(nullptr);
         SetSceneTargets(nullptr);
-        SetRenderHost(nullptr);
+        SetDeviceHost(nullptr);
         miCamera::SetOutputSize(-1, -1);
     }
     void StartUp()
@@ -200,7 +159,6 @@ class DemoRenderer : public ::testing::Test
     }
 
     RecordingHost host;
-    FakeScene scene;
     CadoraRenderer renderer;
     float progress = 0.0f;
 };
@@ -345,13 +303,12 @@ TEST_F(DemoRenderer, ShadowPassDrawsOnlyShadowCastersWithoutCulling)
     miSim::FindDynamicEnt("ground")->flags &= ~static_cast<uint32_t>(miSim::kEntityCastsShadow);
     miSim::BuildDynamicEnt("windmill_base0", "windmill_base", {0, 1000, 0}, {0, 0, 0});
     miSim::BuildDynamicEnt("far_away", "windmill_blades", {5000, 1000, 0}, {0, 0, 0});
-    ModelSpy spy;
-    SetPipeSource(&spy);
+    SetPipeSource(&host);
     RenderView* shadow = renderer.SlotView(kViewShadow);
     shadow->GatherEntities();
     shadow->DrawEntities();
     SetPipeSource(nullptr);
-    EXPECT_EQ(spy.models, (std::vector<int32_t>{2, 4}));
+    EXPECT_EQ(host.drawnModels, (std::vector<int32_t>{2, 4}));
 }
 
 TEST_F(DemoRenderer, ShadowCameraLooksAlongTheSunAtTheWindmill)

@@ -7,6 +7,7 @@
 #include "gui/spritesheet.h"
 #include "gui/widgets.h"
 #include "scene/camera.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -746,12 +747,6 @@ class Pointer final : public miInput::InputPlatform
     float x = 0, y = 0;
 };
 
-class TargetHost final : public miRender::RenderHost
-{
-  public:
-    int32_t FindRenderTarget(const char*) override { return 0; }
-};
-
 int g_liveBuffers = 0;
 
 // Built twice through its view, as a second start-up or a second Init() does: one menu answers the
@@ -759,9 +754,11 @@ int g_liveBuffers = 0;
 TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
 {
     mirel::test::ReportCapture reports;
-    TargetHost host;
+    mirel::test::FakeDevice host;
+    host.anyTarget = 0;
+    host.constantBuffers = false;
     Pointer pointer;
-    miRender::SetRenderHost(&host);
+    miRender::SetDeviceHost(&host);
     miInput::SetInputPlatform(&pointer);
     miInput::g_inputModule.Init();
     miInput::ClearMouseListeners();
@@ -803,7 +800,7 @@ TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
     miInput::ClearMouseListeners();
     miInput::g_inputModule.Init();
     miInput::SetInputPlatform(nullptr);
-    miRender::SetRenderHost(nullptr);
+    miRender::SetDeviceHost(nullptr);
 }
 
 } // namespace

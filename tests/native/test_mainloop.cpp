@@ -7,6 +7,7 @@
 #include "mainloop.h"
 #include "scene/camera.h"
 #include "support/material_fixture.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -407,44 +408,6 @@ bool BetweenFrames()
            !g_inFrame.load();
 }
 
-// Material loading's device side: making a constant buffer uploads through the context.
-class ContextHost : public miResources::ResourceHost
-{
-  public:
-    int32_t FindGpuResource(const char* name) override { return Get(name); }
-    int32_t FindOrCreateGpuResource(const char* name) override { return Make(name); }
-    int32_t FindTexture(const char*) override { return -1; }
-    int32_t CreateTexture(const char* name, int32_t, int32_t& gpuResourceId) override
-    {
-        gpuResourceId = Make(name);
-        return gpuResourceId;
-    }
-    int32_t CreateConstantBuffer(const char* name, int32_t, int32_t, void*) override
-    {
-        ++g_contextUses;
-        if (std::string(name) == "ground_matConst")
-        {
-            ++groundBuffers;
-            if (!BetweenFrames()) ++misplaced;
-        }
-        return Make(name);
-    }
-    std::atomic<int> groundBuffers{0}, misplaced{0};
-
-  private:
-    int32_t Get(const char* name)
-    {
-        auto it = ids_.find(name);
-        return it == ids_.end() ? -1 : it->second;
-    }
-    int32_t Make(const char* name)
-    {
-        const int32_t id = Get(name);
-        return id >= 0 ? id : (ids_[name] = static_cast<int32_t>(ids_.size()));
-    }
-    std::map<std::string, int32_t> ids_;
-};
-
 // The message thread uses the context and reads a setting while it executes and presents.
 class ContextBackend : public ScriptedBackend
 {
@@ -488,8 +451,17 @@ TEST_F(MainLoopTest, DemoReloadHotkeysRunOnTheMessageThreadBetweenFrames)
     tree.CopyShipped();
     const std::string config = tree.Path("config.ini");
     mirel::SetConfigFilePath(config.c_str());
-    ContextHost host;
-    miResources::SetResourceHost(&host);
+    // Material loading's device side: making a constant buffer uploads through the context.
+    std::atomic<int> groundBuffers{0}, misplaced{0};
+    mirel::test::FakeDevice host;
+    host.onCreateConstantBuffer = [&](const char* name, int32_t, void*)
+    {
+        ++g_contextUses;
+        if (std::string(name) != "ground_matConst") return;
+        ++groundBuffers;
+        if (!BetweenFrames()) ++misplaced;
+    };
+    miRender::SetDeviceHost(&host);
     ContextBackend backend;
     backend.presentUs = 50;
     mirel::SetFrameBackend(&backend);
@@ -510,15 +482,15 @@ TEST_F(MainLoopTest, DemoReloadHotkeysRunOnTheMessageThreadBetweenFrames)
         miInput::Keyboard().keyState[static_cast<unsigned char>('R')].store(1);
         const uint64_t until = mirel::FramesInMode(kLoopPipelined) + 200;
         while (mirel::FramesInMode(kLoopPipelined) < until &&
-               (host.groundBuffers.load() < request || backend.marker != static_cast<float>(request)))
+               (groundBuffers.load() < request || backend.marker != static_cast<float>(request)))
             mirel::RunLoopPass();
         RunPipelinedFrames(mirel::FramesInMode(kLoopPipelined) + 5);
         EXPECT_EQ(backend.marker, static_cast<float>(request));
     }
     mirel::Shutdown();
 
-    EXPECT_EQ(host.groundBuffers.load(), kRequests) << "once per request";
-    EXPECT_EQ(host.misplaced.load(), 0) << "a reload ran off the message thread or inside a frame";
+    EXPECT_EQ(groundBuffers.load(), kRequests) << "once per request";
+    EXPECT_EQ(misplaced.load(), 0) << "a reload ran off the message thread or inside a frame";
     EXPECT_GT(g_contextUses, 0);
     EXPECT_EQ(reports.Count(), 0) << reports.Last();
     mirel::SetConfigFilePath(nullptr);

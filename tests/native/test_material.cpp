@@ -1,4 +1,5 @@
 // The .matcfg and .mat readers, texture resolution, constant packing and variable updates.
+#include "support/fake_device.h"
 #include "support/material_fixture.h"
 
 #include <cfloat>
@@ -414,50 +415,6 @@ TEST_F(MatFile, DeclaredCfgIdThatNoLongerResolves)
 
 // ---- texture resolution ----------------------------------------------------------------------
 
-class FakeHost : public ResourceHost
-{
-  public:
-    int32_t FindGpuResource(const char* name) override { return Get(gpu, name); }
-    int32_t FindOrCreateGpuResource(const char* name) override
-    {
-        if (!gpu.count(name)) gpu[name] = next++;
-        return gpu[name];
-    }
-    int32_t FindTexture(const char* name) override { return Get(textures, name); }
-    int32_t CreateTexture(const char* name, int32_t kind, int32_t& gpuResourceId) override
-    {
-        created.push_back(std::string(name) + ":" + std::to_string(kind));
-        textures[name] = next++;
-        gpuResourceId = -1;
-        // Files and DDS textures get their GPU resource; empty entries wait for code.
-        if (kind == kTex2d || kind == kTexAlphaTest || kind == kTexCube) gpuResourceId = gpu[name] = next++;
-        return textures[name];
-    }
-    int32_t CreateConstantBuffer(const char* name, int32_t slot, int32_t bytes, void* data) override
-    {
-        buffers.push_back({name, slot, bytes, data});
-        return 100 + static_cast<int32_t>(buffers.size());
-    }
-
-    struct Buffer
-    {
-        std::string name;
-        int32_t slot, bytes;
-        void* data;
-    };
-    std::map<std::string, int32_t> gpu, textures;
-    std::vector<std::string> created;
-    std::vector<Buffer> buffers;
-    int32_t next = 10;
-
-  private:
-    static int32_t Get(const std::map<std::string, int32_t>& m, const char* name)
-    {
-        auto it = m.find(name);
-        return it == m.end() ? -1 : it->second;
-    }
-};
-
 TextureBinding Binding(const char* name, int32_t kind, int32_t slot)
 {
     TextureBinding b = {};
@@ -471,10 +428,10 @@ TextureBinding Binding(const char* name, int32_t kind, int32_t slot)
 TEST(ResolveTextures, EachKindEndsInItsTable)
 {
     AssetTree tree;
-    FakeHost host;
+    mirel::test::FakeDevice host;
     host.gpu["cascade1"] = 1;   // a render target that exists already
     host.textures["orphan"] = 2; // loaded before, without a GPU resource
-    SetResourceHost(&host);
+    miRender::SetDeviceHost(&host);
     Material m;
     m.bindings[kStagePixel].Append(Binding("hdrMain", kTexSrv, 0));
     m.bindings[kStagePixel].Append(Binding("cascade0", kTexDepthSrv, 1));
@@ -509,21 +466,21 @@ TEST(ResolveTextures, EachKindEndsInItsTable)
     other.ResolveTextures();
     EXPECT_EQ(other.alphaTestTextureId, host.gpu["leaf.png"]);
     EXPECT_EQ(host.created.size(), 3u);
-    SetResourceHost(nullptr);
+    miRender::SetDeviceHost(nullptr);
 }
 
 TEST(ResolveTextures, AnEmptyTextureKindWithoutResourceIsReported)
 {
     AssetTree tree;
-    FakeHost host;
-    SetResourceHost(&host);
+    mirel::test::FakeDevice host;
+    miRender::SetDeviceHost(&host);
     Material m;
     m.bindings[kStagePixel].Append(Binding("filledLater", kTexSrvEmpty, 2));
     ReportCapture reports;
     m.ResolveTextures();
     EXPECT_NE(reports.Last().find("A resource should have been created: filledLater"), std::string::npos);
     EXPECT_EQ(m.srvIds[kStagePixel][2], -1);
-    SetResourceHost(nullptr);
+    miRender::SetDeviceHost(nullptr);
 }
 
 // ---- constants and variables -----------------------------------------------------------------
@@ -549,8 +506,8 @@ uint32_t F(float f)
 TEST(Constants, VariablesArePackedInListOrder)
 {
     AssetTree tree;
-    FakeHost host;
-    SetResourceHost(&host);
+    mirel::test::FakeDevice host;
+    miRender::SetDeviceHost(&host);
     Material* m = MaterialManager().Create("packed");
     m->vars.Append(Var("f", kVarFloat, {1.5f}));
     m->vars.Append(Var("dummy_align_1", kVarFloat3));
@@ -568,22 +525,24 @@ TEST(Constants, VariablesArePackedInListOrder)
     EXPECT_EQ(std::vector<uint32_t>(m->constantData, m->constantData + m->constantWordCount), expected);
     ASSERT_EQ(host.buffers.size(), 1u);
     EXPECT_EQ(host.buffers[0].name, "packed_matConst");
-    EXPECT_EQ(host.buffers[0].slot, 4);
+    EXPECT_EQ(host.buffers[0].registerSlot, 4);
     EXPECT_EQ(host.buffers[0].bytes, 4 * static_cast<int32_t>(expected.size()));
     EXPECT_EQ(host.buffers[0].data, m->constantData);
-    EXPECT_EQ(m->constantBufferId, 101);
-    // Rebuilding makes a new buffer over new data.
+    EXPECT_EQ(m->constantBufferId, host.bufferIds.at("packed_matConst"));
+    // Rebuilding points the buffer at new data.
+    const uint32_t* before = m->constantData;
     m->BuildConstants();
-    EXPECT_EQ(host.buffers[1].data, m->constantData);
-    EXPECT_EQ(m->constantBufferId, 102);
-    SetResourceHost(nullptr);
+    EXPECT_NE(m->constantData, before);
+    EXPECT_EQ(host.buffers[0].data, m->constantData);
+    EXPECT_EQ(m->constantBufferId, host.bufferIds.at("packed_matConst"));
+    miRender::SetDeviceHost(nullptr);
 }
 
 TEST(Constants, EmptyAndMisalignedLists)
 {
     AssetTree tree;
-    FakeHost host;
-    SetResourceHost(&host);
+    mirel::test::FakeDevice host;
+    miRender::SetDeviceHost(&host);
     Material* empty = MaterialManager().Create("empty");
     empty->BuildConstants();
     EXPECT_EQ(empty->constantBufferId, -1);
@@ -596,11 +555,11 @@ TEST(Constants, EmptyAndMisalignedLists)
     odd->BuildConstants();
     EXPECT_NE(reports.Last().find("Constant buffer should be aligned on float4 boundary"), std::string::npos);
     EXPECT_EQ(host.buffers.size(), 1u);
-    SetResourceHost(nullptr);
+    miRender::SetDeviceHost(nullptr);
 }
 
 // Constant buffers in a pool, found again by the name formed for them, as the device layer does.
-class PooledBufferHost : public FakeHost
+class PooledBufferHost : public mirel::test::FakeDevice
 {
   public:
     int32_t CreateConstantBuffer(const char* name, int32_t, int32_t, void*) override
@@ -620,7 +579,7 @@ TEST(Constants, ReloadingAMaterialWhoseBufferNameRunsOverKeepsOneBuffer)
     const std::string name(60, 'n'); // fits the pools; with "_matConst" it does not
     tree.Write("materials/" + name + ".mat", "config = c\n");
     PooledBufferHost host;
-    SetResourceHost(&host);
+    miRender::SetDeviceHost(&host);
     ReportCapture reports;
     Material* m = LoadMaterial(name.c_str());
     ASSERT_NE(m, nullptr);
@@ -631,7 +590,7 @@ TEST(Constants, ReloadingAMaterialWhoseBufferNameRunsOverKeepsOneBuffer)
     EXPECT_EQ(host.pool.Count(), 1);
     EXPECT_EQ(m->constantBufferId, id);
     EXPECT_EQ(reports.Count(), 1) << "the cut name is reported once, when its buffer is made";
-    SetResourceHost(nullptr);
+    miRender::SetDeviceHost(nullptr);
 }
 
 TEST(Variables, FindVarOffset)
@@ -666,8 +625,8 @@ TEST(Variables, FindVarOffset)
 TEST(Variables, SetMaterialFloatWritesTheConstantData)
 {
     AssetTree tree;
-    FakeHost host;
-    SetResourceHost(&host);
+    mirel::test::FakeDevice host;
+    miRender::SetDeviceHost(&host);
     Material* m = MaterialManager().Create("live");
     m->vars.Append(Var("a", kVarFloat4));
     m->vars.Append(Var("fade", kVarFloat));
@@ -682,7 +641,7 @@ TEST(Variables, SetMaterialFloatWritesTheConstantData)
     EXPECT_FALSE(SetMaterialFloat(*m, "a", 1.0f));
     EXPECT_EQ(m->constantData[0], 0u);
     EXPECT_EQ(reports.Count(), 1);
-    SetResourceHost(nullptr);
+    miRender::SetDeviceHost(nullptr);
 }
 
 // ---- vertex layouts --------------------------------------------------------------------------
@@ -721,12 +680,12 @@ class Shipped : public ::testing::Test
     Shipped()
     {
         tree.CopyShipped();
-        SetResourceHost(&host);
+        miRender::SetDeviceHost(&host);
     }
-    ~Shipped() override { SetResourceHost(nullptr); }
+    ~Shipped() override { miRender::SetDeviceHost(nullptr); }
 
     AssetTree tree;
-    FakeHost host;
+    mirel::test::FakeDevice host;
 };
 
 TEST_F(Shipped, EveryMaterialLoadsCleanly)

@@ -7,6 +7,7 @@
 #include "mainloop.h"
 #include "scene/camera.h"
 #include "render/renderer.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -79,184 +80,6 @@ PipeExecutors MakeExecutors()
 }
 const PipeExecutors g_executors = MakeExecutors();
 
-// Render host: named targets, constant buffers, materials and models as plain tables.
-class FakeHost final : public RenderHost
-{
-  public:
-    bool CreateDevice(Renderer& renderer, void* window) override
-    {
-        deviceWindow = window;
-        deviceWidth = renderer.outputWidth;
-        return true;
-    }
-    void InitGpuPerf(void* device, void* owner) override { perfArgs = {device, owner}; }
-    int32_t CreateConstantBuffer(const char* name, int32_t registerSlot, int32_t bytes, void* data) override
-    {
-        auto it = bufferIds.find(name);
-        const int32_t id = it != bufferIds.end() ? it->second : static_cast<int32_t>(buffers.size());
-        if (it == bufferIds.end())
-        {
-            bufferIds[name] = id;
-            buffers.push_back({});
-        }
-        buffers[static_cast<size_t>(id)] = {name, registerSlot, bytes, data};
-        return id;
-    }
-    int32_t CreateNewConstantBuffer(const char* name, int32_t registerSlot, int32_t bytes, void* data) override
-    {
-        if (bufferIds.count(name))
-        {
-            mirel::Assert(false, "fake", 0, "Trying to create an object that already exists: %s", name);
-            return -1;
-        }
-        return CreateConstantBuffer(name, registerSlot, bytes, data);
-    }
-    void SetConstantBufferData(int32_t id, void* data) override
-    {
-        if (id >= 0 && id < static_cast<int32_t>(buffers.size())) buffers[static_cast<size_t>(id)].data = data;
-    }
-    void UploadConstantBuffer(int32_t id, const void* data, uint32_t bytes) override
-    {
-        const uint8_t* b = static_cast<const uint8_t*>(data);
-        immediateUploads.push_back({static_cast<uintptr_t>(id), std::vector<uint8_t>(b, b + bytes)});
-    }
-    int32_t FindRenderTarget(const char* name) override
-    {
-        auto it = targets.find(name);
-        return it == targets.end() ? -1 : it->second.id;
-    }
-    int32_t CreateRenderTarget(const char* name, uint32_t width, uint32_t height, uint32_t format, bool hasDepth,
-                               int32_t samples) override
-    {
-        auto it = targets.find(name);
-        const int32_t id = it != targets.end() ? it->second.id : static_cast<int32_t>(targets.size());
-        targets[name] = {id, width, height, format, hasDepth, samples};
-        ++targetCreations;
-        return id;
-    }
-    int32_t FindMaterial(const char* name) override
-    {
-        auto it = materials.find(name);
-        return it == materials.end() ? -1 : it->second;
-    }
-    int32_t LoadMaterial(const char* name) override
-    {
-        loaded.push_back(name);
-        if (unloadable.count(name)) return -1;
-        const int32_t id = 100 + static_cast<int32_t>(materials.size());
-        materials[name] = id;
-        return id;
-    }
-    int32_t FindModel(const char* name) override { return std::strcmp(name, "fullscreen_quad") ? -1 : kQuadModel; }
-    void BuildBuiltinModels() override { builtins = true; }
-
-    struct Buffer
-    {
-        std::string name;
-        int32_t registerSlot;
-        int32_t bytes;
-        void* data;
-    };
-    struct Target
-    {
-        int32_t id;
-        uint32_t width, height, format;
-        bool depth;
-        int32_t samples;
-    };
-    std::map<std::string, int32_t> bufferIds;
-    std::vector<Buffer> buffers;
-    std::vector<Upload> immediateUploads;
-    std::map<std::string, Target> targets;
-    int targetCreations = 0;
-    std::map<std::string, int32_t> materials;
-    std::set<std::string> unloadable;
-    std::vector<std::string> loaded;
-    std::pair<void*, void*> perfArgs{nullptr, nullptr};
-    void* deviceWindow = nullptr;
-    uint32_t deviceWidth = 0;
-    bool builtins = false;
-};
-
-// Pipe source answering from the host's tables; every material draws one indexed surface.
-class FakeSource final : public PipeSource
-{
-  public:
-    explicit FakeSource(FakeHost& h) : host(h)
-    {
-        for (int32_t& v : noIds) v = -1;
-        cfg.id = 0;
-        for (int32_t& s : cfg.shaderIds) s = -1;
-        cfg.shaderIds[0] = 1;
-        cfg.shaderIds[1] = 2;
-        cfg.samplerKeys = samplerKeys;
-        cfg.samplers = samplers;
-    }
-    bool Target(int32_t id, PipeTargetInfo& out) override
-    {
-        for (auto& t : host.targets)
-            if (t.second.id == id)
-            {
-                out = {Ptr(0x100 + static_cast<uintptr_t>(id)), Ptr(0x200 + static_cast<uintptr_t>(id)),
-                       {static_cast<float>(t.second.width), static_cast<float>(t.second.height), 0, 1, 0, 0}};
-                return true;
-            }
-        return false;
-    }
-    bool Model(int32_t id, PipeModelInfo& out) override
-    {
-        if (id != kQuadModel && id != kSceneModel) return false;
-        out = {Ptr(0x30), Ptr(0x31), 56, 12, 4, id == kQuadModel ? 0u : 2u, 1};
-        return true;
-    }
-    bool Surface(int32_t modelId, int32_t index, PipeSurfaceInfo& out) override
-    {
-        if (index != 0) return false;
-        out = {modelId == kSceneModel ? 7 : -1, 6, 0, Ptr(0x40)};
-        return true;
-    }
-    bool Material(int32_t id, PipeMaterialInfo& out) override
-    {
-        if (id < 0) return false;
-        out = {0, noIds, noIds, -1, -1};
-        return true;
-    }
-    void SetMaterialAlphaTexture(int32_t, int32_t) override {}
-    const PipeCfgInfo* Cfg(int32_t id) override { return id == 0 ? &cfg : nullptr; }
-    bool Shader(int32_t id, PipeShaderInfo& out) override
-    {
-        out = {Ptr(0x500 + static_cast<uintptr_t>(id)), Ptr(0x600)};
-        return id >= 0;
-    }
-    bool ConstantBuffer(int32_t id, PipeBufferInfo& out) override
-    {
-        if (id < 0 || id >= static_cast<int32_t>(host.buffers.size())) return false;
-        const FakeHost::Buffer& b = host.buffers[static_cast<size_t>(id)];
-        out = {Ptr(kBufferBase + static_cast<uintptr_t>(id)), b.registerSlot, static_cast<uint32_t>(b.bytes), b.data, 0};
-        return true;
-    }
-    bool DynamicBuffer(int32_t, PipeBufferInfo&) override { return false; }
-    bool Texture(int32_t, PipeTextureInfo&) override { return false; }
-    bool GpuResource(int32_t, PipeGpuResourceInfo&) override { return false; }
-    int32_t FindMaterial(const char* name) override { return host.FindMaterial(name); }
-    int32_t FindConstantBuffer(const char* name) override
-    {
-        auto it = host.bufferIds.find(name);
-        return it == host.bufferIds.end() ? -1 : it->second;
-    }
-    int32_t FindDynamicBuffer(const char*) override { return -1; }
-    int32_t DepthMaterial(uint32_t layout, bool alphaTested) override
-    {
-        return GetRenderer() ? GetRenderer()->DepthMaterialId(static_cast<int32_t>(layout), alphaTested) : -1;
-    }
-
-    FakeHost& host;
-    PipeCfgInfo cfg{};
-    SamplerKey samplerKeys[kPipeStages * kPipeSlots] = {};
-    void* samplers[kPipeStages * kPipeSlots] = {};
-    int32_t noIds[kPipeStages * kPipeSlots];
-};
-
 // Every slot call of every view, in call order.
 std::vector<std::string> g_calls;
 
@@ -293,7 +116,7 @@ class TestRenderer : public Renderer
     }
 };
 
-float UploadFloat(const Upload& u, size_t offset)
+template <typename U> float UploadFloat(const U& u, size_t offset)
 {
     float f;
     std::memcpy(&f, u.bytes.data() + offset, sizeof f);
@@ -309,8 +132,25 @@ class RendererTest : public ::testing::Test
         miSim::ClearScenePools();
         miSim::g_cameraManager.Clear();
         miCamera::SetOutputSize(-1, -1);
-        SetRenderHost(&host);
-        SetPipeSource(&source);
+        host.entityBuffers = false;
+        host.models["fullscreen_quad"] = kQuadModel;
+        host.everyMaterialDrawable = true;
+        for (int32_t model : {kQuadModel, kSceneModel})
+        {
+            host.pipeModels[model] = {Ptr(0x30), Ptr(0x31), 56, 12, 4, model == kQuadModel ? 0u : 2u, 1};
+            host.surfaces[{model, 0}] = {model == kSceneModel ? 7 : -1, 6, 0, Ptr(0x40)};
+        }
+        PipeCfgInfo& cfg = host.cfgs[0];
+        cfg.id = 0;
+        for (int32_t& s : cfg.shaderIds) s = -1;
+        cfg.shaderIds[0] = 1;
+        cfg.shaderIds[1] = 2;
+        cfg.samplerKeys = samplerKeys;
+        cfg.samplers = samplers;
+        for (int32_t shader : {1, 2}) host.shaders[shader] = {Ptr(0x500 + static_cast<uintptr_t>(shader)), Ptr(0x600)};
+        host.depthMaterial = [](uint32_t layout, bool alphaTested)
+        { return GetRenderer() ? GetRenderer()->DepthMaterialId(static_cast<int32_t>(layout), alphaTested) : -1; };
+        host.Install();
         SetPipeExecutors(&g_executors);
         g_replay = ReplayLog{};
         g_calls.clear();
@@ -319,7 +159,7 @@ class RendererTest : public ::testing::Test
     void TearDown() override
     {
         SetRenderer(nullptr);
-        SetRenderHost(nullptr);
+        SetDeviceHost(nullptr);
         SetPipeSource(nullptr);
         SetPipeExecutors(nullptr);
         miSim::ClearScenePools();
@@ -377,8 +217,9 @@ class RendererTest : public ::testing::Test
         r.InitViews();
     }
 
-    FakeHost host;
-    FakeSource source{host};
+    mirel::test::FakeDevice host;
+    SamplerKey samplerKeys[kPipeStages * kPipeSlots] = {};
+    void* samplers[kPipeStages * kPipeSlots] = {};
 };
 
 // ---- views in order, enabling
@@ -428,7 +269,7 @@ TEST_F(RendererTest, ViewInitCreatesItsConstantBufferAndDuplicateNamesAreReporte
     ReportCapture reports;
     r.InitViews();
     ASSERT_TRUE(host.bufferIds.count("twin"));
-    const FakeHost::Buffer& b = host.buffers[static_cast<size_t>(host.bufferIds["twin"])];
+    const mirel::test::FakeDevice::Buffer& b = host.buffers[static_cast<size_t>(host.bufferIds["twin"])];
     EXPECT_EQ(b.registerSlot, 1);
     EXPECT_EQ(b.bytes, 304);
     EXPECT_EQ(b.data, &r.View(0)->viewConstants);
@@ -768,7 +609,7 @@ TEST_F(RendererTest, InitRenderDeviceMakesTheSharedBuffersModelsAndDevice)
     EXPECT_TRUE(host.builtins);
     EXPECT_EQ(g_mouseRegistrations, 1);
     ASSERT_EQ(host.buffers.size(), 3u);
-    const FakeHost::Buffer expected[3] = {{"perFrame", 0, 64, &FrameConstants()},
+    const mirel::test::FakeDevice::Buffer expected[3] = {{"perFrame", 0, 64, &FrameConstants()},
                                           {"cascadedSM", 2, 272, &ShadowConstants()},
                                           {"physicsIdentityWorldConstant", 3, 64, nullptr}};
     for (int i = 0; i < 3; ++i)
@@ -809,9 +650,9 @@ TEST_F(RendererTest, FrameConstantsNeedTheSunAndFillBothBlocks)
     r.outputHeight = 100;
     UpdateFrameConstants();
     ASSERT_EQ(host.immediateUploads.size(), 2u);
-    const Upload& f = host.immediateUploads[0];
+    const auto& f = host.immediateUploads[0];
     ASSERT_EQ(f.bytes.size(), 64u);
-    EXPECT_EQ(f.buffer, static_cast<uintptr_t>(PerFrameBufferId()));
+    EXPECT_EQ(f.id, PerFrameBufferId());
     EXPECT_FLOAT_EQ(UploadFloat(f, 8), 2.0f);
     EXPECT_FLOAT_EQ(UploadFloat(f, 12), 3.0f);
     EXPECT_FLOAT_EQ(UploadFloat(f, 16), 200.0f);
@@ -820,9 +661,9 @@ TEST_F(RendererTest, FrameConstantsNeedTheSunAndFillBothBlocks)
     EXPECT_FLOAT_EQ(UploadFloat(f, 44), 1.0f);
     EXPECT_FLOAT_EQ(UploadFloat(f, 48), 251.0f);
     EXPECT_FLOAT_EQ(UploadFloat(f, 60), 255.0f);
-    const Upload& s = host.immediateUploads[1];
+    const auto& s = host.immediateUploads[1];
     ASSERT_EQ(s.bytes.size(), 272u);
-    EXPECT_EQ(s.buffer, static_cast<uintptr_t>(CascadedSMBufferId()));
+    EXPECT_EQ(s.id, CascadedSMBufferId());
     for (size_t cascade : {16u, 144u})
     {
         EXPECT_FLOAT_EQ(UploadFloat(s, cascade + 12), 17.0f);
@@ -972,7 +813,7 @@ TEST_F(RendererTest, ResizeRequestsRaiseTheFlagAndTheRebuildTakesTheLatestSize)
     EXPECT_EQ(host.targets["ldrMain"].samples, 1);
     // After loading only the rebuild brings the new size to the screen-space shaders.
     ASSERT_EQ(host.immediateUploads.size(), 1u);
-    EXPECT_EQ(host.immediateUploads[0].buffer, static_cast<uintptr_t>(PerFrameBufferId()));
+    EXPECT_EQ(host.immediateUploads[0].id, PerFrameBufferId());
     ASSERT_EQ(host.immediateUploads[0].bytes.size(), sizeof(PerFrameConstants));
     PerFrameConstants sent;
     std::memcpy(&sent, host.immediateUploads[0].bytes.data(), sizeof sent);

@@ -1,14 +1,13 @@
 // Entities in their pools, their constant buffers and transforms, and the world and physics steps.
 #include "scene/siment.h"
 #include "frametimer.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,49 +17,20 @@ namespace
 using mirel::Vec3;
 using miSim::DynamicEnt;
 
-// Resource pools as the entities see them, recording what they were asked for.
-class FakeResources : public miSim::SceneResources
-{
-  public:
-    int32_t CreateConstantBuffer(const char* name, int32_t reg, int32_t size, const void* data) override
-    {
-        buffers[nextId] = {name, reg, size, data};
-        return nextId++;
-    }
-    void ReleaseConstantBuffer(int32_t id) override { released.insert(id); }
-    int32_t FindOrLoadMaterial(const char* name) override
-    {
-        return materials.count(name) ? materials[name] : -1;
-    }
-    int32_t FindOrLoadModel(const char* name, Vec3& lo, Vec3& hi) override
-    {
-        lo = {-1, 0, -2};
-        hi = {1, 10, 2};
-        return std::string(name) == "missing" ? -1 : 7;
-    }
-
-    struct Buffer
-    {
-        std::string name;
-        int32_t reg, size;
-        const void* data;
-    };
-    std::map<int32_t, Buffer> buffers;
-    std::set<int32_t> released;
-    std::map<std::string, int32_t> materials;
-    int32_t nextId = 0;
-};
-
 class Entities : public ::testing::Test
 {
   protected:
-    void SetUp() override { miSim::SetSceneResources(&resources); }
+    void SetUp() override
+    {
+        resources.anyModel = 7;
+        miRender::SetDeviceHost(&resources);
+    }
     void TearDown() override
     {
         miSim::ClearScenePools();
-        miSim::SetSceneResources(nullptr);
+        miRender::SetDeviceHost(nullptr);
     }
-    FakeResources resources;
+    mirel::test::FakeDevice resources;
 };
 
 std::string Name(int i)
@@ -159,10 +129,10 @@ TEST_F(Entities, InitTransformComposesAndNamesTheBuffer)
     DynamicEnt* blade =
         miSim::BuildDynamicEnt("windmill_blade0", "windmill_blades", {3.8f, 1050.84f, 0}, {90, 0, 0});
     ASSERT_NE(blade, nullptr);
-    const auto& b = resources.buffers.at(int32_t(blade->transform.constantBufferId));
+    const auto& b = resources.buffers.at(blade->transform.constantBufferId);
     EXPECT_EQ(b.name, "windmill_blade0_entConst");
-    EXPECT_EQ(b.reg, 3);
-    EXPECT_EQ(b.size, 64);
+    EXPECT_EQ(b.registerSlot, 3);
+    EXPECT_EQ(b.bytes, 64);
     EXPECT_EQ(b.data, static_cast<const void*>(blade->transform.world.m));
     // Rx(90) takes the model's +Y (its 10 units of height) to +Z, then the position is added.
     const Vec3 tip = mirel::TransformPoint(blade->transform.world, {0, 10, 0});
@@ -228,6 +198,7 @@ TEST_F(Entities, SkyIsNeverCulledAndNeedsItsMaterial)
               miSim::kOutside);
 
     resources.materials.clear();
+    resources.unloadable.insert("skybox");
     mirel::test::ReportCapture reports;
     DynamicEnt* bare = miSim::BuildDynamicEnt("sky2", "unitcube", {}, {}, miSim::kEntitySky);
     EXPECT_EQ(bare->materialId, -1);

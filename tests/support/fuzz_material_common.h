@@ -1,10 +1,11 @@
 // A private copy of the shipped asset tree for the material and shader fuzz targets, a small
-// resource host, and the checks every run ends with.
+// material host, and the checks every run ends with.
 #pragma once
 
 #include "core/utils.h"
 #include "render/material.h"
 #include "render/shaderexpand.h"
+#include "support/fake_device.h"
 #include "support/fuzz_common.h"
 
 #include <cstdio>
@@ -17,39 +18,21 @@
 namespace fuzzmat
 {
 
-class Host : public miResources::ResourceHost
+// The material host every run loads through; its constant buffers read the packed words over
+// the whole declared size.
+inline mirel::test::FakeDevice& Host()
 {
-  public:
-    int32_t FindGpuResource(const char* name) override { return Get(gpu, name); }
-    int32_t FindOrCreateGpuResource(const char* name) override
-    {
-        auto it = gpu.emplace(name, static_cast<int32_t>(gpu.size())).first;
-        return it->second;
-    }
-    int32_t FindTexture(const char* name) override { return Get(textures, name); }
-    int32_t CreateTexture(const char* name, int32_t kind, int32_t& gpuResourceId) override
-    {
-        textures.emplace(name, static_cast<int32_t>(textures.size()));
-        gpuResourceId = kind == miResources::kTexSrvEmpty ? -1 : FindOrCreateGpuResource(name);
-        return textures[name];
-    }
-    int32_t CreateConstantBuffer(const char*, int32_t, int32_t bytes, void* data) override
-    {
-        // The packed words must be readable over the whole declared size.
-        volatile uint8_t sum = 0;
-        for (int32_t i = 0; i < bytes; ++i) sum = sum + static_cast<uint8_t*>(data)[i];
-        (void)sum;
-        return 1;
-    }
-    std::map<std::string, int32_t> gpu, textures;
-
-  private:
-    static int32_t Get(const std::map<std::string, int32_t>& m, const char* name)
-    {
-        auto it = m.find(name);
-        return it == m.end() ? -1 : it->second;
-    }
-};
+    static mirel::test::FakeDevice host;
+    static const bool hooked = (host.onCreateConstantBuffer = [](const char*, int32_t bytes, void* data)
+                                {
+                                    volatile uint8_t sum = 0;
+                                    for (int32_t i = 0; i < bytes; ++i) sum = sum + static_cast<uint8_t*>(data)[i];
+                                    (void)sum;
+                                },
+                                true);
+    (void)hooked;
+    return host;
+}
 
 inline std::string& Root()
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/utils.h"
+#include "render/device/devicehost.h"
 #include "render/material.h"
 #include "render/shaderexpand.h"
 #include "support/test_support.h"
@@ -46,7 +47,7 @@ class AssetTree
     {
         miResources::MaterialManager().Clear();
         miResources::MaterialCfgs().Clear();
-        miResources::SetResourceHost(nullptr);
+        miRender::SetDeviceHost(nullptr);
     }
 
     // Replaces the tree's content with the repository's shipped assets.

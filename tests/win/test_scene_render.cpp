@@ -29,83 +29,6 @@ namespace
 
 constexpr uint32_t kWidth = 640, kHeight = 360;
 
-// The render layer's view of the device pools, as the program's back end gives it.
-class PoolHost final : public miRender::RenderHost
-{
-  public:
-    int32_t CreateConstantBuffer(const char* name, int32_t reg, int32_t bytes, void* data) override
-    {
-        return miResources::CreateConstantBuffer(name, reg, bytes, data);
-    }
-    int32_t CreateNewConstantBuffer(const char* name, int32_t reg, int32_t bytes, void* data) override
-    {
-        mirel::Assert(ConstantBuffers().Find(name) == nullptr, "test", __LINE__,
-                      "Trying to create an object that already exists: %s", name);
-        return miResources::CreateConstantBuffer(name, reg, bytes, data);
-    }
-    void SetConstantBufferData(int32_t id, void* data) override
-    {
-        if (PlatformConstantBuffer* cb = ConstantBuffers().FromHandle(id)) cb->data = data;
-    }
-    void UploadConstantBuffer(int32_t id, const void* data, uint32_t) override
-    {
-        if (PlatformConstantBuffer* cb = ConstantBuffers().FromHandle(id))
-        {
-            cb->data = const_cast<void*>(data);
-            cb->Upload();
-        }
-    }
-    int32_t FindRenderTarget(const char* name) override
-    {
-        PlatformRenderTarget* rt = RenderTargets().Find(name);
-        return rt ? rt->handle : -1;
-    }
-    int32_t CreateRenderTarget(const char* name, uint32_t w, uint32_t h, uint32_t format, bool depth,
-                               int32_t samples) override
-    {
-        return miResources::CreateRenderTarget(name, w, h, format, depth, -1, samples);
-    }
-    int32_t FindMaterial(const char* name) override
-    {
-        Material* m = MaterialManager().Find(name);
-        return m ? m->handle : -1;
-    }
-    int32_t LoadMaterial(const char* name) override
-    {
-        Material* m = miResources::LoadMaterial(name);
-        return m ? m->handle : -1;
-    }
-    int32_t FindModel(const char* name) override
-    {
-        Model* m = Models().Find(name);
-        return m ? m->handle : -1;
-    }
-};
-
-class PoolScene final : public miSim::SceneResources
-{
-  public:
-    int32_t CreateConstantBuffer(const char* name, int32_t reg, int32_t bytes, const void* data) override
-    {
-        return miResources::CreateConstantBuffer(name, reg, bytes, const_cast<void*>(data));
-    }
-    void ReleaseConstantBuffer(int32_t id) override { ConstantBuffers().Release(id); }
-    int32_t FindOrLoadMaterial(const char* name) override
-    {
-        Material* m = MaterialManager().Find(name);
-        if (!m) m = miResources::LoadMaterial(name);
-        return m ? m->handle : -1;
-    }
-    int32_t FindOrLoadModel(const char* name, mirel::Vec3& lo, mirel::Vec3& hi) override
-    {
-        Model* m = LoadModel(name);
-        if (!m) return -1;
-        lo = {m->boundsMin[0], m->boundsMin[1], m->boundsMin[2]};
-        hi = {m->boundsMax[0], m->boundsMax[1], m->boundsMax[2]};
-        return m->handle;
-    }
-};
-
 struct Rgb
 {
     double r, g, b;
@@ -203,10 +126,6 @@ TEST(SceneRender, SkyGroundWindmillAndItsShadow)
     device.Resize(sized);
     miCamera::SetOutputSize(static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
 
-    PoolHost host;
-    PoolScene scene;
-    miRender::SetRenderHost(&host);
-    miSim::SetSceneResources(&scene);
     miRender::CadoraRenderer renderer;
     miRender::SetRenderer(&renderer);
     renderer.outputWidth = kWidth;
@@ -275,8 +194,7 @@ TEST(SceneRender, SkyGroundWindmillAndItsShadow)
     renderer.Shutdown();
     miRender::SetRenderer(nullptr);
     miSim::ClearScenePools();
-    miSim::SetSceneResources(nullptr);
-    miRender::SetRenderHost(nullptr);
+    miRender::SetDeviceHost(nullptr);
     ClearDx11Resources();
     DestroyWindow(window);
 }

@@ -9,32 +9,13 @@
 #include "mainloop.h"
 #include "render/device/resources.h"
 #include "render/material.h"
+#include "support/fake_device.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cstring>
 #include <string>
-
-namespace
-{
-
-class CascadeHost : public miResources::ResourceHost
-{
-  public:
-    int32_t FindGpuResource(const char* name) override { return std::strcmp(name, "cascade0") == 0 ? cascade : -1; }
-    int32_t FindOrCreateGpuResource(const char*) override { return -1; }
-    int32_t FindTexture(const char*) override { return -1; }
-    int32_t CreateTexture(const char*, int32_t, int32_t& gpuResourceId) override
-    {
-        gpuResourceId = -1;
-        return -1;
-    }
-    int32_t CreateConstantBuffer(const char*, int32_t, int32_t, void*) override { return -1; }
-    int32_t cascade = 7;
-};
-
-} // namespace
 
 TEST(DebugView, GatheredFiguresComeFromTheirOwners)
 {
@@ -80,8 +61,9 @@ TEST(DebugView, GatheredFiguresComeFromTheirOwners)
 
 TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
 {
-    CascadeHost host;
-    miResources::SetResourceHost(&host);
+    mirel::test::FakeDevice host;
+    host.gpu["cascade0"] = 7;
+    miRender::SetDeviceHost(&host);
     miResources::Material* overlay = miResources::MaterialManager().Create("overlay");
     ASSERT_NE(overlay, nullptr);
     overlay->srvIds[0][0] = 3;
@@ -98,7 +80,7 @@ TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
     }
 
     // Without the cascade the toggle is reported and the material keeps its texture.
-    host.cascade = -1;
+    host.gpu.clear();
     mirel::SetAssertEcho(false);
     mirel::ResetAssertReports();
     miRender::ToggleDebugTexture();
@@ -113,5 +95,5 @@ TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
     EXPECT_EQ(miCadora::State().debugTextureIndex, -1);
 
     miResources::MaterialManager().Clear();
-    miResources::SetResourceHost(nullptr);
+    miRender::SetDeviceHost(nullptr);
 }

@@ -33,47 +33,6 @@ namespace
 
 constexpr uint32_t kWidth = 960, kHeight = 720;
 
-class PoolHost final : public miRender::RenderHost
-{
-  public:
-    int32_t CreateConstantBuffer(const char* name, int32_t reg, int32_t bytes, void* data) override
-    {
-        return miResources::CreateConstantBuffer(name, reg, bytes, data);
-    }
-    void SetConstantBufferData(int32_t id, void* data) override
-    {
-        if (PlatformConstantBuffer* cb = ConstantBuffers().FromHandle(id)) cb->data = data;
-    }
-    void UploadConstantBuffer(int32_t id, const void* data, uint32_t) override
-    {
-        if (PlatformConstantBuffer* cb = ConstantBuffers().FromHandle(id))
-        {
-            cb->data = const_cast<void*>(data);
-            cb->Upload();
-        }
-    }
-    int32_t FindRenderTarget(const char* name) override
-    {
-        PlatformRenderTarget* rt = RenderTargets().Find(name);
-        return rt ? rt->handle : -1;
-    }
-    int32_t FindMaterial(const char* name) override
-    {
-        Material* m = MaterialManager().Find(name);
-        return m ? m->handle : -1;
-    }
-    int32_t LoadMaterial(const char* name) override
-    {
-        Material* m = miResources::LoadMaterial(name);
-        return m ? m->handle : -1;
-    }
-    int32_t FindModel(const char* name) override
-    {
-        Model* m = Models().Find(name);
-        return m ? m->handle : -1;
-    }
-};
-
 std::vector<uint8_t> ReadBackBuffer(PlatformDevice& d)
 {
     return ReadPixels(d.device, d.context, d.backBuffer);
@@ -148,7 +107,6 @@ class DeviceView : public ::testing::Test
         device.Resize(sized);
         miCamera::SetOutputSize(static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
 
-        miRender::SetRenderHost(&host);
         renderer.outputWidth = kWidth;
         renderer.outputHeight = kHeight;
         miRender::SetRenderer(&renderer);
@@ -166,7 +124,7 @@ class DeviceView : public ::testing::Test
     {
         renderer.Shutdown();
         miRender::SetRenderer(nullptr);
-        miRender::SetRenderHost(nullptr);
+        miRender::SetDeviceHost(nullptr);
         ClearDx11Resources();
         // Sheets keep texture ids of the device pools just emptied.
         miGui::SpriteSheets().Clear();
@@ -192,7 +150,6 @@ class DeviceView : public ::testing::Test
     std::string dir;
     HWND window = nullptr;
     PlatformDevice device;
-    PoolHost host;
     miRender::Renderer renderer;
 };
 
