@@ -3,6 +3,7 @@
 #include "render/dds.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/device/dx11/dx11Resources.h"
+#include "render/device/dx11/dx11ResourceCommon.h"
 
 #include <wincodec.h>
 
@@ -143,6 +144,175 @@ HRESULT CreateWICTextureFromFile(ID3D11Device* device, ID3D11DeviceContext*, con
     SafeRelease(factory);
     if (SUCCEEDED(init)) CoUninitialize();
     return hr;
+}
+
+} // namespace miResources
+
+// ---- the texture pool's objects
+
+namespace miResources
+{
+
+using namespace detail;
+
+void PlatformTexture::OnCreate()
+{
+    data = nullptr;
+    width = height = 0;
+    gpuResourceId = -1;
+    texture = nullptr;
+    srv = nullptr;
+    uav = nullptr;
+}
+
+void PlatformTexture::OnRelease()
+{
+    std::free(data);
+    data = nullptr;
+    SafeRelease(srv);
+    SafeRelease(uav);
+    SafeRelease(texture);
+}
+
+namespace
+{
+bool TexturePath(const char* name, wchar_t (&wide)[512], char (&narrow)[512])
+{
+    const char* root = mirel::GetAssetRoot();
+    if (std::snprintf(narrow, sizeof narrow, "%s/%s/%s", root ? root : ".", "textures", name) >=
+        static_cast<int>(sizeof narrow))
+        return false;
+    return MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide, 512) > 0;
+}
+
+void RegisterTextureResource(PlatformTexture& t)
+{
+    if (GpuResources().Find(t.name))
+    {
+        mirel::Assert(false, kSource, __LINE__, "There is already a resource for this render target: %s", t.name);
+        return;
+    }
+    t.gpuResourceId = MakeGpuResource(t.name, kGpuTexture, t.handle, 0);
+}
+
+bool IsDds(const char* name)
+{
+    const char* ext = std::strrchr(name, '.');
+    return ext && (std::strcmp(ext, ".dds") == 0 || std::strcmp(ext, ".DDS") == 0);
+}
+} // namespace
+
+void PlatformTexture::LoadFile()
+{
+    wchar_t wide[512];
+    char path[512];
+    if (!TexturePath(name, wide, path)) return;
+    ID3D11Device* dev = CurrentD3DDevice();
+    if (IsDds(name))
+    {
+        if (FAILED(CreateDDSTextureFromFile(dev, wide, &texture, &srv)))
+        {
+            mirel::Assert(false, kSource, __LINE__, "Error Loading dds texture: CreateDDSTextureFromFile: %s", path);
+            return;
+        }
+    }
+    else if (FAILED(CreateWICTextureFromFile(dev, CurrentContext(), wide, &texture, &srv)))
+    {
+        mirel::Assert(false, kSource, __LINE__, "Error Loading texture: CreateWICTextureFromFile: %s", path);
+        return;
+    }
+    width = height = 256;
+    RegisterTextureResource(*this);
+}
+
+void PlatformTexture::LoadDds()
+{
+    wchar_t wide[512];
+    char path[512];
+    if (!TexturePath(name, wide, path)) return;
+    if (FAILED(CreateDDSTextureFromFile(CurrentD3DDevice(), wide, &texture, &srv)))
+    {
+        mirel::Assert(false, kSource, __LINE__, "Error Loading dds texture: CreateDDSTextureFromFile: %s", path);
+        return;
+    }
+    RegisterTextureResource(*this);
+}
+
+void PlatformTexture::CreateDynamic(uint32_t w, uint32_t h, uint32_t fmt)
+{
+    ID3D11Device* dev = CurrentD3DDevice();
+    if (!dev) return;
+    width = w;
+    height = h;
+    D3D11_TEXTURE2D_DESC td{};
+    td.Width = w;
+    td.Height = h;
+    td.MipLevels = 1;
+    td.ArraySize = 1;
+    td.Format = static_cast<DXGI_FORMAT>(fmt);
+    td.SampleDesc.Count = 1;
+    td.Usage = D3D11_USAGE_DYNAMIC;
+    td.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    td.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
+    ID3D11Texture2D* t = nullptr;
+    if (!Check(dev->CreateTexture2D(&td, nullptr, &t), __LINE__, "Error creating Texture2D")) return;
+    texture = t;
+    D3D11_SHADER_RESOURCE_VIEW_DESC sv{};
+    sv.Format = td.Format;
+    sv.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
+    sv.Texture2D.MipLevels = 1;
+    if (!Check(dev->CreateShaderResourceView(t, &sv, &srv), __LINE__, "Error creating ShaderResourceView")) return;
+    if (GpuResources().Find(name))
+    {
+        Fail(__LINE__, "Resource already exists");
+        return;
+    }
+    gpuResourceId = MakeGpuResource(name, kGpuTexture, handle, 0);
+}
+
+void PlatformTexture::CreateWritable(uint32_t w, uint32_t h, uint32_t fmt)
+{
+    ID3D11Device* dev = CurrentD3DDevice();
+    if (!dev) return;
+    width = w;
+    height = h;
+    D3D11_TEXTURE2D_DESC td{};
+    td.Width = w;
+    td.Height = h;
+    td.MipLevels = 1;
+    td.ArraySize = 1;
+    td.Format = static_cast<DXGI_FORMAT>(fmt);
+    td.SampleDesc.Count = 1;
+    td.Usage = D3D11_USAGE_DEFAULT;
+    td.BindFlags = D3D11_BIND_UNORDERED_ACCESS | D3D11_BIND_SHADER_RESOURCE;
+    ID3D11Texture2D* t = nullptr;
+    if (!Check(dev->CreateTexture2D(&td, nullptr, &t), __LINE__, "Error creating Texture2D")) return;
+    texture = t;
+    D3D11_SHADER_RESOURCE_VIEW_DESC sv{};
+    sv.Format = td.Format;
+    sv.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
+    sv.Texture2D.MipLevels = 1;
+    if (!Check(dev->CreateShaderResourceView(t, &sv, &srv), __LINE__, "Error creating ShaderResourceView")) return;
+    D3D11_UNORDERED_ACCESS_VIEW_DESC uv{};
+    uv.Format = td.Format;
+    uv.ViewDimension = D3D11_UAV_DIMENSION_TEXTURE2D;
+    if (!Check(dev->CreateUnorderedAccessView(t, &uv, &uav), __LINE__, "Error creating unordered access view")) return;
+    PlatformGPUResource* existing = GpuResources().Find(name);
+    if (existing && existing->srv)
+    {
+        Fail(__LINE__, "Resource already exists");
+        return;
+    }
+    gpuResourceId = MakeGpuResource(name, kGpuTexture, handle, 1);
+}
+
+int32_t LoadTexture(const char* name)
+{
+    if (PlatformTexture* t = Textures().Find(name)) return t->handle;
+    PlatformTexture* t = Textures().Create(name);
+    if (!t) return -1;
+    t->LoadFile();
+    return t->handle;
 }
 
 } // namespace miResources
