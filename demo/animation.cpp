@@ -21,6 +21,7 @@ CircleAnim g_orbitAnim(-180.0f, 20.0f, -180.0f, 180.0f);
 
 namespace
 {
+// Reports name the application, which these steps belong to.
 constexpr const char* kCadoraFile = "cadora";
 
 // The first three components of a float4 setting, or the fallback when it is absent.

@@ -18,6 +18,7 @@ CameraPath g_cameraPath;
 
 namespace
 {
+// Reports name the application, which reads the path.
 constexpr const char* kCadoraFile = "cadora";
 constexpr int kFileNotFoundLine = 364;
 constexpr int kBadDataLine = 374;

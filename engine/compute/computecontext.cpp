@@ -11,6 +11,7 @@ namespace miCompute
 namespace
 {
 
+// Reports name the compute module, of which the contexts are the portable part.
 constexpr const char* kSource = "compute/compute";
 
 UavLookup g_lookup = nullptr;

@@ -15,10 +15,9 @@ namespace miResources
 
 namespace
 {
-constexpr const char* kSource = "render/material";
 
 bool IsWord(const char* token, const char* word) { return std::strcmp(token, word) == 0; }
-void ParseError(int line) { mirel::Assert(false, kSource, line, "Parse error"); }
+void ParseError(int line) { MIREL_ASSERT(false, line, "Parse error"); }
 
 int32_t SaturateToInt32(double v)
 {
@@ -404,7 +403,7 @@ bool ParseMaterialCfg(MaterialCfg& cfg)
     char path[256];
     if (!AssetPath(path, "materials", cfg.name, "matcfg") || !CanOpen(path))
     {
-        mirel::Assert(false, kSource, __LINE__, "Material Cfg file not found: %s", path);
+        MIREL_ASSERT(false, __LINE__, "Material Cfg file not found: %s", path);
         return false;
     }
     char folder[256], expanded[256];
@@ -429,7 +428,7 @@ void Material::Load(bool forceConfigReload)
     char path[256];
     if (!AssetPath(path, "materials", name, "mat") || !CanOpen(path))
     {
-        mirel::Assert(false, kSource, __LINE__, "Material file not found: %s", path);
+        MIREL_ASSERT(false, __LINE__, "Material file not found: %s", path);
         return;
     }
     {
@@ -459,7 +458,7 @@ void Material::Load(bool forceConfigReload)
 
     vars.Clear();
     MaterialCfg* source = configs.FromHandle(configId);
-    mirel::Assert(source != nullptr, kSource, __LINE__, "MatCfg not found");
+    MIREL_ASSERT(source != nullptr, __LINE__, "MatCfg not found");
     if (!source) return;
     for (int32_t i = 0; i < source->vars.count; ++i) vars.Append(source->vars.Data()[i]);
 
@@ -503,7 +502,7 @@ void Material::ResolveTextures()
             b.resourceId = host->CreateTexture(b.name, b.kind, gpuResource);
             if (b.kind == kTexAlphaTest) alphaTestTextureId = gpuResource;
             id = host->FindGpuResource(b.name);
-            mirel::Assert(id >= 0, kSource, __LINE__, "A resource should have been created: %s", b.name);
+            MIREL_ASSERT(id >= 0, __LINE__, "A resource should have been created: %s", b.name);
             if (id >= 0) srvIds[s][b.slot] = id;
         }
     }
@@ -517,7 +516,7 @@ void Material::BuildConstants()
         constantBufferId = -1;
         return;
     }
-    mirel::Assert(words % 4 == 0, kSource, __LINE__, "Constant buffer should be aligned on float4 boundary");
+    MIREL_ASSERT(words % 4 == 0, __LINE__, "Constant buffer should be aligned on float4 boundary");
     uint32_t* data = static_cast<uint32_t*>(std::calloc(static_cast<size_t>(words), sizeof(uint32_t)));
     if (!data) return;
     PackShaderVars(vars, data);

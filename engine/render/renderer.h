@@ -6,7 +6,7 @@
 #include "core/datastructs.h"
 #include "render/device/devicehost.h"
 #include "render/device/devicepipe.h"
-#include "render/rendersettings.h"
+#include "render/render.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -218,6 +218,7 @@ CameraModule g_cameraModule;
 
 namespace
 {
+// Reports keep the name this module had before the scene got its own folder.
 constexpr const char* kCameraFile = "render/camera";
 
 int32_t g_outputWidth = -1;

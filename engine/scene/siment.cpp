@@ -13,6 +13,7 @@ using mirel::Vec3;
 
 namespace
 {
+// Reports keep the name this module had before the scene got its own folder.
 constexpr const char* kSimentFile = "core/siment";
 constexpr float kL = mirel::kLargestFloat;
 

@@ -11,7 +11,7 @@
 #include "render/device/dx11/dx11Device.h"
 #include "support/readback.h"
 #include "render/device/dx11/dx11Resources.h"
-#include "render/rendersettings.h"
+#include "render/render.h"
 
 #include <windows.h>
 

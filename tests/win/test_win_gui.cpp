@@ -11,7 +11,7 @@
 #include "support/readback.h"
 #include "render/device/dx11/dx11Resources.h"
 #include "render/model.h"
-#include "render/rendersettings.h"
+#include "render/render.h"
 #include "frametimer.h"
 #include "mainloop.h"
 #include "cadora.h"

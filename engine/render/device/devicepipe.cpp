@@ -10,6 +10,7 @@ namespace miRender
 
 namespace
 {
+// Reports name the pipe as a whole, recording and execution alike.
 constexpr const char* kSource = "render/device/dx11/dx11DevicePipe";
 constexpr int32_t kDispatchMax = 65535; // larger group counts are dropped by the runtime
 

@@ -9,7 +9,6 @@ namespace miResources
 
 namespace
 {
-constexpr const char* kSource = "render/device/resources";
 
 uint32_t FloatBits(float f)
 {
@@ -75,7 +74,7 @@ bool FindVarOffset(const ShaderVarList& vars, const char* name, int32_t& offset)
         const ShaderVar& v = vars.Data()[i];
         if (name && std::strcmp(v.name, name) == 0)
         {
-            mirel::Assert(v.type == kVarFloat, kSource, __LINE__, "Updating var types that don't match");
+            MIREL_ASSERT(v.type == kVarFloat, __LINE__, "Updating var types that don't match");
             return true;
         }
         offset += ShaderVarWords(v.type);

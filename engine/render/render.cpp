@@ -1,4 +1,4 @@
-#include "render/rendersettings.h"
+#include "render/render.h"
 
 #include "mainloop.h"
 #include "frametimer.h"
@@ -17,7 +17,6 @@ namespace miRender
 
 namespace
 {
-constexpr const char* kRenderFile = "render/render";
 
 PerFrameConstants g_frame = {};
 CascadedSMConstants g_shadow = {};
@@ -119,7 +118,7 @@ void UpdateFrameConstants()
     const uint32_t width = renderer ? renderer->outputWidth : 0;
     const uint32_t height = renderer ? renderer->outputHeight : 0;
     const miSim::CameraEnt* sun = miSim::FindCamera("sunCamera");
-    mirel::Assert(sun != nullptr, kRenderFile, __LINE__, "Sun cam not found");
+    MIREL_ASSERT(sun != nullptr, __LINE__, "Sun cam not found");
     if (sun)
     {
         static const RenderInitSettings defaults;
@@ -164,6 +163,30 @@ bool ApplyResolutionSettings(Renderer& renderer)
     renderer.outputWidth = renderer.settings.width = width;
     renderer.outputHeight = renderer.settings.height = height;
     return true;
+}
+
+namespace
+{
+void (*g_registerMouseHandlers)() = nullptr;
+} // namespace
+
+void SetMouseHandlerRegistration(void (*registerHandlers)()) { g_registerMouseHandlers = registerHandlers; }
+
+// ---- start-up
+
+void InitRenderDevice(void* window)
+{
+    Renderer* renderer = GetRenderer();
+    MIREL_ASSERT(renderer != nullptr, __LINE__, "InitRenderDevice: No renderer has been set");
+    if (!renderer) return;
+    renderer->settings = ReadRenderSettings();
+    renderer->outputWidth = renderer->settings.width;
+    renderer->outputHeight = renderer->settings.height;
+    DeviceHost& host = GetDeviceHost();
+    host.CreateDevice(*renderer, window);
+    CreateSharedConstantBuffers();
+    host.BuildBuiltinModels();
+    if (g_registerMouseHandlers) g_registerMouseHandlers();
 }
 
 } // namespace miRender
