@@ -6,6 +6,7 @@
 #include "core/props.h"
 #include "frametimer.h"
 #include "mainloop.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -79,39 +80,13 @@ void OnUav(const void* p)
     if (u.count == 1 && u.slot == 0 && u.uav == &g_created) ++g_uavBinds;
 }
 
-// Knows what the fake device made: shader 9, constant buffer 4, GPU resource 21.
-class FakeSource final : public PipeSource
+// Knows what the busy-work operations made: shader 9, constant buffer 4, GPU resource 21.
+void Fill(mirel::test::FakeDevice& d)
 {
-  public:
-    bool Target(int32_t, PipeTargetInfo&) override { return false; }
-    bool Model(int32_t, PipeModelInfo&) override { return false; }
-    bool Surface(int32_t, int32_t, PipeSurfaceInfo&) override { return false; }
-    bool Material(int32_t, PipeMaterialInfo&) override { return false; }
-    void SetMaterialAlphaTexture(int32_t, int32_t) override {}
-    const PipeCfgInfo* Cfg(int32_t) override { return nullptr; }
-    bool Shader(int32_t id, PipeShaderInfo& out) override
-    {
-        out = {&g_created, nullptr};
-        return id == 9;
-    }
-    bool ConstantBuffer(int32_t id, PipeBufferInfo& out) override
-    {
-        out = {&g_created, 1, 16, nullptr, 0};
-        return id == 4;
-    }
-    bool DynamicBuffer(int32_t, PipeBufferInfo&) override { return false; }
-    bool Texture(int32_t, PipeTextureInfo&) override { return false; }
-    bool GpuResource(int32_t id, PipeGpuResourceInfo& out) override
-    {
-        out = {nullptr, &g_created};
-        return id == 21;
-    }
-    int32_t FindMaterial(const char*) override { return -1; }
-    int32_t FindConstantBuffer(const char*) override { return -1; }
-    int32_t FindDynamicBuffer(const char*) override { return -1; }
-    int32_t DepthMaterial(uint32_t, bool) override { return -1; }
-};
-FakeSource g_source;
+    d.shaders[9] = {&g_created, nullptr};
+    d.pipeBuffers[4] = {&g_created, 1, 16, nullptr, 0};
+    d.gpuResources[21] = {nullptr, &g_created};
+}
 
 class Controller : public ::testing::Test
 {
@@ -124,7 +99,8 @@ class Controller : public ::testing::Test
         table_.exec[kOpComputeUav] = OnUav;
         SetPipeExecutors(&table_);
         SetBusyDeviceOps(&g_fakeOps);
-        SetPipeSource(&g_source);
+        Fill(device_);
+        device_.Install();
         miCompute::SetUavLookup([](int32_t id, miCompute::ComputeUavInfo& out) {
             out = {id, miCompute::kContentKept};
             return id == 21;
@@ -151,12 +127,12 @@ class Controller : public ::testing::Test
         miCompute::SetUavLookup(nullptr);
         SetBusyDeviceOps(nullptr);
         SetPipeExecutors(nullptr);
-        SetPipeSource(nullptr);
         fs::current_path(previous_);
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
     PipeExecutors table_{};
+    mirel::test::FakeDevice device_;
     fs::path dir_, previous_;
 };
 

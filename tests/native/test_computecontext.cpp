@@ -1,6 +1,7 @@
 // Compute contexts: what one frame records and replays, the per-frame clears, the list's order
-// and reset, over a fake resource source and logging executors.
+// and reset, over the fake device and logging executors.
 #include "compute/computecontext.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -62,41 +63,13 @@ void* Ptr(uintptr_t v) { return reinterpret_cast<void*>(v); }
 
 // GPU resources 20..23 with views 0x2000 + id; constant buffers 5 and 6 at registers 1 and 3;
 // compute shader 9.
-class FakeSource final : public PipeSource
+void Fill(mirel::test::FakeDevice& d)
 {
-  public:
-    bool Target(int32_t, PipeTargetInfo&) override { return false; }
-    bool Model(int32_t, PipeModelInfo&) override { return false; }
-    bool Surface(int32_t, int32_t, PipeSurfaceInfo&) override { return false; }
-    bool Material(int32_t, PipeMaterialInfo&) override { return false; }
-    void SetMaterialAlphaTexture(int32_t, int32_t) override {}
-    const PipeCfgInfo* Cfg(int32_t) override { return nullptr; }
-    bool Shader(int32_t id, PipeShaderInfo& out) override
-    {
-        if (id != 9) return false;
-        out = {Ptr(0x900), nullptr};
-        return true;
-    }
-    bool ConstantBuffer(int32_t id, PipeBufferInfo& out) override
-    {
-        if (id != 5 && id != 6) return false;
-        out = {Ptr(0x500 + id), id == 5 ? 1 : 3, 16, nullptr, 0};
-        return true;
-    }
-    bool DynamicBuffer(int32_t, PipeBufferInfo&) override { return false; }
-    bool Texture(int32_t, PipeTextureInfo&) override { return false; }
-    bool GpuResource(int32_t id, PipeGpuResourceInfo& out) override
-    {
-        if (id < 20 || id > 23) return false;
-        out = {nullptr, Ptr(0x2000 + id)};
-        return true;
-    }
-    int32_t FindMaterial(const char*) override { return -1; }
-    int32_t FindConstantBuffer(const char*) override { return -1; }
-    int32_t FindDynamicBuffer(const char*) override { return -1; }
-    int32_t DepthMaterial(uint32_t, bool) override { return -1; }
-};
-FakeSource g_source;
+    d.shaders[9] = {Ptr(0x900), nullptr};
+    d.pipeBuffers[5] = {Ptr(0x505), 1, 16, nullptr, 0};
+    d.pipeBuffers[6] = {Ptr(0x506), 3, 16, nullptr, 0};
+    for (int32_t id = 20; id <= 23; ++id) d.gpuResources[id] = {nullptr, Ptr(0x2000 + id)};
+}
 
 // Resource 10 + k names buffer 20 + k, whose initialContent is k (0 zeros, 1 ones, 2 kept);
 // 13 is a texture entry bound as itself.
@@ -120,7 +93,8 @@ class Compute : public ::testing::Test
   protected:
     void SetUp() override
     {
-        SetPipeSource(&g_source);
+        Fill(device);
+        device.Install();
         SetPipeExecutors(&g_table);
         SetUavLookup(FakeLookup);
         ClearComputeContexts();
@@ -131,8 +105,8 @@ class Compute : public ::testing::Test
         ClearComputeContexts();
         SetUavLookup(nullptr);
         SetPipeExecutors(nullptr);
-        SetPipeSource(nullptr);
     }
+    mirel::test::FakeDevice device;
 };
 
 std::vector<int> Ops()

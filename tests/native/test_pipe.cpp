@@ -1,6 +1,7 @@
 // The device pipe's recording: record format, state cache, depth-only binding, UAV flush,
-// growth and its limit, lookup failures and the draw counters, over a fake resource source.
+// growth and its limit, lookup failures and the draw counters, over the fake device.
 #include "render/device/devicepipe.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -60,133 +61,64 @@ void* Ptr(uintptr_t v) { return reinterpret_cast<void*>(v); }
 
 SamplerKey g_samplerKeys[3][kPipeStages * kPipeSlots];
 void* g_samplers[3][kPipeStages * kPipeSlots];
-int32_t g_noIds[kPipeStages * kPipeSlots];
+std::array<int32_t, kPipeStages * kPipeSlots> g_srv[4], g_uav[4];
+float g_constants[16] = {};
 
-class FakeSource final : public PipeSource
+// Targets 0 and 1; model 3 with two triangle surfaces and a point surface; configurations 0-2
+// (1 with a depth-biased raster state, 2 alpha-tested) whose samplers differ only in maxLod;
+// materials 0-3 over them, 4 and 5 the plain and alpha-tested depth materials; material 0 is also
+// "line". Shaders 10-12 (10 with an input layout), constant buffers 0-5 (5 at register 4),
+// dynamic buffer 0 of 200 line vertices, texture 1, GPU resources 7-9.
+void Fill(mirel::test::FakeDevice& d)
 {
-  public:
-    FakeSource()
+    for (int c = 0; c < 3; ++c)
     {
-        for (int32_t& v : g_noIds) v = -1;
-        for (int c = 0; c < 3; ++c)
-        {
-            PipeCfgInfo cfg{};
-            cfg.id = c;
-            cfg.raster = Ptr(0x100 + c);
-            cfg.blend = Ptr(0x200 + c);
-            cfg.depth = Ptr(0x300 + c);
-            cfg.rasterKey = {3, c == 1 ? 1 : 3, 0, 0, 0, 1};
-            cfg.blendKey = {0, 2, 1, 1, 2, 1, 1, 15};
-            cfg.depthKey = {1, 1, 4};
-            cfg.topology = 4;
-            cfg.alphaTest = c == 2;
-            for (int32_t& id : cfg.shaderIds) id = -1;
-            cfg.shaderIds[0] = 11;
-            cfg.shaderIds[1] = 10;
-            std::memset(g_samplerKeys[c], 0, sizeof g_samplerKeys[c]);
-            g_samplerKeys[c][0] = SamplerKey{1, 0x15, 1, 1, 1, 0, 0, c == 1 ? 4.0f : 1000.0f};
-            g_samplers[c][0] = Ptr(0x400 + c);
-            cfg.samplerKeys = g_samplerKeys[c];
-            cfg.samplers = g_samplers[c];
-            cfgs[c] = cfg;
-        }
-        cfgs[1].biasedRaster = Ptr(0x1B1);
-        for (auto& m : srv) m.fill(-1);
-        for (auto& m : uav) m.fill(-1);
-        srv[0][0 * kPipeSlots + 3] = 7; // pixel t3
-        uav[3][0 * kPipeSlots + 1] = 8; // pixel u1
-        uav[3][0 * kPipeSlots + 2] = 9; // pixel u2
-        for (int i = 0; i < 6; ++i) materialCfg[i] = i < 3 ? i : 0;
-        materialCfg[3] = 0;
-        materialCfg[4] = 0; // plain depth material
-        materialCfg[5] = 2; // alpha-tested depth material
-        alpha[2] = 7;
+        PipeCfgInfo cfg{};
+        cfg.id = c;
+        cfg.raster = Ptr(0x100 + c);
+        cfg.blend = Ptr(0x200 + c);
+        cfg.depth = Ptr(0x300 + c);
+        cfg.rasterKey = {3, c == 1 ? 1 : 3, 0, 0, 0, 1};
+        cfg.blendKey = {0, 2, 1, 1, 2, 1, 1, 15};
+        cfg.depthKey = {1, 1, 4};
+        cfg.topology = 4;
+        cfg.alphaTest = c == 2;
+        for (int32_t& id : cfg.shaderIds) id = -1;
+        cfg.shaderIds[0] = 11;
+        cfg.shaderIds[1] = 10;
+        std::memset(g_samplerKeys[c], 0, sizeof g_samplerKeys[c]);
+        g_samplerKeys[c][0] = SamplerKey{1, 0x15, 1, 1, 1, 0, 0, c == 1 ? 4.0f : 1000.0f};
+        g_samplers[c][0] = Ptr(0x400 + c);
+        cfg.samplerKeys = g_samplerKeys[c];
+        cfg.samplers = g_samplers[c];
+        d.cfgs[c] = cfg;
     }
-    bool Target(int32_t id, PipeTargetInfo& out) override
-    {
-        if (id < 0 || id > 1) return false;
-        out = {Ptr(0x10 + id * 0x10), Ptr(0x11 + id * 0x10), {640, 480, 0, 1, 5, 6}};
-        return true;
-    }
-    bool Model(int32_t id, PipeModelInfo& out) override
-    {
-        if (id != 3) return false;
-        out = {Ptr(0x30), Ptr(0x31), 56, 12, 9, 2, 3};
-        return true;
-    }
-    bool Surface(int32_t modelId, int32_t index, PipeSurfaceInfo& out) override
-    {
-        if (modelId != 3 || index < 0 || index > 2) return false;
-        const PipeSurfaceInfo s[3] = {{0, 6, 0, Ptr(0x40)}, {0, 3, 0, Ptr(0x41)}, {1, 0, 4, nullptr}};
-        out = s[index];
-        return true;
-    }
-    bool Material(int32_t id, PipeMaterialInfo& out) override
-    {
-        if (id < 0 || id > 5) return false;
-        out = {materialCfg[id], id < 4 ? srv[id].data() : g_noIds, id < 4 ? uav[id].data() : g_noIds, alpha[id],
-               id == 0 ? 5 : -1};
-        return true;
-    }
-    void SetMaterialAlphaTexture(int32_t materialId, int32_t textureId) override
-    {
-        alphaCopies.push_back({materialId, textureId});
-        alpha[materialId] = textureId;
-    }
-    const PipeCfgInfo* Cfg(int32_t id) override { return id >= 0 && id < 3 ? &cfgs[id] : nullptr; }
-    bool Shader(int32_t id, PipeShaderInfo& out) override
-    {
-        if (id != 10 && id != 11 && id != 12) return false;
-        out = {Ptr(0x500 + id), id == 10 ? Ptr(0x600) : nullptr};
-        return true;
-    }
-    bool ConstantBuffer(int32_t id, PipeBufferInfo& out) override
-    {
-        if (id < 0 || id > 5) return false;
-        out = {Ptr(0x700 + id), id == 5 ? 4 : id, 64, constants, 0};
-        return true;
-    }
-    bool DynamicBuffer(int32_t id, PipeBufferInfo& out) override
-    {
-        if (id != 0) return false;
-        out = {Ptr(0x800), -1, 200 * 28, constants, 28};
-        return true;
-    }
-    bool Texture(int32_t id, PipeTextureInfo& out) override
-    {
-        if (id != 1) return false;
-        out = {Ptr(0x900), 16, 8};
-        return true;
-    }
-    bool GpuResource(int32_t id, PipeGpuResourceInfo& out) override
-    {
-        if (id < 7 || id > 9) return false;
-        out = {Ptr(0xA00 + id), Ptr(0xB00 + id)};
-        return true;
-    }
-    int32_t FindMaterial(const char* name) override { return lineMaterial && !std::strcmp(name, "line") ? 0 : -1; }
-    int32_t FindConstantBuffer(const char* name) override
-    {
-        if (!std::strcmp(name, "perFrame")) return 0;
-        if (!std::strcmp(name, "physicsIdentityWorldConstant")) return 3;
-        return -1;
-    }
-    int32_t FindDynamicBuffer(const char* name) override { return !std::strcmp(name, "lineDrawBuffer") ? 0 : -1; }
-    int32_t DepthMaterial(uint32_t layout, bool alphaTested) override
-    {
-        depthAsked.push_back(layout);
-        return alphaTested ? 5 : 4;
-    }
-
-    PipeCfgInfo cfgs[3];
-    std::array<int32_t, kPipeStages * kPipeSlots> srv[4], uav[4];
-    int32_t materialCfg[6];
-    int32_t alpha[6] = {-1, -1, -1, -1, -1, -1};
-    std::vector<std::pair<int32_t, int32_t>> alphaCopies;
-    std::vector<uint32_t> depthAsked;
-    bool lineMaterial = true;
-    float constants[16] = {};
-};
+    d.cfgs[1].biasedRaster = Ptr(0x1B1);
+    for (auto& m : g_srv) m.fill(-1);
+    for (auto& m : g_uav) m.fill(-1);
+    g_srv[0][0 * kPipeSlots + 3] = 7; // pixel t3
+    g_uav[3][0 * kPipeSlots + 1] = 8; // pixel u1
+    g_uav[3][0 * kPipeSlots + 2] = 9; // pixel u2
+    const int32_t materialCfg[6] = {0, 1, 2, 0, 0, 2};
+    for (int32_t id = 0; id < 6; ++id)
+        d.pipeMaterials[id] = {materialCfg[id], id < 4 ? g_srv[id].data() : d.noIds,
+                               id < 4 ? g_uav[id].data() : d.noIds, id == 2 ? 7 : -1, id == 0 ? 5 : -1};
+    for (int32_t id = 0; id < 2; ++id)
+        d.pipeTargets[id] = {Ptr(0x10 + id * 0x10), Ptr(0x11 + id * 0x10), {640, 480, 0, 1, 5, 6}};
+    d.pipeModels[3] = {Ptr(0x30), Ptr(0x31), 56, 12, 9, 2, 3};
+    d.surfaces[{3, 0}] = {0, 6, 0, Ptr(0x40)};
+    d.surfaces[{3, 1}] = {0, 3, 0, Ptr(0x41)};
+    d.surfaces[{3, 2}] = {1, 0, 4, nullptr};
+    for (int32_t id = 10; id <= 12; ++id) d.shaders[id] = {Ptr(0x500 + id), id == 10 ? Ptr(0x600) : nullptr};
+    for (int32_t id = 0; id <= 5; ++id) d.pipeBuffers[id] = {Ptr(0x700 + id), id == 5 ? 4 : id, 64, g_constants, 0};
+    d.dynamicBuffers[0] = {Ptr(0x800), -1, 200 * 28, g_constants, 28};
+    d.pipeTextures[1] = {Ptr(0x900), 16, 8};
+    for (int32_t id = 7; id <= 9; ++id) d.gpuResources[id] = {Ptr(0xA00 + id), Ptr(0xB00 + id)};
+    d.materials["line"] = 0;
+    d.bufferIds = {{"perFrame", 0}, {"physicsIdentityWorldConstant", 3}};
+    d.dynamicBufferIds["lineDrawBuffer"] = 0;
+    d.depthMaterial = [](uint32_t, bool alphaTested) { return alphaTested ? 5 : 4; };
+}
 
 class Pipe : public ::testing::Test
 {
@@ -194,7 +126,8 @@ class Pipe : public ::testing::Test
     void SetUp() override
     {
         SetPipeExecutors(&g_table);
-        SetPipeSource(&source);
+        Fill(source);
+        source.Install();
         g_log.clear();
         transform = Transform{{}, 2};
         transform.world[0] = 3.0f;
@@ -217,7 +150,7 @@ class Pipe : public ::testing::Test
         for (const auto& r : log) n += r.op == op;
         return n;
     }
-    FakeSource source;
+    mirel::test::FakeDevice source;
     Transform transform;
 };
 
@@ -440,31 +373,32 @@ TEST_F(Pipe, LookupFailuresAreReportedAndRecordNothing)
     struct Case
     {
         const char* message;
-        void (*act)(PlatformDevicePipe&, FakeSource&);
+        void (*act)(PlatformDevicePipe&, mirel::test::FakeDevice&);
     } cases[] = {
-        {"Render target not found", [](PlatformDevicePipe& p, FakeSource&) {
+        {"Render target not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) {
              const int32_t id = 9;
              p.SetRenderTargets(1, &id, nullptr);
          }},
-        {"Model not found", [](PlatformDevicePipe& p, FakeSource&) { p.DrawModel(4, nullptr, 0, -1, false, 1); }},
-        {"Texture not found", [](PlatformDevicePipe& p, FakeSource&) { p.UpdateTexture(2, nullptr); }},
-        {"Shader not found", [](PlatformDevicePipe& p, FakeSource&) { p.SetComputeShader(99); }},
-        {"Invalid Slot For setting shader UAV", [](PlatformDevicePipe& p, FakeSource&) { p.SetComputeUAV(8, 16); }},
-        {"Resource not found", [](PlatformDevicePipe& p, FakeSource&) { p.ClearUAV(3, true); }},
-        {"Dynamic Vertex buffer not found", [](PlatformDevicePipe& p, FakeSource&) { p.UpdateDynamicVertexBuffer(5, 4); }},
-        {"Line material not found", [](PlatformDevicePipe& p, FakeSource& s) {
-             s.lineMaterial = false;
+        {"Model not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.DrawModel(4, nullptr, 0, -1, false, 1); }},
+        {"Texture not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.UpdateTexture(2, nullptr); }},
+        {"Shader not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.SetComputeShader(99); }},
+        {"Invalid Slot For setting shader UAV", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.SetComputeUAV(8, 16); }},
+        {"Resource not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.ClearUAV(3, true); }},
+        {"Dynamic Vertex buffer not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.UpdateDynamicVertexBuffer(5, 4); }},
+        {"Line material not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice& s) {
+             s.materials.erase("line");
              p.DrawLines(2);
          }},
-        {"MatCfg not found", [](PlatformDevicePipe& p, FakeSource& s) {
-             s.materialCfg[0] = 17;
+        {"MatCfg not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice& s) {
+             s.pipeMaterials[0].cfgId = 17;
              p.DrawModel(3, nullptr, 0, -1, false, 1);
          }},
     };
     for (const Case& c : cases)
     {
-        FakeSource fresh;
-        SetPipeSource(&fresh);
+        mirel::test::FakeDevice fresh;
+        Fill(fresh);
+        fresh.Install();
         PlatformDevicePipe p;
         p.Begin(PlatformDevicePipe::kNoBuffer);
         mirel::test::ReportCapture reports;
