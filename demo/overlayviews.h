@@ -60,9 +60,9 @@ using LineBufferMaker = int32_t (*)();
 void SetLineBufferMaker(LineBufferMaker maker);
 
 // Everything the application calls once in its Init(), before the renderer makes its views:
-// the four view factories, the GUI's mouse listeners and, on Windows, the device hooks.
+// the four view factories, the GUI's mouse listeners and, on Windows, the line buffer's maker.
 void InstallGuiAndOverlays();
-// The Windows build's texture, vertex-buffer and line-buffer hooks.
+// The Windows build's line-buffer maker.
 void InstallGuiDeviceHooks();
 
 // The device's vertical-sync flag, which the menu's box starts from (none: unchecked).

@@ -14,8 +14,6 @@ namespace
 // Reports name the compute module, of which the contexts are the portable part.
 constexpr const char* kSource = "compute/compute";
 
-UavLookup g_lookup = nullptr;
-
 std::vector<ComputeContext*>& Contexts()
 {
     static std::vector<ComputeContext*> list;
@@ -50,7 +48,7 @@ void ComputeContext::BindResources()
     {
         if (uavIds[i] == -1) continue;
         ComputeUavInfo info{};
-        if (!g_lookup || !g_lookup(uavIds[i], info))
+        if (!miRender::GetDeviceHost().FindComputeUav(uavIds[i], info))
         {
             mirel::Assert(false, kSource, 171, "UAV not found in BindResources");
             continue;
@@ -68,8 +66,6 @@ void ComputeContext::Execute()
     pipe.UnbindComputeUAVs();
     pipe.Execute();
 }
-
-void SetUavLookup(UavLookup lookup) { g_lookup = lookup; }
 
 void RegisterComputeContext(ComputeContext* context)
 {

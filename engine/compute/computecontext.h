@@ -3,6 +3,7 @@
 // recording into its own device pipe and replaying at once on the immediate context.
 #pragma once
 
+#include "render/device/devicehost.h"
 #include "render/device/devicepipe.h"
 
 #include <cstdint>
@@ -45,16 +46,9 @@ class ComputeContext
 // unsigned value instead of overflowing.
 uint32_t GroupCount(float groups);
 
-// What binding needs of a GPU resource: the resource to bind (a structured buffer's own entry)
-// and that buffer's initialContent. The Direct3D 11 layer installs its answer, tests their own;
-// null: no UAV is found.
-struct ComputeUavInfo
-{
-    int32_t gpuResourceId;
-    uint32_t initialContent;
-};
-using UavLookup = bool (*)(int32_t gpuResourceId, ComputeUavInfo& out);
-void SetUavLookup(UavLookup lookup);
+// What binding needs of a GPU resource, answered by the device host (without a device no UAV is
+// found).
+using miRender::ComputeUavInfo;
 
 // The process-wide list, in registration order; the contexts are not owned by it.
 void RegisterComputeContext(ComputeContext* context);

@@ -5,13 +5,6 @@
 namespace miGui
 {
 
-namespace
-{
-BatchUploader g_uploader = nullptr;
-} // namespace
-
-void SetBatchUploader(BatchUploader uploader) { g_uploader = uploader; }
-
 bool DrawBatch(SpriteBatch& batch, miRender::PlatformDevicePipe& pipe)
 {
     if (batch.vertexCount <= 0 || batch.bufferId < 0) return false;
@@ -23,7 +16,7 @@ bool DrawBatch(SpriteBatch& batch, miRender::PlatformDevicePipe& pipe)
     if (const SpriteSheet* sheet = BatchSheet(batch))
         if (sheet->textureId >= 0) material->srvIds[0][0] = sheet->textureId;
     const uint32_t bytes = static_cast<uint32_t>(batch.vertexCount) * sizeof(SpriteVertex);
-    if (g_uploader) g_uploader(batch.bufferId, batch.vertices, bytes);
+    host.WriteVertexBuffer(batch.bufferId, batch.vertices, bytes);
     pipe.DrawDynamic(materialId, batch.bufferId, static_cast<uint32_t>(batch.vertexCount));
     return true;
 }

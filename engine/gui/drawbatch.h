@@ -7,13 +7,9 @@
 namespace miGui
 {
 
-// The device side installs the copy of a batch's vertices into its dynamic buffer's memory,
-// read when the recording is replayed.
-using BatchUploader = void (*)(int32_t bufferId, const void* vertices, uint32_t bytes);
-void SetBatchUploader(BatchUploader uploader);
-
 // Material "sprite" (loaded when absent) with the sheet's texture; records the batch's quads.
-// False when there is nothing to draw or no material or buffer to draw with.
+// The vertices are copied into the batch's buffer, read when the recording is replayed. False
+// when there is nothing to draw or no material or buffer to draw with.
 bool DrawBatch(SpriteBatch& batch, miRender::PlatformDevicePipe& pipe);
 
 } // namespace miGui

@@ -1,5 +1,7 @@
 #include "gui/spritesheet.h"
 
+#include "render/device/devicehost.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -8,8 +10,6 @@ namespace miGui
 
 namespace
 {
-SheetTextureLoader g_textureLoader = nullptr;
-
 // key=value with exactly one '='; false for any other token.
 bool SplitKeyValue(const char* token, char* key, int keySize, const char** value)
 {
@@ -30,8 +30,6 @@ mirel::ObjectManagerPooled<SpriteSheet>& SpriteSheets()
     static mirel::ObjectManagerPooled<SpriteSheet> pool(kSpriteSheetPoolSize);
     return pool;
 }
-
-void SetSheetTextureLoader(SheetTextureLoader loader) { g_textureLoader = loader; }
 
 int32_t ReadSpriteRecords(mirel::TextParser& in, SpriteSheet& sheet)
 {
@@ -83,12 +81,9 @@ SpriteSheet* LoadSpriteSheet(const char* name, float texWidth, float texHeight)
     MIREL_ASSERT(in.IsOpen(), 91, "Menu file not found: %s", path);
     if (in.IsOpen()) ReadSpriteRecords(in, *sheet);
 
-    if (g_textureLoader)
-    {
-        char file[128];
-        std::snprintf(file, sizeof file, "%s.png", name);
-        sheet->textureId = g_textureLoader(file);
-    }
+    char file[128];
+    std::snprintf(file, sizeof file, "%s.png", name);
+    sheet->textureId = miRender::GetDeviceHost().LoadTextureFile(file);
     return sheet;
 }
 

@@ -46,9 +46,4 @@ int32_t ReadSpriteRecords(mirel::TextParser& in, SpriteSheet& sheet);
 // "<name>.png". The texture size is the caller's, not the image's.
 SpriteSheet* LoadSpriteSheet(const char* name, float texWidth, float texHeight);
 
-// The device side installs the texture loader (find-or-load by file name, returns the GPU
-// resource id or -1); without one sheets carry no texture.
-using SheetTextureLoader = int32_t (*)(const char* fileName);
-void SetSheetTextureLoader(SheetTextureLoader loader);
-
 } // namespace miGui

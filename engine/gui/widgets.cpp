@@ -1,5 +1,7 @@
 #include "gui/widgets.h"
 
+#include "render/device/devicehost.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,8 +10,6 @@ namespace miGui
 
 namespace
 {
-BatchBufferCreator g_bufferCreator = nullptr;
-BatchBufferReleaser g_bufferReleaser = nullptr;
 
 mirel::MiArray<Widget*>& Registry()
 {
@@ -55,9 +55,6 @@ void AppendQuad(SpriteBatch& batch, const SpriteSheet& sheet, const Sprite& s, f
 
 } // namespace
 
-void SetBatchBufferCreator(BatchBufferCreator creator) { g_bufferCreator = creator; }
-void SetBatchBufferReleaser(BatchBufferReleaser releaser) { g_bufferReleaser = releaser; }
-
 void InitBatch(SpriteBatch& batch, const char* sheetName, int32_t quads, float texWidth, float texHeight)
 {
     SpriteSheet* sheet = SpriteSheets().Find(sheetName);
@@ -67,12 +64,13 @@ void InitBatch(SpriteBatch& batch, const char* sheetName, int32_t quads, float t
     batch.quadCapacity = quads > 0 ? quads : 0;
     batch.vertices = batch.quadCapacity > 0 ? new SpriteVertex[static_cast<size_t>(batch.quadCapacity) * kVerticesPerQuad]() : nullptr;
     batch.vertexCount = 0;
-    batch.bufferId = g_bufferCreator ? g_bufferCreator(batch.quadCapacity * kVerticesPerQuad) : -1;
+    batch.bufferId =
+        miRender::GetDeviceHost().CreateVertexBuffer(batch.quadCapacity * kVerticesPerQuad, sizeof(SpriteVertex));
 }
 
 void FreeBatch(SpriteBatch& batch)
 {
-    if (batch.bufferId >= 0 && g_bufferReleaser) g_bufferReleaser(batch.bufferId);
+    if (batch.bufferId >= 0) miRender::GetDeviceHost().ReleaseVertexBuffer(batch.bufferId);
     batch.bufferId = -1;
     delete[] batch.vertices;
     batch.vertices = nullptr;

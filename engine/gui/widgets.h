@@ -27,16 +27,9 @@ struct SpriteBatch
     int32_t quadCapacity = 0;
 };
 
-// The device side installs the creator of a batch's dynamic vertex buffer (vertex count,
-// stride 20); it returns the buffer id or -1. Without one batches have no buffer.
-using BatchBufferCreator = int32_t (*)(int32_t vertexCount);
-void SetBatchBufferCreator(BatchBufferCreator creator);
-// ... and the release of such a buffer with its memory.
-using BatchBufferReleaser = void (*)(int32_t bufferId);
-void SetBatchBufferReleaser(BatchBufferReleaser releaser);
-
 // The sheet is loaded only when none of that name exists, so its first texture size wins.
-// A batch initialised again gives up its previous vertices and buffer first.
+// A batch initialised again gives up its previous vertices and buffer first. The buffer is the
+// device host's vertex buffer for the batch (none without a device).
 void InitBatch(SpriteBatch& batch, const char* sheetName, int32_t quads, float texWidth, float texHeight);
 void FreeBatch(SpriteBatch& batch);
 SpriteSheet* BatchSheet(const SpriteBatch& batch);

@@ -1,6 +1,7 @@
 #include "render/model.h"
 
 #include "core/utils.h"
+#include "render/device/devicehost.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +14,6 @@ namespace miResources
 
 namespace
 {
-MaterialResolver g_resolver = nullptr;
 ModelPool* g_pool = nullptr;
 
 uint32_t ReadU32(const uint8_t* p)
@@ -32,8 +32,8 @@ void WriteU32(uint8_t* p, uint32_t v)
 
 int32_t ResolveMaterial(const char* name)
 {
-    if (!g_resolver) return -1;
-    int32_t id = g_resolver(name);
+    if (!miRender::GetDeviceHost().HasResourcePools()) return -1; // no materials: surfaces keep none
+    const int32_t id = miRender::GetDeviceHost().FindOrLoadMaterial(name);
     MIREL_ASSERT(id >= 0, __LINE__, "Error loading material: %s", name);
     return id;
 }
@@ -206,8 +206,6 @@ bool ReadMeshData(const char* name, MeshData& mesh)
     delete[] image;
     return ok;
 }
-
-void SetModelMaterialResolver(MaterialResolver resolver) { g_resolver = resolver; }
 
 void BuildModel(Model& model, const MeshData& mesh)
 {

@@ -90,11 +90,6 @@ bool ParseMeshData(const uint8_t* bytes, size_t size, MeshData& mesh);
 // read or is malformed.
 bool ReadMeshData(const char* name, MeshData& mesh);
 
-// Material lookup used for the surfaces of a file model: find the material by name, loading it
-// when absent; -1 when it cannot be had. Without a resolver surfaces keep no material.
-using MaterialResolver = int32_t (*)(const char* name);
-void SetModelMaterialResolver(MaterialResolver resolver);
-
 // Fills the model from mesh data (takes copies), computes bounds and calls Create().
 void BuildModel(Model& model, const MeshData& mesh);
 

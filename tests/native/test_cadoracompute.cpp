@@ -80,12 +80,14 @@ void OnUav(const void* p)
     if (u.count == 1 && u.slot == 0 && u.uav == &g_created) ++g_uavBinds;
 }
 
-// Knows what the busy-work operations made: shader 9, constant buffer 4, GPU resource 21.
+// Knows what the busy-work operations made: shader 9, constant buffer 4, GPU resource 21 (a
+// buffer that keeps its content).
 void Fill(mirel::test::FakeDevice& d)
 {
     d.shaders[9] = {&g_created, nullptr};
     d.pipeBuffers[4] = {&g_created, 1, 16, nullptr, 0};
     d.gpuResources[21] = {nullptr, &g_created};
+    d.computeUavs[21] = {21, miCompute::kContentKept};
 }
 
 class Controller : public ::testing::Test
@@ -101,10 +103,6 @@ class Controller : public ::testing::Test
         SetBusyDeviceOps(&g_fakeOps);
         Fill(device_);
         device_.Install();
-        miCompute::SetUavLookup([](int32_t id, miCompute::ComputeUavInfo& out) {
-            out = {id, miCompute::kContentKept};
-            return id == 21;
-        });
         g_created = Created{};
         g_dispatches.clear();
         g_shaderSets = g_unbinds = 0;
@@ -124,7 +122,6 @@ class Controller : public ::testing::Test
         ResetLoadController();
         mirel::ClearProperties();
         miCompute::ClearComputeContexts();
-        miCompute::SetUavLookup(nullptr);
         SetBusyDeviceOps(nullptr);
         SetPipeExecutors(nullptr);
         fs::current_path(previous_);

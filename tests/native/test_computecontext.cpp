@@ -69,23 +69,10 @@ void Fill(mirel::test::FakeDevice& d)
     d.pipeBuffers[5] = {Ptr(0x505), 1, 16, nullptr, 0};
     d.pipeBuffers[6] = {Ptr(0x506), 3, 16, nullptr, 0};
     for (int32_t id = 20; id <= 23; ++id) d.gpuResources[id] = {nullptr, Ptr(0x2000 + id)};
-}
-
-// Resource 10 + k names buffer 20 + k, whose initialContent is k (0 zeros, 1 ones, 2 kept);
-// 13 is a texture entry bound as itself.
-bool FakeLookup(int32_t id, ComputeUavInfo& out)
-{
-    if (id >= 10 && id <= 12)
-    {
-        out = {20 + (id - 10), static_cast<uint32_t>(id - 10)};
-        return true;
-    }
-    if (id == 13)
-    {
-        out = {23, kContentKept};
-        return true;
-    }
-    return false;
+    // Resource 10 + k names buffer 20 + k, whose initialContent is k (0 zeros, 1 ones, 2 kept);
+    // 13 is a texture entry bound as itself.
+    for (int32_t k = 0; k < 3; ++k) d.computeUavs[10 + k] = {20 + k, static_cast<uint32_t>(k)};
+    d.computeUavs[13] = {23, kContentKept};
 }
 
 class Compute : public ::testing::Test
@@ -96,14 +83,12 @@ class Compute : public ::testing::Test
         Fill(device);
         device.Install();
         SetPipeExecutors(&g_table);
-        SetUavLookup(FakeLookup);
         ClearComputeContexts();
         g_log.clear();
     }
     void TearDown() override
     {
         ClearComputeContexts();
-        SetUavLookup(nullptr);
         SetPipeExecutors(nullptr);
     }
     mirel::test::FakeDevice device;
@@ -216,7 +201,7 @@ TEST_F(Compute, MissingResourcesAreReportedAndTheRestStillRuns)
     EXPECT_EQ(reports.Count(), 2);
     EXPECT_NE(reports.Last().find("Shader not found"), std::string::npos) << reports.Last();
     EXPECT_EQ(Ops(), (std::vector<int>{kOpDispatch, kOpComputeUav}));
-    SetUavLookup(nullptr); // no device layer natively: every UAV is missing
+    SetDeviceHost(nullptr); // no device layer natively: every UAV is missing
     c.uavIds[1] = 10;
     c.shaderId = -1;
     mirel::ResetAssertReports();

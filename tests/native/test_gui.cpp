@@ -747,8 +747,6 @@ class Pointer final : public miInput::InputPlatform
     float x = 0, y = 0;
 };
 
-int g_liveBuffers = 0;
-
 // Built twice through its view, as a second start-up or a second Init() does: one menu answers the
 // mouse, hotkey 1 toggles it once, and nothing of the first build stays registered or allocated.
 TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
@@ -762,9 +760,6 @@ TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
     miInput::SetInputPlatform(&pointer);
     miInput::g_inputModule.Init();
     miInput::ClearMouseListeners();
-    g_liveBuffers = 0;
-    miGui::SetBatchBufferCreator([](int32_t) { return g_liveBuffers++; });
-    miGui::SetBatchBufferReleaser([](int32_t) { --g_liveBuffers; });
 
     miRender::Gui_RV view("Gui_RV");
     view.env = Env(60, false);
@@ -775,7 +770,7 @@ TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
     }
     EXPECT_EQ(reports.Count(), 0) << reports.Last();
     EXPECT_EQ(miGui::WidgetCount(), 8 + 7 + 3);
-    EXPECT_EQ(g_liveBuffers, 8 + 7 + 3);
+    EXPECT_EQ(host.vertexBuffers.size(), 8u + 7 + 3);
     miGui::OptionsMenu& m = miGui::Menu();
     view.Execute();
 
@@ -793,10 +788,9 @@ TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
 
     view.Shutdown();
     EXPECT_EQ(miGui::WidgetCount(), 0);
-    EXPECT_EQ(g_liveBuffers, 0);
+    EXPECT_TRUE(host.vertexBuffers.empty());
+    EXPECT_EQ(host.strayReleases, 0);
     for (int i = 0; i < 7; ++i) EXPECT_EQ(m.fpsBoxes[i], nullptr);
-    miGui::SetBatchBufferCreator(nullptr);
-    miGui::SetBatchBufferReleaser(nullptr);
     miInput::ClearMouseListeners();
     miInput::g_inputModule.Init();
     miInput::SetInputPlatform(nullptr);

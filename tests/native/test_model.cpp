@@ -1,5 +1,6 @@
 // Model files: the reader on generated files, on every kind of malformed image, and LoadModel.
 #include "render/model.h"
+#include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -54,12 +55,10 @@ class ModelFiles : public ::testing::Test
         mkdir((root_ + "/models").c_str(), 0755);
         mirel::SetAssetRoot(root_.c_str());
         Models().Clear();
-        SetModelMaterialResolver(nullptr);
     }
     void TearDown() override
     {
         Models().Clear();
-        SetModelMaterialResolver(nullptr);
         std::system(("rm -rf " + root_).c_str());
     }
     void Write(const char* name, const std::vector<uint8_t>& bytes)
@@ -190,23 +189,31 @@ TEST_F(ModelFiles, MissingOrMalformedFileIsReportedOnceAndLeavesAnEmptyModel)
     }
 }
 
-TEST_F(ModelFiles, SurfaceMaterialsGoThroughTheResolver)
+// Found, loaded or missing through the device host; the null host resolves none and says nothing.
+TEST_F(ModelFiles, SurfaceMaterialsAreFoundOrLoaded)
 {
-    static std::vector<std::string> asked;
-    asked.clear();
-    SetModelMaterialResolver([](const char* name) -> int32_t {
-        asked.push_back(name);
-        return std::strcmp(name, "mat1") == 0 ? -1 : 40 + static_cast<int32_t>(asked.size());
-    });
-    Write("mats", Image(3, {{0, 1, 2}, {0, 1, 2}}));
+    Write("mats", Image(3, {{0, 1, 2}, {0, 1, 2}, {0, 1, 2}}));
+    {
+        mirel::test::FakeDevice host;
+        host.materials["mat0"] = 7;
+        host.unloadable = {"mat1"};
+        host.Install();
+        mirel::test::ReportCapture reports;
+        Model* m = LoadModel("mats");
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(host.loaded, (std::vector<std::string>{"mat1", "mat2"}));
+        EXPECT_EQ(m->surfaces[0].materialId, 7);
+        EXPECT_EQ(m->surfaces[1].materialId, -1);
+        EXPECT_EQ(m->surfaces[2].materialId, host.materials.at("mat2"));
+        EXPECT_EQ(reports.Count(), 1);
+        EXPECT_NE(reports.Last().find("Error loading material: mat1"), std::string::npos);
+    }
+    Models().Clear();
     mirel::test::ReportCapture reports;
     Model* m = LoadModel("mats");
     ASSERT_NE(m, nullptr);
-    EXPECT_EQ(asked, (std::vector<std::string>{"mat0", "mat1"}));
-    EXPECT_EQ(m->surfaces[0].materialId, 41);
-    EXPECT_EQ(m->surfaces[1].materialId, -1);
-    EXPECT_EQ(reports.Count(), 1);
-    EXPECT_NE(reports.Last().find("Error loading material: mat1"), std::string::npos);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(m->surfaces[i].materialId, -1) << i;
+    EXPECT_EQ(reports.Count(), 0) << reports.Last();
 }
 
 TEST_F(ModelFiles, BuiltInModels)

@@ -9,6 +9,7 @@
 #include "render/material.h"
 #include "render/renderer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -182,6 +183,37 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
             gpuResourceId = gpu[name] = nextResource++;
         return textures[name];
     }
+    // A texture file is its GPU resource of that name.
+    int32_t LoadTextureFile(const char* fileName) override
+    {
+        textureFiles.push_back(fileName);
+        return Get(gpu, fileName);
+    }
+
+    // ---- sprite-batch vertex buffers: ids count up; the live ones hold their bytes.
+    int32_t CreateVertexBuffer(int32_t vertexCount, uint32_t stride) override
+    {
+        if (vertexCount <= 0) return -1;
+        vertexBuffers[nextVertexBuffer].assign(static_cast<size_t>(vertexCount) * stride, 0);
+        return nextVertexBuffer++;
+    }
+    void ReleaseVertexBuffer(int32_t id) override
+    {
+        if (!vertexBuffers.erase(id)) ++strayReleases;
+    }
+    void WriteVertexBuffer(int32_t id, const void* vertices, uint32_t bytes) override
+    {
+        auto it = vertexBuffers.find(id);
+        if (it == vertexBuffers.end() || !vertices) return;
+        const uint8_t* b = static_cast<const uint8_t*>(vertices);
+        std::copy(b, b + std::min<size_t>(bytes, it->second.size()), it->second.begin());
+    }
+
+    // ---- compute
+    bool FindComputeUav(int32_t gpuResourceId, miRender::ComputeUavInfo& out) override
+    {
+        return Find(computeUavs, gpuResourceId, out);
+    }
 
     // ---- the pipe's lookups
     bool Target(int32_t id, miRender::PipeTargetInfo& out) override
@@ -276,6 +308,12 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     std::map<std::string, int32_t> gpu, textures;
     std::vector<std::string> created;
     int32_t nextResource = 10;
+    std::vector<std::string> textureFiles;
+    // Vertex buffers by id; releasing one that is not live counts as stray.
+    std::map<int32_t, std::vector<uint8_t>> vertexBuffers;
+    int32_t nextVertexBuffer = 0;
+    int strayReleases = 0;
+    std::map<int32_t, miRender::ComputeUavInfo> computeUavs;
     // Pipe tables.
     std::map<int32_t, miRender::PipeTargetInfo> pipeTargets;
     std::map<int32_t, miRender::PipeModelInfo> pipeModels;

@@ -1,6 +1,7 @@
-// Everything the renderer, material and resource loading and the scene entities ask of the device
-// layer and its resource pools, behind one interface. The Direct3D 11 back end answers from its
-// pools; the default bodies are the host without a device: nothing exists and ids stay -1.
+// Everything the renderer, material, model and resource loading, the scene entities, the GUI's
+// sheets and batches and the compute contexts ask of the device layer and its resource pools,
+// behind one interface. The Direct3D 11 back end answers from its pools; the default bodies are
+// the host without a device: nothing exists and ids stay -1.
 #pragma once
 
 #include "core/mimath.h"
@@ -11,6 +12,14 @@ namespace miRender
 {
 
 class Renderer;
+
+// What a compute context binds for a GPU resource: the resource to bind (a structured buffer's
+// own entry) and that buffer's initialContent.
+struct ComputeUavInfo
+{
+    int32_t gpuResourceId;
+    uint32_t initialContent;
+};
 
 class DeviceHost
 {
@@ -90,6 +99,18 @@ class DeviceHost
         gpuResourceId = -1;
         return -1;
     }
+    // Find-or-load of a texture file by file name; its GPU resource id, -1 when it cannot be had.
+    virtual int32_t LoadTextureFile(const char* /*fileName*/) { return -1; }
+
+    // ---- vertex buffers owned by their caller (sprite batches): unnamed, over zeroed memory
+    // that the replay reads, so it lives until the buffer is released. -1 when none is made.
+    virtual int32_t CreateVertexBuffer(int32_t /*vertexCount*/, uint32_t /*stride*/) { return -1; }
+    virtual void ReleaseVertexBuffer(int32_t /*id*/) {}
+    // Copies vertices into the buffer's memory, cut to its size, for the next replay.
+    virtual void WriteVertexBuffer(int32_t /*id*/, const void* /*vertices*/, uint32_t /*bytes*/) {}
+
+    // ---- compute: false when the GPU resource cannot be bound as a UAV.
+    virtual bool FindComputeUav(int32_t /*gpuResourceId*/, ComputeUavInfo& /*out*/) { return false; }
 };
 
 // Null restores the host without a device.

@@ -1,11 +1,13 @@
 #include "render/device/dx11/dx11Resources.h"
 
+#include "compute/computecontext.h"
 #include "render/device/devicehost.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/material.h"
 #include "render/model.h"
 #include "render/renderer.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace miResources
@@ -176,6 +178,52 @@ class Dx11Host final : public miRender::DeviceHost
             t->LoadDds();
         gpuResourceId = t->gpuResourceId;
         return t->handle;
+    }
+    int32_t LoadTextureFile(const char* fileName) override
+    {
+        PlatformTexture* t = Textures().FromHandle(LoadTexture(fileName));
+        return t ? t->gpuResourceId : -1;
+    }
+
+    int32_t CreateVertexBuffer(int32_t vertexCount, uint32_t stride) override
+    {
+        if (vertexCount <= 0) return -1;
+        PlatformDynamicVertexBuffer* b = DynamicVertexBuffers().Create(nullptr);
+        if (!b) return -1;
+        b->count = static_cast<uint32_t>(vertexCount);
+        b->stride = stride;
+        // The replay reads this memory after recording; it lives until the buffer is released.
+        b->data = std::calloc(b->count, b->stride);
+        b->Create();
+        return b->handle;
+    }
+    void ReleaseVertexBuffer(int32_t id) override
+    {
+        PlatformDynamicVertexBuffer* b = DynamicVertexBuffers().FromHandle(id);
+        if (!b) return;
+        std::free(b->data);
+        b->data = nullptr;
+        DynamicVertexBuffers().Release(id);
+    }
+    void WriteVertexBuffer(int32_t id, const void* vertices, uint32_t bytes) override
+    {
+        PlatformDynamicVertexBuffer* b = DynamicVertexBuffers().FromHandle(id);
+        if (!b || !b->data || !vertices) return;
+        const uint32_t room = b->count * b->stride;
+        std::memcpy(b->data, vertices, bytes < room ? bytes : room);
+    }
+
+    bool FindComputeUav(int32_t gpuResourceId, miRender::ComputeUavInfo& out) override
+    {
+        PlatformGPUResource* res = GpuResources().FromHandle(gpuResourceId);
+        if (!res) return false;
+        out = {gpuResourceId, miCompute::kContentKept};
+        // A texture's view is bound as it is; only buffers are cleared per frame.
+        if (res->kind != kGpuStructuredBuffer) return true;
+        PlatformStructuredBuffer* buffer = StructuredBuffers().FromHandle(res->structuredBufferId);
+        if (!buffer) return false;
+        out = {buffer->gpuResourceId, buffer->initialContent};
+        return true;
     }
 
     PlatformGPUPerf perf;

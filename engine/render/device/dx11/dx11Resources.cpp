@@ -1,7 +1,6 @@
 // The pools of this layer, the pipe's view of them, and their installation.
 #include "render/device/dx11/dx11Resources.h"
 
-#include "compute/computecontext.h"
 #include "render/device/devicehost.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/device/dx11/dx11ResourceCommon.h"
@@ -166,12 +165,6 @@ class Source final : public miRender::PipeSource
 
 Source g_source;
 
-int32_t ResolveModelMaterial(const char* name)
-{
-    if (miResources::Material* m = MaterialManager().Find(name)) return m->handle;
-    miResources::Material* m = LoadMaterial(name);
-    return m ? m->handle : -1;
-}
 } // namespace
 
 void InstallDx11Resources()
@@ -181,8 +174,6 @@ void InstallDx11Resources()
     miRender::SetDeviceHost(&Dx11DeviceHost());
     miRender::SetPipeSource(&g_source);
     miRender::SetPipeExecutors(&Dx11PipeExecutors());
-    SetModelMaterialResolver(ResolveModelMaterial);
-    miCompute::SetUavLookup(miCompute::Dx11UavLookup);
 }
 
 void ClearDx11Resources()

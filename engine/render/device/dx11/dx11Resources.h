@@ -224,10 +224,3 @@ HRESULT CreateWICTextureFromFile(ID3D11Device* device, ID3D11DeviceContext* cont
 const miRender::PipeExecutors& Dx11PipeExecutors();
 
 } // namespace miResources
-
-namespace miCompute
-{
-struct ComputeUavInfo;
-// What a compute context binds for a GPU resource of this layer's pools.
-bool Dx11UavLookup(int32_t gpuResourceId, ComputeUavInfo& out);
-} // namespace miCompute
