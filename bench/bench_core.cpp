@@ -16,7 +16,8 @@ struct Item : mirel::ManagedResource
 std::vector<std::string> Names(int n)
 {
     std::vector<std::string> names;
-    for (int i = 0; i < n; ++i) names.push_back("object_" + std::to_string(i));
+    for (int i = 0; i < n; ++i)
+        names.push_back("object_" + std::to_string(i));
     return names;
 }
 
@@ -28,8 +29,10 @@ void BM_CreateReleaseProcess(benchmark::State& state)
     mirel::ObjectManagerPooled<Item> mgr(n);
     for (auto _ : state)
     {
-        for (const std::string& name : names) benchmark::DoNotOptimize(mgr.Create(name.c_str()));
-        for (int h = 0; h < n - 1; ++h) mgr.Release(h);
+        for (const std::string& name : names)
+            benchmark::DoNotOptimize(mgr.Create(name.c_str()));
+        for (int h = 0; h < n - 1; ++h)
+            mgr.Release(h);
         mgr.ProcessPendingReleases();
     }
     state.SetItemsProcessed(state.iterations() * (n - 1));
@@ -41,7 +44,8 @@ void BM_FindByName(benchmark::State& state)
     const int n = static_cast<int>(state.range(0));
     const std::vector<std::string> names = Names(n - 1);
     mirel::ObjectManagerPooled<Item> mgr(n);
-    for (const std::string& name : names) mgr.Create(name.c_str());
+    for (const std::string& name : names)
+        mgr.Create(name.c_str());
     size_t i = 0;
     for (auto _ : state)
     {
@@ -56,7 +60,8 @@ void BM_FindByHandle(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
     mirel::ObjectManagerPooled<Item> mgr(n);
-    for (int i = 0; i < n - 1; ++i) mgr.Create(nullptr);
+    for (int i = 0; i < n - 1; ++i)
+        mgr.Create(nullptr);
     int h = 0;
     for (auto _ : state)
     {
@@ -72,7 +77,8 @@ void BM_ReleaseOneOfFull(benchmark::State& state)
 {
     const int n = 256;
     mirel::ObjectManagerPooled<Item> mgr(n);
-    for (int i = 0; i < n - 1; ++i) mgr.Create(nullptr);
+    for (int i = 0; i < n - 1; ++i)
+        mgr.Create(nullptr);
     for (auto _ : state)
     {
         const int h = mgr.AtIndex(0)->handle;

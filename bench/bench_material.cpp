@@ -74,7 +74,8 @@ void BM_LoadAllMaterials(benchmark::State& state)
     {
         MaterialManager().Clear();
         MaterialCfgs().Clear();
-        for (const std::string& name : tree.materials) benchmark::DoNotOptimize(LoadMaterial(name.c_str()));
+        for (const std::string& name : tree.materials)
+            benchmark::DoNotOptimize(LoadMaterial(name.c_str()));
     }
     if (mirel::AssertReportCount() != 0) state.SkipWithError("a material reported a failure");
     state.counters["materials"] = static_cast<double>(tree.materials.size());
@@ -86,9 +87,11 @@ BENCHMARK(BM_LoadAllMaterials)->Unit(benchmark::kMillisecond);
 void BM_ReloadMaterialFiles(benchmark::State& state)
 {
     Tree& tree = Assets();
-    for (const std::string& name : tree.materials) LoadMaterial(name.c_str());
+    for (const std::string& name : tree.materials)
+        LoadMaterial(name.c_str());
     for (auto _ : state)
-        for (const std::string& name : tree.materials) benchmark::DoNotOptimize(LoadMaterial(name.c_str()));
+        for (const std::string& name : tree.materials)
+            benchmark::DoNotOptimize(LoadMaterial(name.c_str()));
 }
 BENCHMARK(BM_ReloadMaterialFiles)->Unit(benchmark::kMillisecond);
 

@@ -11,7 +11,10 @@ using namespace miRender;
 
 namespace
 {
-void* P(uintptr_t v) { return reinterpret_cast<void*>(v); }
+void* P(uintptr_t v)
+{
+    return reinterpret_cast<void*>(v);
+}
 
 SamplerKey g_keys[kPipeStages * kPipeSlots];
 void* g_samplers[kPipeStages * kPipeSlots] = {};
@@ -19,7 +22,8 @@ int32_t g_srv[kPipeStages * kPipeSlots] = {};
 float g_data[16] = {};
 
 // Four configurations over two raster states, eight models of one surface each drawing with
-// material (model % 4), texture 1 and resource 0 bound by every material; every shader and buffer a draw asks for.
+// material (model % 4), texture 1 and resource 0 bound by every material; every shader and buffer a draw asks
+// for.
 void Fill(mirel::test::FakeDevice& d)
 {
     std::memset(g_keys, 0, sizeof g_keys);
@@ -36,7 +40,8 @@ void Fill(mirel::test::FakeDevice& d)
         cfg.blendKey = {0, 2, 1, 1, 2, 1, 1, 15};
         cfg.depthKey = {1, 1, 4};
         cfg.topology = 4;
-        for (int32_t& id : cfg.shaderIds) id = -1;
+        for (int32_t& id : cfg.shaderIds)
+            id = -1;
         cfg.shaderIds[0] = 2 * c;
         cfg.shaderIds[1] = 2 * c + 1;
         cfg.samplerKeys = g_keys;
@@ -75,7 +80,8 @@ void RecordFrame(benchmark::State& state)
     {
         pipe.Begin(1);
         pipe.SetRenderTargets(1, &target, &clear);
-        for (int i = 0; i < draws; ++i) pipe.DrawModel(i % 8, &t, -1, -1, false, 1);
+        for (int i = 0; i < draws; ++i)
+            pipe.DrawModel(i % 8, &t, -1, -1, false, 1);
         benchmark::DoNotOptimize(pipe.Data());
     }
     state.counters["records"] = pipe.RecordCount();
@@ -93,9 +99,11 @@ void ReplayFrame(benchmark::State& state)
     Transform t{};
     t.constantBufferId = 3;
     pipe.Begin(1);
-    for (int i = 0; i < 30; ++i) pipe.DrawModel(i % 8, &t, -1, -1, false, 1);
+    for (int i = 0; i < 30; ++i)
+        pipe.DrawModel(i % 8, &t, -1, -1, false, 1);
     // Executors that do nothing: the cost of walking the records alone.
-    for (auto _ : state) pipe.Execute();
+    for (auto _ : state)
+        pipe.Execute();
     SetPipeSource(nullptr);
 }
 BENCHMARK(ReplayFrame);

@@ -24,7 +24,10 @@ namespace miCadora
 
 CadoraApp g_cadoraApp;
 
-DemoState& State() { return g_cadoraApp.state; }
+DemoState& State()
+{
+    return g_cadoraApp.state;
+}
 
 namespace
 {
@@ -73,7 +76,10 @@ void RegisterHotkey(char key, void (*callback)())
     miInput::RegisterKey(binding);
 }
 
-void Pause300ms() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
+void Pause300ms()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
 
 void BuildEntity(const char* name, const char* model, const mirel::Vec3& position)
 {
@@ -82,7 +88,10 @@ void BuildEntity(const char* name, const char* model, const mirel::Vec3& positio
 
 } // namespace
 
-void SetDemoParts(const DemoParts& parts) { g_parts = parts; }
+void SetDemoParts(const DemoParts& parts)
+{
+    g_parts = parts;
+}
 
 void ReloadMaterials()
 {

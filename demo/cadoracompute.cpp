@@ -51,11 +51,17 @@ const BusyDeviceOps* g_ops = nullptr;
 float g_pinnedFps = 0.0f;
 bool g_pinnedSweep = false;
 
-const BusyDeviceOps& Ops() { return g_ops ? *g_ops : DefaultOps(); }
+const BusyDeviceOps& Ops()
+{
+    return g_ops ? *g_ops : DefaultOps();
+}
 
 } // namespace
 
-void SetBusyDeviceOps(const BusyDeviceOps* ops) { g_ops = ops; }
+void SetBusyDeviceOps(const BusyDeviceOps* ops)
+{
+    g_ops = ops;
+}
 
 void FillBusySeed(float* out, int32_t elements)
 {
@@ -103,7 +109,10 @@ void CadoraComputeCtxt::Execute()
     DispatchLoad();
 }
 
-void CadoraComputeCtxt::UpdateLoad() { miCadora::UpdateLoad(g_loadState, CurrentLoadInputs()); }
+void CadoraComputeCtxt::UpdateLoad()
+{
+    miCadora::UpdateLoad(g_loadState, CurrentLoadInputs());
+}
 
 void CadoraComputeCtxt::DispatchLoad()
 {
@@ -145,7 +154,10 @@ LoadInputs CurrentLoadInputs()
     return in;
 }
 
-void RegisterLoadController() { miCompute::RegisterComputeContext(&g_cadoraCompute); }
+void RegisterLoadController()
+{
+    miCompute::RegisterComputeContext(&g_cadoraCompute);
+}
 
 void ReadLoadSettings()
 {

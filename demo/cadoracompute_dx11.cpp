@@ -43,7 +43,8 @@ int32_t CreateBuffer(const char* name, const float* seed, int32_t elements)
     // name would orphan the first and leave the context without its UAV.
     if (miResources::PlatformStructuredBuffer* existing = miResources::StructuredBuffers().Find(name))
     {
-        mirel::Assert(false, "cadoracompute", __LINE__, "Trying to create an object that already exists: %s", name);
+        mirel::Assert(false, "cadoracompute", __LINE__, "Trying to create an object that already exists: %s",
+                      name);
         return existing->gpuResourceId;
     }
     miResources::PlatformStructuredBuffer* b = miResources::StructuredBuffers().Create(name);
@@ -72,6 +73,9 @@ const BusyDeviceOps kDx11Ops = {CreateConstants, CompileShader, CreateBuffer};
 
 } // namespace
 
-const BusyDeviceOps& Dx11BusyDeviceOps() { return kDx11Ops; }
+const BusyDeviceOps& Dx11BusyDeviceOps()
+{
+    return kDx11Ops;
+}
 
 } // namespace miCadora

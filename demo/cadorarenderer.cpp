@@ -46,12 +46,18 @@ RenderView* MakeSceneView(int32_t index)
     const char* name = kCadoraViewNames[index];
     switch (index)
     {
-    case kViewShadow: return new FP_Shadow_RV(name);
-    case kViewZPrepass: return new ZPrepass_RV(name);
-    case kViewOpaque: return new FP_MainSceneOpaqueView(name);
-    case kViewSky: return new Sky_RV(name);
-    case kViewAtmosphere: return new Atmosphere_RV(name);
-    default: break;
+    case kViewShadow:
+        return new FP_Shadow_RV(name);
+    case kViewZPrepass:
+        return new ZPrepass_RV(name);
+    case kViewOpaque:
+        return new FP_MainSceneOpaqueView(name);
+    case kViewSky:
+        return new Sky_RV(name);
+    case kViewAtmosphere:
+        return new Atmosphere_RV(name);
+    default:
+        break;
     }
     const ViewFactory factory = CadoraViewFactory(index);
     return factory ? factory() : nullptr;
@@ -65,8 +71,8 @@ int32_t CameraHandle(const char* name)
 
 } // namespace
 
-int32_t SceneTargets::CreateWithBorrowedDepth(const char* name, uint32_t width, uint32_t height, uint32_t format,
-                                              int32_t, int32_t samples)
+int32_t SceneTargets::CreateWithBorrowedDepth(const char* name, uint32_t width, uint32_t height,
+                                              uint32_t format, int32_t, int32_t samples)
 {
     return GetDeviceHost().CreateRenderTarget(name, width, height, format, false, samples);
 }
@@ -76,8 +82,14 @@ int32_t SceneTargets::CreateSwapChainTarget(const char* name, uint32_t width, ui
     return GetDeviceHost().CreateRenderTarget(name, width, height, kFormatR8G8B8A8Unorm, false, 1);
 }
 
-void SetSceneTargets(SceneTargets* targets) { g_targets = targets ? targets : &g_buildTargets; }
-SceneTargets& GetSceneTargets() { return *g_targets; }
+void SetSceneTargets(SceneTargets* targets)
+{
+    g_targets = targets ? targets : &g_buildTargets;
+}
+SceneTargets& GetSceneTargets()
+{
+    return *g_targets;
+}
 
 // ---- renderer
 
@@ -85,9 +97,10 @@ void CadoraRenderer::CreateRenderTargets()
 {
     DeviceHost& host = GetDeviceHost();
     const int32_t samples = static_cast<int32_t>(settings.msaaSamples > 0 ? settings.msaaSamples : 1);
-    const int32_t hdr = host.CreateRenderTarget("hdrMain", outputWidth, outputHeight, kFormatR8G8B8A8Unorm, true,
-                                                samples);
-    GetSceneTargets().CreateWithBorrowedDepth("worldZ", outputWidth, outputHeight, kFormatR32Float, hdr, samples);
+    const int32_t hdr =
+        host.CreateRenderTarget("hdrMain", outputWidth, outputHeight, kFormatR8G8B8A8Unorm, true, samples);
+    GetSceneTargets().CreateWithBorrowedDepth("worldZ", outputWidth, outputHeight, kFormatR32Float, hdr,
+                                              samples);
     host.CreateRenderTarget("cascade0", kCascadeSize, kCascadeSize, kFormatR32Float, true, 1);
     host.CreateRenderTarget("redbar", outputWidth, outputHeight, kFormatR8G8B8A8Unorm, false, 1);
 }
@@ -113,8 +126,8 @@ void CadoraRenderer::ExecuteViews()
     bool enabled[kCadoraViewCount];
     for (int32_t i = 0; i < kCadoraViewCount; ++i)
         enabled[i] = slots_[i] && slots_[i]->enabled;
-    ApplyViewStates(enabled, loadProgress ? *loadProgress : 0.0f, mirel::g_engineState.loadingDone.load() != 0,
-                    miCadora::State().snappyVisible);
+    ApplyViewStates(enabled, loadProgress ? *loadProgress : 0.0f,
+                    mirel::g_engineState.loadingDone.load() != 0, miCadora::State().snappyVisible);
     for (int32_t i = 0; i < kCadoraViewCount; ++i)
         if (slots_[i]) slots_[i]->enabled = enabled[i];
     Renderer::ExecuteViews();
@@ -236,6 +249,9 @@ void Atmosphere_RV::Init()
     if (host.FindMaterial("atmosphere") < 0) host.LoadMaterial("atmosphere");
 }
 
-void Atmosphere_RV::Record() { DrawFullscreen("atmosphere"); }
+void Atmosphere_RV::Record()
+{
+    DrawFullscreen("atmosphere");
+}
 
 } // namespace miRender

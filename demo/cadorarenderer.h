@@ -18,8 +18,8 @@ class SceneTargets
 {
   public:
     virtual ~SceneTargets() = default;
-    virtual int32_t CreateWithBorrowedDepth(const char* name, uint32_t width, uint32_t height, uint32_t format,
-                                            int32_t depthTargetId, int32_t samples);
+    virtual int32_t CreateWithBorrowedDepth(const char* name, uint32_t width, uint32_t height,
+                                            uint32_t format, int32_t depthTargetId, int32_t samples);
     virtual int32_t CreateSwapChainTarget(const char* name, uint32_t width, uint32_t height);
 };
 // Null restores the build's own.

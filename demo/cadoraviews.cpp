@@ -4,8 +4,8 @@ namespace miRender
 {
 
 const char* const kCadoraViewNames[kCadoraViewCount] = {
-    "ls",     "FP_Shadow_RV", "mainSceneZPrepass", "mainSceneOpaque", "Sky_RV",
-    "atmosphere", "Redbar_RV", "Gui_RV",           "Debug_RV",        "Snappy_RV",
+    "ls",        "FP_Shadow_RV", "mainSceneZPrepass", "mainSceneOpaque", "Sky_RV", "atmosphere",
+    "Redbar_RV", "Gui_RV",       "Debug_RV",          "Snappy_RV",
 };
 
 // The load screen starts on the swap chain and moves to "redbar" for its fade-out.
@@ -36,7 +36,8 @@ ViewFactory CadoraViewFactory(int32_t index)
     return index >= 0 && index < kCadoraViewCount ? g_factories[index] : nullptr;
 }
 
-void ApplyViewStates(bool (&enabled)[kCadoraViewCount], float loadProgress, bool sceneReady, bool snappyVisible)
+void ApplyViewStates(bool (&enabled)[kCadoraViewCount], float loadProgress, bool sceneReady,
+                     bool snappyVisible)
 {
     if (loadProgress < 1.0f)
     {

@@ -48,6 +48,7 @@ ViewFactory CadoraViewFactory(int32_t index);
 
 // The enabled flags for one frame, from the loading progress (0 .. 1.1), the loading-done flag
 // and the frame-time graph's switch. Slots 1-5 keep their flags once the scene is ready.
-void ApplyViewStates(bool (&enabled)[kCadoraViewCount], float loadProgress, bool sceneReady, bool snappyVisible);
+void ApplyViewStates(bool (&enabled)[kCadoraViewCount], float loadProgress, bool sceneReady,
+                     bool snappyVisible);
 
 } // namespace miRender

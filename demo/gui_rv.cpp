@@ -62,6 +62,9 @@ void Gui_RV::Execute()
     menu.StoreControls();
 }
 
-void Gui_RV::Shutdown() { miGui::Menu().Release(); }
+void Gui_RV::Shutdown()
+{
+    miGui::Menu().Release();
+}
 
 } // namespace miRender

@@ -45,14 +45,18 @@ float SweepFps(float low, float high, float variableFpsFreq, float clock)
     return s * a + (low + a);
 }
 
-bool IsUsableRecord(const DetectionRecord* r) { return r && r->minRefreshMilliHz != 0 && r->maxRefreshMilliHz != 0; }
+bool IsUsableRecord(const DetectionRecord* r)
+{
+    return r && r->minRefreshMilliHz != 0 && r->maxRefreshMilliHz != 0;
+}
 
 } // namespace
 
 float TargetFrameMs(const LoadInputs& in, float sweepClock)
 {
     float fps = in.debugGui ? in.targetFps : in.targetFps - std::fmod(in.targetFps, 5.0f);
-    if (in.sweepSwitch > 0.0f) fps = SweepFps(in.sweepLowFps, in.sweepHighFps, in.variableFpsFreq, sweepClock);
+    if (in.sweepSwitch > 0.0f)
+        fps = SweepFps(in.sweepLowFps, in.sweepHighFps, in.variableFpsFreq, sweepClock);
     if (in.sweepToSliderMax) fps = SweepFps(in.targetFps, in.sliderMax, in.variableFpsFreq, sweepClock);
     return (1.0f / SaneFps(fps)) * 1000.0f;
 }
@@ -84,10 +88,11 @@ void UpdateLoad(LoadState& st, const LoadInputs& in)
     st.threadIncrement = static_cast<int32_t>(scale * static_cast<float>(k));
 
     if (st.logThreads)
-        LogPrint(st, "TargetMs: %f, CurrentMs: %f, ComputeThreads: %d, AddedThreads: %d\n", targetMs, currentMs,
-                 st.computeThreads, st.threadIncrement);
+        LogPrint(st, "TargetMs: %f, CurrentMs: %f, ComputeThreads: %d, AddedThreads: %d\n", targetMs,
+                 currentMs, st.computeThreads, st.threadIncrement);
 
-    int64_t next = static_cast<int64_t>(st.computeThreads) + (e > 0.0f ? st.threadIncrement : -st.threadIncrement);
+    int64_t next =
+        static_cast<int64_t>(st.computeThreads) + (e > 0.0f ? st.threadIncrement : -st.threadIncrement);
     if (next <= 1) next = 1;
     if (next > kMaxComputeThreads) next = kMaxComputeThreads;
     st.computeThreads = static_cast<int32_t>(next);
@@ -95,10 +100,9 @@ void UpdateLoad(LoadState& st, const LoadInputs& in)
     if (mirel::FindProperty("debug.fixedThreads", false))
     {
         const float fixed = mirel::GetPropertyFloat("debug.fixedThreads", 0.0f);
-        st.computeThreads = fixed >= static_cast<float>(kMaxComputeThreads) ? kMaxComputeThreads
-                            : fixed <= -static_cast<float>(kMaxComputeThreads)
-                                ? -kMaxComputeThreads
-                                : static_cast<int32_t>(fixed);
+        st.computeThreads = fixed >= static_cast<float>(kMaxComputeThreads)    ? kMaxComputeThreads
+                            : fixed <= -static_cast<float>(kMaxComputeThreads) ? -kMaxComputeThreads
+                                                                               : static_cast<int32_t>(fixed);
     }
 
     if (in.showStats)
@@ -143,7 +147,8 @@ void LogPrint(LoadState& st, const char* format, ...)
 
 SweepRange ChooseSweepRange(const DetectionRecord* r, int32_t refreshHz)
 {
-    if (!r || r->minRefreshMilliHz == 0 || r->maxRefreshMilliHz <= 0 || r->multiGpuActive) return {45, 60, false};
+    if (!r || r->minRefreshMilliHz == 0 || r->maxRefreshMilliHz <= 0 || r->multiGpuActive)
+        return {45, 60, false};
     const int32_t mn = r->minRefreshMilliHz / 1000;
     int32_t lo = mn % 5 == 0 ? mn + 5 : (mn + 5) - (mn + 5) % 5 + 5;
     const float rate = static_cast<float>(refreshHz);
@@ -159,7 +164,8 @@ SweepRange ChooseSweepRange(const DetectionRecord* r, int32_t refreshHz)
     return {lo, hi, true};
 }
 
-FpsChoices BuildFpsChoices(const DetectionRecord* record, int32_t lo, int32_t hi, void (*debugLine)(const char*))
+FpsChoices BuildFpsChoices(const DetectionRecord* record, int32_t lo, int32_t hi,
+                           void (*debugLine)(const char*))
 {
     FpsChoices ch;
     if (!IsUsableRecord(record)) lo = 45;
@@ -176,7 +182,8 @@ FpsChoices BuildFpsChoices(const DetectionRecord* record, int32_t lo, int32_t hi
     }
     const int32_t c = ch.firstUsable, n = ch.upToHi;
     ch.defaultFps = c == 4 ? 55 : c >= 5 ? 60 : n == 1 ? 35 : n == 2 ? 40 : n == 3 ? 45 : 50;
-    for (int32_t i = 0; i < 5; ++i) ch.checked[i] = ch.defaultFps == 35 + 5 * i;
+    for (int32_t i = 0; i < 5; ++i)
+        ch.checked[i] = ch.defaultFps == 35 + 5 * i;
     ch.checked[5] = ch.defaultFps >= 60;
     ch.checked[6] = false;
     return ch;
@@ -214,7 +221,8 @@ void PinFpsChoices(FpsChoices& ch, float& targetFps, float& sweepSwitch)
 void SendDebugLine(const char* line)
 {
 #ifdef _WIN32
-    if (const char16_t* wide = mirel::ToWide(line)) OutputDebugStringW(reinterpret_cast<const wchar_t*>(wide));
+    if (const char16_t* wide = mirel::ToWide(line))
+        OutputDebugStringW(reinterpret_cast<const wchar_t*>(wide));
 #else
     if (mirel::ToWide(line)) mirel::sys::DebugOutput(line);
 #endif

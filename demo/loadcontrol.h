@@ -60,7 +60,7 @@ void UpdateLoad(LoadState& state, const LoadInputs& in);
 // computeThreads groups as at most two dispatches: rows of the full width, then the rest.
 struct DispatchPlan
 {
-    uint32_t fullRows; // dispatch (kMaxGroupsPerDimension, fullRows, 1) when non-zero
+    uint32_t fullRows;  // dispatch (kMaxGroupsPerDimension, fullRows, 1) when non-zero
     uint32_t remainder; // dispatch (remainder, 1, 1) when non-zero
 };
 DispatchPlan PlanDispatch(int32_t computeThreads);
@@ -91,7 +91,8 @@ struct FpsChoices
 };
 
 // Builds the seven choices; each one's line goes to debugLine (may be null).
-FpsChoices BuildFpsChoices(const DetectionRecord* record, int32_t lo, int32_t hi, void (*debugLine)(const char*));
+FpsChoices BuildFpsChoices(const DetectionRecord* record, int32_t lo, int32_t hi,
+                           void (*debugLine)(const char*));
 // A click on box: the box is checked, the other usable ones cleared, and the rate or the sweep
 // chosen. Ignored in the free-slider mode.
 void SelectFpsChoice(FpsChoices& choices, int32_t box, bool debugGui, float& targetFps, float& sweepSwitch);

@@ -131,7 +131,10 @@ void LeaveFullscreenNow()
 // A report's box would open behind an exclusive full-screen image. Reports come from any
 // thread, but SetFullscreenState needs the window's thread to answer its messages, and that
 // thread may be waiting for the reporter: so the switch runs there, waited for a short while.
-void LeaveFullscreenBeforeReport() { mirel::RunOnWindowThread(LeaveFullscreenNow, 250); }
+void LeaveFullscreenBeforeReport()
+{
+    mirel::RunOnWindowThread(LeaveFullscreenNow, 250);
+}
 
 } // namespace
 
@@ -157,7 +160,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     miCamera::g_cameraModule.cycleNames[0] = "mainCamera";
     miCamera::g_cameraModule.cycleNames[1] = "sunCamera";
     miCamera::g_cameraModule.cycleNames[2] = "shadowCam";
-    mirel::SetEngineModules(kEngineModules, static_cast<int32_t>(sizeof kEngineModules / sizeof kEngineModules[0]));
+    mirel::SetEngineModules(kEngineModules,
+                            static_cast<int32_t>(sizeof kEngineModules / sizeof kEngineModules[0]));
     miCadora::SetDemoParts(DemoParts());
     mirel::RegisterApp(&miCadora::g_cadoraApp);
     mirel::Start(mirel::MainWindowHandle());

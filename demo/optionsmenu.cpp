@@ -44,7 +44,10 @@ void OnCameraChoice(Widget& w, const miInput::MouseEvent&)
 }
 
 // The update step reads these two every frame; they take effect as they change.
-void OnVerticalSync(Widget& w, const miInput::MouseEvent&) { miCadora::State().verticalSync = w.state != 0; }
+void OnVerticalSync(Widget& w, const miInput::MouseEvent&)
+{
+    miCadora::State().verticalSync = w.state != 0;
+}
 void OnAnimationSpeed(Widget& w, const miInput::MouseEvent&)
 {
     miCadora::State().bladeSlider = static_cast<SliderWidget&>(w).value;
@@ -67,8 +70,8 @@ void OnVariableRefresh(Widget& w, const miInput::MouseEvent&)
 // The widgets that live as long as the program (the per-build boxes are allocated).
 std::array<Widget*, 8> FixedWidgets(OptionsMenu& m)
 {
-    return {&m.fpsSlider, &m.sweepSlider, &m.sweepMaxBox, &m.frame, &m.vrrBox, &m.vsyncBox, &m.redbarBox,
-            &m.animSpeedSlider};
+    return {&m.fpsSlider, &m.sweepSlider, &m.sweepMaxBox, &m.frame,
+            &m.vrrBox,    &m.vsyncBox,    &m.redbarBox,   &m.animSpeedSlider};
 }
 
 void Place(Widget& w, float x, float y, float outW, float outH, Widget** out, int32_t capacity, int32_t& n)
@@ -154,7 +157,8 @@ void OptionsMenu::Build(const MenuEnv& e)
 
 void OptionsMenu::Release()
 {
-    for (Widget* w : FixedWidgets(*this)) ReleaseWidget(*w);
+    for (Widget* w : FixedWidgets(*this))
+        ReleaseWidget(*w);
     for (auto& box : fpsBoxes)
     {
         if (!box) continue;
@@ -189,15 +193,16 @@ int32_t OptionsMenu::Layout(float outW, float outH, Widget** out, int32_t capaci
         if (!fpsBoxes[i]) continue;
         const int32_t k = drawn < 3 ? drawn : drawn - 3;
         const float rowY = drawn < 3 ? 245.0f : 281.0f;
-        Place(*fpsBoxes[i], ox + 10.0f + 85.0f * static_cast<float>(k), oy + rowY, outW, outH, out, capacity, n);
+        Place(*fpsBoxes[i], ox + 10.0f + 85.0f * static_cast<float>(k), oy + rowY, outW, outH, out, capacity,
+              n);
         ++drawn;
     }
     if (CheckboxWidget* sweepBox = fpsBoxes[miCadora::kFpsChoiceCount - 1])
         Place(*sweepBox, ox + 72.0f, oy + 317.0f, outW, outH, out, capacity, n);
     for (int32_t i = 0; i < kCameraBoxCount; ++i)
         if (cameraBoxes[i])
-            Place(*cameraBoxes[i], ox + 150.0f, oy + 369.0f + 36.0f * static_cast<float>(i), outW, outH, out, capacity,
-                  n);
+            Place(*cameraBoxes[i], ox + 150.0f, oy + 369.0f + 36.0f * static_cast<float>(i), outW, outH, out,
+                  capacity, n);
     bool& redbarVisible = miCadora::State().redbarVisible;
     if ((redbarBox.state != 0) != redbarVisible) redbarVisible = !redbarVisible;
     if (debugGui)
@@ -210,7 +215,8 @@ int32_t OptionsMenu::Layout(float outW, float outH, Widget** out, int32_t capaci
 
 void OptionsMenu::Park()
 {
-    for (Widget* w : FixedWidgets(*this)) w->x = kUnplaced, w->y = -kUnplaced;
+    for (Widget* w : FixedWidgets(*this))
+        w->x = kUnplaced, w->y = -kUnplaced;
     for (CheckboxWidget* b : fpsBoxes)
         if (b) b->x = kUnplaced, b->y = -kUnplaced;
     for (CheckboxWidget* b : cameraBoxes)

@@ -13,7 +13,10 @@ LineVertex* DebugLines()
 
 namespace
 {
-float Clamp(float v, float lo, float hi) { return v < lo ? lo : v > hi ? hi : v; }
+float Clamp(float v, float lo, float hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
 } // namespace
 
 LoadScreenFrame StepLoadScreen(float dt, bool& loadStarted, float loadProgress, bool& sceneReady)
@@ -77,7 +80,8 @@ RedbarFrame StepRedbar(float dt, bool visible, float speedSlider)
 
 void FrameTimeGraph::Reset()
 {
-    for (float& s : samples_) s = 0.0f;
+    for (float& s : samples_)
+        s = 0.0f;
     writeIndex_ = 0;
     full_ = false;
 }

@@ -9,11 +9,11 @@ namespace miCadora
 
 struct LoadScreenFrame
 {
-    bool fadingIn = false;     // "fadeIn" of "loadScreen" takes fadeIn
+    bool fadingIn = false; // "fadeIn" of "loadScreen" takes fadeIn
     float fadeIn = 0.0f;
-    bool fadingOut = false;    // drawn into "redbar"; "redbarFade" of "atmosphere" takes redbarFade
+    bool fadingOut = false; // drawn into "redbar"; "redbarFade" of "atmosphere" takes redbarFade
     float redbarFade = 0.0f;
-    float loadBar = 0.0f;      // "load_progress" of "loadBar"
+    float loadBar = 0.0f; // "load_progress" of "loadBar"
 };
 
 // One update step of dt seconds, on the demo state's fade. loadStarted turns true when the fade-in
@@ -22,8 +22,8 @@ LoadScreenFrame StepLoadScreen(float dt, bool& loadStarted, float loadProgress, 
 
 struct RedbarFrame
 {
-    bool draw = false;         // false while fully faded out
-    bool setFade = false;      // "redbarFade" of "atmosphere" takes redbarFade this frame
+    bool draw = false;    // false while fully faded out
+    bool setFade = false; // "redbarFade" of "atmosphere" takes redbarFade this frame
     float redbarFade = 0.0f;
     float barPosition = 0.0f;
 };

@@ -45,8 +45,14 @@ const float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 namespace miCadora
 {
 
-void SetLineBufferMaker(LineBufferMaker maker) { g_lineBufferMaker = maker; }
-void SetDeviceVsyncReader(bool (*reader)()) { g_deviceVsync = reader; }
+void SetLineBufferMaker(LineBufferMaker maker)
+{
+    g_lineBufferMaker = maker;
+}
+void SetDeviceVsyncReader(bool (*reader)())
+{
+    g_deviceVsync = reader;
+}
 
 void InstallGuiAndOverlays()
 {
@@ -163,14 +169,20 @@ void SnappyOverlay_RV::Record()
     if (lineCount > 0 && lineBufferId >= 0) pipe.DrawLines(static_cast<uint32_t>(lineCount));
 }
 
-void SnappyOverlay_RV::Execute() { pipe.Execute(); }
+void SnappyOverlay_RV::Execute()
+{
+    pipe.Execute();
+}
 
 void SnappyOverlay_RV::OnResize()
 {
     if (miSim::CameraEnt* camera = Camera()) MakeFlatProjection(*camera);
 }
 
-void SnappyOverlay_RV::Shutdown() { lineBufferId = -1; }
+void SnappyOverlay_RV::Shutdown()
+{
+    lineBufferId = -1;
+}
 
 namespace
 {
@@ -187,10 +199,22 @@ RenderView* MakeGui()
 
 } // namespace
 
-RenderView* CreateLoadScreenView() { return new LoadScreen_RV(kCadoraViewNames[kViewLoadScreen]); }
-RenderView* CreateRedbarView() { return new Redbar_RV(kCadoraViewNames[kViewRedbar]); }
-RenderView* CreateGuiView() { return MakeGui(); }
-RenderView* CreateSnappyView() { return new SnappyOverlay_RV(kCadoraViewNames[kViewSnappy]); }
+RenderView* CreateLoadScreenView()
+{
+    return new LoadScreen_RV(kCadoraViewNames[kViewLoadScreen]);
+}
+RenderView* CreateRedbarView()
+{
+    return new Redbar_RV(kCadoraViewNames[kViewRedbar]);
+}
+RenderView* CreateGuiView()
+{
+    return MakeGui();
+}
+RenderView* CreateSnappyView()
+{
+    return new SnappyOverlay_RV(kCadoraViewNames[kViewSnappy]);
+}
 
 void RegisterOverlayViews()
 {

@@ -46,7 +46,10 @@ void RegisterRendererHotkeys()
     {
         char key;
         void (*callback)();
-    } keys[] = {{'3', ToggleSnappy}, {'2', ToggleStats}, {'4', ResetFrameTimer}, {'6', ResetPresentTimer},
+    } keys[] = {{'3', ToggleSnappy},
+                {'2', ToggleStats},
+                {'4', ResetFrameTimer},
+                {'6', ResetPresentTimer},
                 {'8', ResetUpdateTimer}};
     for (const auto& k : keys)
     {

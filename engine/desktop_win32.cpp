@@ -21,8 +21,8 @@ DesktopMode QueryDesktopMode()
     UINT32 pathCount = 512, modeCount = 512;
     std::vector<DISPLAYCONFIG_PATH_INFO> paths(pathCount);
     std::vector<DISPLAYCONFIG_MODE_INFO> modes(modeCount);
-    if (QueryDisplayConfig(QDC_ONLY_ACTIVE_PATHS, &pathCount, paths.data(), &modeCount, modes.data(), nullptr) !=
-            ERROR_SUCCESS ||
+    if (QueryDisplayConfig(QDC_ONLY_ACTIVE_PATHS, &pathCount, paths.data(), &modeCount, modes.data(),
+                           nullptr) != ERROR_SUCCESS ||
         pathCount == 0)
         return mode;
     for (UINT32 i = 0; i < pathCount && i < paths.size(); ++i)

@@ -13,7 +13,10 @@ std::atomic<CounterSource> g_source{nullptr};
 constexpr int32_t kAverageWindow = 16;
 } // namespace
 
-void SetCounterSource(CounterSource source) { g_source.store(source); }
+void SetCounterSource(CounterSource source)
+{
+    g_source.store(source);
+}
 
 int64_t ReadCounter()
 {
@@ -32,7 +35,10 @@ int64_t ReadCounterFrequency()
     return frequency;
 }
 
-FrameTimer::FrameTimer() : samples("frameTimerSamples") { Reset(); }
+FrameTimer::FrameTimer() : samples("frameTimerSamples")
+{
+    Reset();
+}
 
 FrameTimer::~FrameTimer()
 {
@@ -71,7 +77,8 @@ void FrameTimer::Tick()
     if (samples.count >= kAverageWindow)
     {
         float sum = 0.0f;
-        for (int32_t i = 0; i < samples.count; ++i) sum += samples.Data()[i];
+        for (int32_t i = 0; i < samples.count; ++i)
+            sum += samples.Data()[i];
         averageFps = sum / static_cast<float>(samples.count);
         samples.Clear();
     }

@@ -50,6 +50,9 @@ extern float g_updateMs;
 extern float g_presentMs;
 
 // The engine's frame delta time in seconds.
-inline float FrameDelta() { return g_frameTimer.delta; }
+inline float FrameDelta()
+{
+    return g_frameTimer.delta;
+}
 
 } // namespace mirel

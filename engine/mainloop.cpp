@@ -129,7 +129,8 @@ void PipelinedPass()
     g_frameTimer.ticked = 0;
     g_updateDone.Wait();
     const bool queries = g_backend->GpuQueryEnabled();
-    if (queries && g_engineState.GpuTimingRequested() && g_backend->HasDevice()) g_backend->BeginGpuFrameQuery();
+    if (queries && g_engineState.GpuTimingRequested() && g_backend->HasDevice())
+        g_backend->BeginGpuFrameQuery();
     g_backend->RunComputeContexts();
     g_backend->ExecuteViews();
     // With a resize pending the next step starts after the present and the rebuild, not before.
@@ -152,12 +153,21 @@ void PipelinedPass()
     }
 }
 
-bool ByInitRank(const miSim::Module* a, const miSim::Module* b) { return a->initRank < b->initRank; }
-bool ByUpdateRank(const miSim::Module* a, const miSim::Module* b) { return a->updateRank < b->updateRank; }
+bool ByInitRank(const miSim::Module* a, const miSim::Module* b)
+{
+    return a->initRank < b->initRank;
+}
+bool ByUpdateRank(const miSim::Module* a, const miSim::Module* b)
+{
+    return a->updateRank < b->updateRank;
+}
 
 } // namespace
 
-sys::CriticalSection& EngineStateLock() { return g_engineStateLock; }
+sys::CriticalSection& EngineStateLock()
+{
+    return g_engineStateLock;
+}
 
 void RunBetweenFrames(void (*work)())
 {
@@ -181,12 +191,24 @@ void ClearEngineState()
     s.frameCounter.store(0);
 }
 
-void FrameBackend::RequestResize() { g_resizePending.store(1); }
+void FrameBackend::RequestResize()
+{
+    g_resizePending.store(1);
+}
 
-void SetFrameBackend(FrameBackend* backend) { g_backend = backend ? backend : &g_nullBackend; }
-FrameBackend& Backend() { return *g_backend; }
+void SetFrameBackend(FrameBackend* backend)
+{
+    g_backend = backend ? backend : &g_nullBackend;
+}
+FrameBackend& Backend()
+{
+    return *g_backend;
+}
 
-sys::AutoResetEvent& MainUpdateJob::DoneEvent() { return g_updateDone; }
+sys::AutoResetEvent& MainUpdateJob::DoneEvent()
+{
+    return g_updateDone;
+}
 
 bool MainUpdateJob::Execute(miThreads::ThreadSlot* runningSlot)
 {
@@ -196,8 +218,14 @@ bool MainUpdateJob::Execute(miThreads::ThreadSlot* runningSlot)
     return true;
 }
 
-void RegisterApp(MirelApp* app) { g_app = app; }
-MirelApp* RegisteredApp() { return g_app; }
+void RegisterApp(MirelApp* app)
+{
+    g_app = app;
+}
+MirelApp* RegisteredApp()
+{
+    return g_app;
+}
 
 void RegisterModule(miSim::Module* module)
 {
@@ -212,7 +240,10 @@ void SetEngineModules(miSim::Module* const* modules, int32_t count)
     g_moduleSet.assign(modules, modules + (count > 0 ? count : 0));
 }
 
-int32_t ModuleCount() { return g_initList ? static_cast<int32_t>(g_initList->size()) : 0; }
+int32_t ModuleCount()
+{
+    return g_initList ? static_cast<int32_t>(g_initList->size()) : 0;
+}
 
 miSim::Module* InitOrderModule(int32_t index)
 {
@@ -231,7 +262,8 @@ void RunUpdateStep()
     g_backend->ProcessPendingReleases();
     g_app->Update();
     if (g_updateList)
-        for (miSim::Module* module : *g_updateList) module->Update();
+        for (miSim::Module* module : *g_updateList)
+            module->Update();
     g_backend->RecordViews();
     g_updateTimer.Tick();
     g_updateMs = g_updateTimer.elapsed * 1000.0f;
@@ -244,13 +276,15 @@ void Start(void* windowHandle)
     g_app->Init();
     g_backend->InitRenderDevice(windowHandle);
 
-    for (miSim::Module* module : g_moduleSet) RegisterModule(module);
+    for (miSim::Module* module : g_moduleSet)
+        RegisterModule(module);
     if (g_initList)
     {
         // Stable, so equal ranks keep their registration order.
         std::stable_sort(g_initList->begin(), g_initList->end(), ByInitRank);
         std::stable_sort(g_updateList->begin(), g_updateList->end(), ByUpdateRank);
-        for (miSim::Module* module : *g_initList) module->Init();
+        for (miSim::Module* module : *g_initList)
+            module->Init();
     }
 
     miInput::ConsoleClear();
@@ -267,7 +301,8 @@ void Start(void* windowHandle)
     g_loopMode.store(kLoopLoading);
     // The program starts once; tests start the engine several times in one process.
     g_warmUpCounter = 5;
-    for (uint64_t& n : g_framesInMode) n = 0;
+    for (uint64_t& n : g_framesInMode)
+        n = 0;
     // A completion left over from an earlier run in this process must not count as this run's.
     g_updateDone.WaitFor(0);
     {
@@ -286,10 +321,17 @@ void RunLoopPass()
     if (!g_started) return;
     switch (g_loopMode.load())
     {
-    case kLoopPipelined: PipelinedPass(); break;
-    case kLoopLoading: LoadingPass(); break;
-    case kLoopWarmUp: WarmUpPass(); break;
-    default: break;
+    case kLoopPipelined:
+        PipelinedPass();
+        break;
+    case kLoopLoading:
+        LoadingPass();
+        break;
+    case kLoopWarmUp:
+        WarmUpPass();
+        break;
+    default:
+        break;
     }
 }
 
@@ -301,7 +343,8 @@ void Shutdown()
     miThreads::DestroyThreadPool();
 
     if (g_initList)
-        for (auto it = g_initList->rbegin(); it != g_initList->rend(); ++it) (*it)->Shutdown();
+        for (auto it = g_initList->rbegin(); it != g_initList->rend(); ++it)
+            (*it)->Shutdown();
     delete g_initList;
     delete g_updateList;
     g_initList = g_updateList = nullptr;
@@ -311,10 +354,22 @@ void Shutdown()
     g_backend->ClearObjectManagers();
 }
 
-LoopMode CurrentLoopMode() { return static_cast<LoopMode>(g_loopMode.load()); }
-int32_t WarmUpCounter() { return g_warmUpCounter; }
-void* MainWindow() { return g_window; }
-uint64_t FramesInMode(LoopMode mode) { return mode >= 0 && mode < 3 ? g_framesInMode[mode] : 0; }
+LoopMode CurrentLoopMode()
+{
+    return static_cast<LoopMode>(g_loopMode.load());
+}
+int32_t WarmUpCounter()
+{
+    return g_warmUpCounter;
+}
+void* MainWindow()
+{
+    return g_window;
+}
+uint64_t FramesInMode(LoopMode mode)
+{
+    return mode >= 0 && mode < 3 ? g_framesInMode[mode] : 0;
+}
 
 } // namespace mirel
 

@@ -16,9 +16,15 @@ void RouteChar(uintptr_t wParam)
 {
     switch (wParam)
     {
-    case 8: miInput::ConsoleBackspace(); break;
-    case 9: miInput::ConsoleClear(); break;
-    case 13: miInput::ConsoleExecute(); break;
+    case 8:
+        miInput::ConsoleBackspace();
+        break;
+    case 9:
+        miInput::ConsoleClear();
+        break;
+    case 13:
+        miInput::ConsoleExecute();
+        break;
     default:
         // The console key's own character follows its key-down while the console is still
         // open (the toggle waits for the next poll), so closing would leave it in the line.
@@ -63,7 +69,8 @@ Route RouteFocusedMessage(PumpState& state, uint32_t message, uintptr_t wParam, 
         {
             if (mappedChar == 27)
             {
-                if (g_engineState.uiMode.load() == kUiNone && !miInput::IsKeyboardLocked()) return Route::kQuit;
+                if (g_engineState.uiMode.load() == kUiNone && !miInput::IsKeyboardLocked())
+                    return Route::kQuit;
                 g_engineState.uiMode.store(kUiNone);
             }
             if (wParam == msg::kVkReturn && miInput::ConsoleOpen()) miInput::ConsoleExecute();

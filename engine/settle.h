@@ -6,9 +6,9 @@ namespace mirel
 
 struct DesktopMode
 {
-    int screenWidth = 0;  // primary screen size
+    int screenWidth = 0; // primary screen size
     int screenHeight = 0;
-    float refreshHz = 0;  // 0 when the display query gives none
+    float refreshHz = 0; // 0 when the display query gives none
     bool interlaced = false;
 };
 

@@ -58,7 +58,8 @@ class Win32Input : public miInput::InputPlatform
     {
         if (!library_) library_ = LoadLibraryW(L"xinput1_4.dll");
         if (!library_) return false;
-        getState_ = reinterpret_cast<GetStateFn>(reinterpret_cast<void*>(GetProcAddress(library_, "XInputGetState")));
+        getState_ =
+            reinterpret_cast<GetStateFn>(reinterpret_cast<void*>(GetProcAddress(library_, "XInputGetState")));
         GetProcAddress(library_, "XInputGetCapabilities");
         return getState_ != nullptr;
     }
@@ -110,7 +111,10 @@ LONG ClientExtent(const char* name, int screenMetric)
 
 } // namespace
 
-void InstallWin32Input() { miInput::SetInputPlatform(&g_win32Input); }
+void InstallWin32Input()
+{
+    miInput::SetInputPlatform(&g_win32Input);
+}
 
 bool RunOnWindowThread(void (*fn)(), unsigned long timeoutMs)
 {
@@ -132,7 +136,10 @@ bool RunOnWindowThread(void (*fn)(), unsigned long timeoutMs)
     return ran;
 }
 
-HWND MainWindowHandle() { return g_window; }
+HWND MainWindowHandle()
+{
+    return g_window;
+}
 
 HRESULT CreateMainWindow(HINSTANCE instance, int showCommand, const wchar_t* title)
 {
@@ -150,9 +157,9 @@ HRESULT CreateMainWindow(HINSTANCE instance, int showCommand, const wchar_t* tit
     RECT rc = {0, 0, ClientExtent("render_init.resolutionX", SM_CXSCREEN),
                ClientExtent("render_init.resolutionY", SM_CYSCREEN)};
     AdjustWindowRect(&rc, WS_OVERLAPPEDWINDOW, FALSE);
-    g_window = CreateWindowExW(0, L"TutorialWindowClass", title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                               CW_USEDEFAULT, rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, instance,
-                               nullptr);
+    g_window =
+        CreateWindowExW(0, L"TutorialWindowClass", title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                        rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, instance, nullptr);
     if (!g_window) return E_FAIL;
     ShowWindow(g_window, showCommand);
     UpdateWindow(g_window);
@@ -200,7 +207,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         EndPaint(window, &ps);
         return 0;
     }
-    default: return DefWindowProcW(window, message, wParam, lParam);
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

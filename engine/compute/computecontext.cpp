@@ -24,7 +24,8 @@ std::vector<ComputeContext*>& Contexts()
 
 ComputeContext::ComputeContext()
 {
-    for (int32_t i = 0; i < kComputeSlots; ++i) constantBufferIds[i] = uavIds[i] = -1;
+    for (int32_t i = 0; i < kComputeSlots; ++i)
+        constantBufferIds[i] = uavIds[i] = -1;
 }
 
 uint32_t GroupCount(float groups)
@@ -38,7 +39,8 @@ void ComputeContext::Reset()
 {
     shaderId = -1;
     auxShaderId = -1;
-    for (int32_t i = 0; i < kComputeSlots; ++i) constantBufferIds[i] = uavIds[i] = -1;
+    for (int32_t i = 0; i < kComputeSlots; ++i)
+        constantBufferIds[i] = uavIds[i] = -1;
     groupsX = groupsY = groupsZ = 0.0f;
 }
 
@@ -72,18 +74,25 @@ void RegisterComputeContext(ComputeContext* context)
     if (context) Contexts().push_back(context);
 }
 
-int32_t ComputeContextCount() { return static_cast<int32_t>(Contexts().size()); }
+int32_t ComputeContextCount()
+{
+    return static_cast<int32_t>(Contexts().size());
+}
 
 ComputeContext* ComputeContextAt(int32_t index)
 {
     return index >= 0 && index < ComputeContextCount() ? Contexts()[static_cast<size_t>(index)] : nullptr;
 }
 
-void ClearComputeContexts() { Contexts().clear(); }
+void ClearComputeContexts()
+{
+    Contexts().clear();
+}
 
 void ResetComputeContexts()
 {
-    for (ComputeContext* c : Contexts()) c->Reset();
+    for (ComputeContext* c : Contexts())
+        c->Reset();
 }
 
 void RunComputeContexts()

@@ -23,7 +23,8 @@ void SwapBytes(void* a, void* b, size_t size)
 void CopyName(char (&dst)[64], const char* src)
 {
     size_t n = 0;
-    while (n < sizeof dst - 1 && src[n]) ++n;
+    while (n < sizeof dst - 1 && src[n])
+        ++n;
     std::memcpy(dst, src, n);
     dst[n] = '\0';
 }

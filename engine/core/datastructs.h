@@ -26,8 +26,7 @@ void SwapBytes(void* a, void* b, size_t size);
 void CopyName(char (&dst)[64], const char* src);
 } // namespace detail
 
-template <typename T>
-class MiArray
+template <typename T> class MiArray
 {
   public:
     MiArray() = default;
@@ -115,7 +114,8 @@ class MiArray
     {
         const int32_t newCapacity = capacity > 0 ? capacity * 2 : 2;
         T* grown = new T[static_cast<size_t>(newCapacity)]();
-        for (int32_t i = 0; i < count; ++i) grown[i] = std::move(data[i]);
+        for (int32_t i = 0; i < count; ++i)
+            grown[i] = std::move(data[i]);
         delete[] data;
         data = grown;
         capacity = newCapacity;
@@ -123,8 +123,7 @@ class MiArray
 };
 
 // Growable array of plain records; new space is always zero-filled.
-template <typename T>
-class DTArray
+template <typename T> class DTArray
 {
     static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value,
                   "DTArray holds plain records only");
@@ -160,8 +159,7 @@ class DTArray
     {
         if (index < 0 || index >= count)
         {
-            MIREL_ASSERT(false, __LINE__, "DTArray %s: index out of range: %d %d", name, index,
-                   count);
+            MIREL_ASSERT(false, __LINE__, "DTArray %s: index out of range: %d %d", name, index, count);
             static T scratch;
             std::memset(static_cast<void*>(&scratch), 0, sizeof(T));
             return scratch;
@@ -189,7 +187,8 @@ class DTArray
         const int32_t newCapacity = capacity > 0 ? capacity * 2 : kInitialCapacity;
         T* grown = static_cast<T*>(std::calloc(static_cast<size_t>(newCapacity), sizeof(T)));
         if (!grown) return false;
-        if (data_ && count > 0) std::memcpy(static_cast<void*>(grown), data_, sizeof(T) * static_cast<size_t>(count));
+        if (data_ && count > 0)
+            std::memcpy(static_cast<void*>(grown), data_, sizeof(T) * static_cast<size_t>(count));
         std::free(data_);
         data_ = grown;
         capacity = newCapacity;
@@ -216,8 +215,7 @@ class ManagedResource
     int32_t handle = -1;
 };
 
-template <typename T>
-class ManagedArray
+template <typename T> class ManagedArray
 {
   public:
     explicit ManagedArray(int32_t poolCapacity)
@@ -234,7 +232,8 @@ class ManagedArray
 
     void Reset()
     {
-        for (int32_t i = 0; i < count; ++i) items.data[i].OnRelease();
+        for (int32_t i = 0; i < count; ++i)
+            items.data[i].OnRelease();
         count = 0;
         items.Clear();
         pendingRelease.Clear();
@@ -293,8 +292,7 @@ class ManagedArray
             const int32_t h = pendingRelease.data[p];
             const int32_t i = (h >= 0 && h < items.capacity) ? handleToIndex[h] : -1;
             const bool indexLive = i >= 0 && i < count;
-            MIREL_ASSERT(indexLive && items.data[i].handle != -1, 301,
-                   "Item is -1, there is a problem");
+            MIREL_ASSERT(indexLive && items.data[i].handle != -1, 301, "Item is -1, there is a problem");
             MIREL_ASSERT(count > 0, 302, "numElems is zero, there is a problem");
             // A handle queued twice was freed by its first entry.
             if (!indexLive || items.data[i].handle == -1 || count <= 0) continue;
@@ -328,8 +326,7 @@ class ManagedArray
     int32_t count = 0;
 };
 
-template <typename T>
-class ObjectManagerPooled
+template <typename T> class ObjectManagerPooled
 {
     static_assert(std::is_base_of<ManagedResource, T>::value, "pooled objects derive ManagedResource");
 
@@ -344,10 +341,8 @@ class ObjectManagerPooled
         // The duplicate check reads the name map, so it runs under the lock as well.
         sys::ScopedLock lock(cs);
         if (objectName && Find(objectName))
-            MIREL_ASSERT(false, 433, "Trying to create an object that already exists: %s",
-                   objectName);
-        MIREL_ASSERT(!objectName || std::strlen(objectName) < 64, 434,
-               "ObjectManagerPooled: name too long");
+            MIREL_ASSERT(false, 433, "Trying to create an object that already exists: %s", objectName);
+        MIREL_ASSERT(!objectName || std::strlen(objectName) < 64, 434, "ObjectManagerPooled: name too long");
 
         char generated[64];
         if (!objectName)

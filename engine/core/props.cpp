@@ -50,10 +50,12 @@ bool SplitName(const char* name, std::string& group, std::string& variable)
     const char* p = name;
     while (*p)
     {
-        while (*p == '.') ++p;
+        while (*p == '.')
+            ++p;
         if (!*p) break;
         const char* start = p;
-        while (*p && *p != '.') ++p;
+        while (*p && *p != '.')
+            ++p;
         if (count == 3) return false;
         pieces[count++].assign(start, static_cast<size_t>(p - start));
     }
@@ -132,8 +134,10 @@ void StoreConfigNumber(const std::string& name, const char* token)
     PropertyType type;
     if (PropertyTypeOf(name.c_str(), &type) && type != kPropFloat)
     {
-        if (type == kPropString) SetPropertyString(name.c_str(), token);
-        else if (float* f = static_cast<float*>(FindProperty(name.c_str(), true))) f[0] = v;
+        if (type == kPropString)
+            SetPropertyString(name.c_str(), token);
+        else if (float* f = static_cast<float*>(FindProperty(name.c_str(), true)))
+            f[0] = v;
         return;
     }
     SetPropertyFloat(name.c_str(), v);
@@ -265,7 +269,8 @@ void LoadConfigFileFrom(const char* path)
         {
             const std::string full = group + "." + parser.Token(0);
             float v[4];
-            for (int i = 0; i < 4; ++i) v[i] = static_cast<float>(std::atof(parser.Token(2 + i)));
+            for (int i = 0; i < 4; ++i)
+                v[i] = static_cast<float>(std::atof(parser.Token(2 + i)));
             PropertyType type;
             if (PropertyTypeOf(full.c_str(), &type) && type == kPropString) continue;
             SetPropertyFloat4(full.c_str(), v[0], v[1], v[2], v[3]);
@@ -297,12 +302,14 @@ void LoadConfigFile()
 
 void RegisterDefaults(void (*applicationDefaults)())
 {
-    auto f = [](const char* name, float v) {
+    auto f = [](const char* name, float v)
+    {
         RegisterProperty(name, kPropFloat);
         static_cast<float*>(FindProperty(name, true))[0] = v;
     };
     auto s = [](const char* name, const char* v) { SetPropertyString(name, v); };
-    auto f4 = [](const char* name, float x, float y, float z, float w) { SetPropertyFloat4(name, x, y, z, w); };
+    auto f4 = [](const char* name, float x, float y, float z, float w)
+    { SetPropertyFloat4(name, x, y, z, w); };
 
     f("camera.translate_speed", 100);
     f("camera.rotate_speed", 200);
@@ -327,13 +334,17 @@ void RegisterDefaults(void (*applicationDefaults)())
     LoadConfigFile();
 }
 
-void ClearProperties() { Store().clear(); }
+void ClearProperties()
+{
+    Store().clear();
+}
 
 void ForEachProperty(void (*visit)(const char*, const char*, PropertyType, const void*, void*), void* user)
 {
     for (auto& g : Store())
         for (auto& e : g.second.entries)
-            visit(g.first.c_str(), e.first.c_str(), e.second.type, &g.second.slots.ElemAt(e.second.slot), user);
+            visit(g.first.c_str(), e.first.c_str(), e.second.type, &g.second.slots.ElemAt(e.second.slot),
+                  user);
 }
 
 } // namespace mirel

@@ -23,7 +23,10 @@ int ExecutablePath(char* out, int capacity)
 
 void ShowErrorBox(const char*, const char*) {}
 
-void DebugOutput(const char* text) { std::fputs(text, stderr); }
+void DebugOutput(const char* text)
+{
+    std::fputs(text, stderr);
+}
 
 bool EnvironmentFlag(const char* name)
 {
@@ -49,10 +52,22 @@ int64_t PerformanceCounter(int64_t* frequency)
 
 static_assert(sizeof(std::recursive_mutex) <= 64, "storage too small");
 
-CriticalSection::CriticalSection() { new (storage_) std::recursive_mutex(); }
-CriticalSection::~CriticalSection() { reinterpret_cast<std::recursive_mutex*>(storage_)->~recursive_mutex(); }
-void CriticalSection::Enter() { reinterpret_cast<std::recursive_mutex*>(storage_)->lock(); }
-void CriticalSection::Leave() { reinterpret_cast<std::recursive_mutex*>(storage_)->unlock(); }
+CriticalSection::CriticalSection()
+{
+    new (storage_) std::recursive_mutex();
+}
+CriticalSection::~CriticalSection()
+{
+    reinterpret_cast<std::recursive_mutex*>(storage_)->~recursive_mutex();
+}
+void CriticalSection::Enter()
+{
+    reinterpret_cast<std::recursive_mutex*>(storage_)->lock();
+}
+void CriticalSection::Leave()
+{
+    reinterpret_cast<std::recursive_mutex*>(storage_)->unlock();
+}
 
 namespace
 {
@@ -65,8 +80,14 @@ struct EventImpl
 } // namespace
 
 AutoResetEvent::AutoResetEvent(const char16_t*) : impl_(new EventImpl) {}
-AutoResetEvent::~AutoResetEvent() { delete static_cast<EventImpl*>(impl_); }
-bool AutoResetEvent::Valid() const { return impl_ != nullptr; }
+AutoResetEvent::~AutoResetEvent()
+{
+    delete static_cast<EventImpl*>(impl_);
+}
+bool AutoResetEvent::Valid() const
+{
+    return impl_ != nullptr;
+}
 
 void AutoResetEvent::Set()
 {

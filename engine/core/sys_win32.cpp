@@ -28,7 +28,10 @@ void ShowErrorBox(const char* title, const char* message)
     MessageBoxA(nullptr, message, title, MB_OKCANCEL | MB_DEFBUTTON2);
 }
 
-void DebugOutput(const char* text) { OutputDebugStringA(text); }
+void DebugOutput(const char* text)
+{
+    OutputDebugStringA(text);
+}
 
 bool EnvironmentFlag(const char* name)
 {
@@ -54,10 +57,22 @@ int64_t PerformanceCounter(int64_t* frequency)
 
 static_assert(sizeof(CRITICAL_SECTION) <= 64, "storage too small");
 
-CriticalSection::CriticalSection() { InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
-CriticalSection::~CriticalSection() { DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
-void CriticalSection::Enter() { EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
-void CriticalSection::Leave() { LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+CriticalSection::CriticalSection()
+{
+    InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
+CriticalSection::~CriticalSection()
+{
+    DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
+void CriticalSection::Enter()
+{
+    EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
+void CriticalSection::Leave()
+{
+    LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
 
 AutoResetEvent::AutoResetEvent(const char16_t* name)
     : impl_(CreateEventW(nullptr, FALSE, FALSE, reinterpret_cast<LPCWSTR>(name)))
@@ -67,7 +82,10 @@ AutoResetEvent::~AutoResetEvent()
 {
     if (impl_) CloseHandle(static_cast<HANDLE>(impl_));
 }
-bool AutoResetEvent::Valid() const { return impl_ != nullptr; }
+bool AutoResetEvent::Valid() const
+{
+    return impl_ != nullptr;
+}
 void AutoResetEvent::Set()
 {
     if (impl_) SetEvent(static_cast<HANDLE>(impl_));

@@ -79,7 +79,8 @@ struct ExitGuard
     ~ExitGuard()
     {
         if (!g_slots) return;
-        for (int32_t i = 0; i < g_slotCount; ++i) SpinWhileRunning(g_slots[i]);
+        for (int32_t i = 0; i < g_slotCount; ++i)
+            SpinWhileRunning(g_slots[i]);
         ReleaseSlots();
     }
 } g_exitGuard;
@@ -129,7 +130,8 @@ void DestroyThreadPool()
     MIREL_ASSERT(g_slotCount >= 1, 130, "Bad thread slot");
     // No slot to read: a pool that never existed, or one already shut down.
     if (g_slotCount < 1) return;
-    for (int32_t i = 0; i < g_slotCount; ++i) SpinWhileRunning(g_slots[i]);
+    for (int32_t i = 0; i < g_slotCount; ++i)
+        SpinWhileRunning(g_slots[i]);
     ReleaseSlots();
 }
 
@@ -153,7 +155,10 @@ void WorkerMain(Job* job)
     }
 }
 
-int SlotCount() { return g_slotCount; }
+int SlotCount()
+{
+    return g_slotCount;
+}
 
 ThreadSlot* GetSlot(int index)
 {

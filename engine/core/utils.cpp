@@ -32,7 +32,8 @@ void CopyBounded(char* dst, int capacity, const char* src)
     if (capacity < 1) return;
     int n = 0;
     if (src)
-        while (n < capacity - 1 && src[n]) ++n;
+        while (n < capacity - 1 && src[n])
+            ++n;
     std::memcpy(dst, src ? src : "", static_cast<size_t>(n));
     dst[n] = '\0';
 }
@@ -65,7 +66,8 @@ int FormatRestricted(char* out, int capacity, int reportLine, const char* format
     // Literal runs are gathered up to 255 characters, then flushed, so long texts survive.
     char run[256];
     int runLength = 0;
-    auto flush = [&] {
+    auto flush = [&]
+    {
         result.Put(run, runLength);
         runLength = 0;
     };
@@ -87,7 +89,8 @@ int FormatRestricted(char* out, int capacity, int reportLine, const char* format
         }
         else if (conv == 'f')
         {
-            std::snprintf(number, sizeof number, "%f", static_cast<double>(static_cast<float>(va_arg(args, double))));
+            std::snprintf(number, sizeof number, "%f",
+                          static_cast<double>(static_cast<float>(va_arg(args, double))));
             result.Put(number);
         }
         else if (conv == 's')
@@ -156,7 +159,8 @@ SourceName::SourceName(const char* path)
     // The last "engine" folder in the path, so that a checkout inside another "engine" works.
     const char* start = nullptr;
     for (const char* p = path; *p; ++p)
-        if ((*p == '/' || *p == '\\') && std::strncmp(p + 1, "engine", 6) == 0 && (p[7] == '/' || p[7] == '\\'))
+        if ((*p == '/' || *p == '\\') && std::strncmp(p + 1, "engine", 6) == 0 &&
+            (p[7] == '/' || p[7] == '\\'))
             start = p + 8;
     if (!start)
     {
@@ -165,7 +169,8 @@ SourceName::SourceName(const char* path)
             if (*p == '/' || *p == '\\') start = p + 1;
     }
     size_t n = 0;
-    for (; start[n] && n + 1 < sizeof name_; ++n) name_[n] = start[n] == '\\' ? '/' : start[n];
+    for (; start[n] && n + 1 < sizeof name_; ++n)
+        name_[n] = start[n] == '\\' ? '/' : start[n];
     name_[n] = '\0';
     // Drop the extension of the last component only.
     for (size_t i = n; i-- > 0 && name_[i] != '/';)
@@ -176,7 +181,10 @@ SourceName::SourceName(const char* path)
         }
 }
 
-int AssertReportCount() { return g_reportCount.load(); }
+int AssertReportCount()
+{
+    return g_reportCount.load();
+}
 
 void ResetAssertReports()
 {
@@ -192,8 +200,14 @@ const char* LastAssertMessage(char* out, int capacity)
     return out;
 }
 
-void SetAssertEcho(bool echo) { g_echo.store(echo); }
-void SetAssertPreReportHook(AssertPreReportHook hook) { g_preReportHook.store(hook); }
+void SetAssertEcho(bool echo)
+{
+    g_echo.store(echo);
+}
+void SetAssertPreReportHook(AssertPreReportHook hook)
+{
+    g_preReportHook.store(hook);
+}
 
 bool TraceEnabled()
 {
@@ -219,7 +233,8 @@ void AppendText(TextList& list, const char* text, const float colour[4])
     if (list.count >= TextList::kMaxLines || list.count < 0) return;
     TextLine& line = list.lines[list.count];
     CopyBounded(line.text, sizeof line.text, text);
-    for (int i = 0; i < 4; ++i) line.colour[i] = colour ? colour[i] : 1.0f;
+    for (int i = 0; i < 4; ++i)
+        line.colour[i] = colour ? colour[i] : 1.0f;
     ++list.count;
 }
 
@@ -273,9 +288,15 @@ void BuildAssetRoot()
         if (*p == '\\') *p = '/';
 }
 
-const char* GetAssetRoot() { return g_assetRoot; }
+const char* GetAssetRoot()
+{
+    return g_assetRoot;
+}
 
-void SetAssetRoot(const char* root) { CopyBounded(g_assetRoot, sizeof g_assetRoot, root); }
+void SetAssetRoot(const char* root)
+{
+    CopyBounded(g_assetRoot, sizeof g_assetRoot, root);
+}
 
 const char* GetFileExtension(const char* path)
 {
@@ -309,7 +330,10 @@ const char* GetBaseName(const char* path)
     return out;
 }
 
-bool IsSeparator(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+bool IsSeparator(char c)
+{
+    return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
 
 bool IsTokenChar(char c)
 {
@@ -321,10 +345,12 @@ void Trim(char* text)
 {
     if (!text) return;
     size_t n = std::strlen(text);
-    while (n > 0 && IsSeparator(text[n - 1])) --n;
+    while (n > 0 && IsSeparator(text[n - 1]))
+        --n;
     text[n] = '\0';
     size_t start = 0;
-    while (start < n && IsSeparator(text[start])) ++start;
+    while (start < n && IsSeparator(text[start]))
+        ++start;
     if (start > 0) std::memmove(text, text + start, n - start + 1);
 }
 
@@ -333,7 +359,8 @@ const char16_t* ToWide(const char* text)
     if (!text || std::strlen(text) >= 256) return nullptr;
     char16_t* out = TempWideString();
     size_t i = 0;
-    for (; text[i]; ++i) out[i] = static_cast<unsigned char>(text[i]);
+    for (; text[i]; ++i)
+        out[i] = static_cast<unsigned char>(text[i]);
     out[i] = 0;
     return out;
 }
@@ -399,7 +426,8 @@ bool TextParser::Tokenize()
 {
     tokenCount = 0;
     const char* p = line_;
-    while (*p && IsSeparator(*p)) ++p;
+    while (*p && IsSeparator(*p))
+        ++p;
     if (*p == '\0')
     {
         tokens_[0][0] = '\0';
@@ -432,7 +460,8 @@ bool TextParser::Tokenize()
             length = 0;
             reportedLong = false;
             if (index + 1 >= maxTokens - 1) break;
-            while (p[1] && IsSeparator(p[1])) ++p;
+            while (p[1] && IsSeparator(p[1]))
+                ++p;
         }
     }
     tokens_[index][length] = '\0';

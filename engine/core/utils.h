@@ -28,11 +28,11 @@ class SourceName
 
 // A check reported under the file it is written in. The line is explicit: some reports carry a
 // fixed line number that must not move with edits.
-#define MIREL_ASSERT(condition, line, ...)                                                      \
-    do                                                                                         \
-    {                                                                                          \
-        static const ::mirel::SourceName mirelSourceName_(__FILE__);                          \
-        ::mirel::Assert((condition), mirelSourceName_.Name(), (line), __VA_ARGS__);           \
+#define MIREL_ASSERT(condition, line, ...)                                                                   \
+    do                                                                                                       \
+    {                                                                                                        \
+        static const ::mirel::SourceName mirelSourceName_(__FILE__);                                         \
+        ::mirel::Assert((condition), mirelSourceName_.Name(), (line), __VA_ARGS__);                          \
     } while (0)
 
 // Report bookkeeping, used by automated runs and tests.

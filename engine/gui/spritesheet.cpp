@@ -49,15 +49,24 @@ int32_t ReadSpriteRecords(mirel::TextParser& in, SpriteSheet& sheet)
         {
             if (!SplitKeyValue(in.Token(t), key, sizeof key, &value)) continue;
             const float f = std::strtof(value, nullptr);
-            if (std::strcmp(key, "id") == 0) s.id = static_cast<int32_t>(std::strtol(value, nullptr, 10));
-            else if (std::strcmp(key, "x") == 0) s.x = f;
-            else if (std::strcmp(key, "y") == 0) s.y = f;
-            else if (std::strcmp(key, "lrx") == 0) s.lrx = f;
-            else if (std::strcmp(key, "lry") == 0) s.lry = f;
-            else if (std::strcmp(key, "width") == 0) s.width = f;
-            else if (std::strcmp(key, "height") == 0) s.height = f;
-            else if (std::strcmp(key, "anchorx") == 0) s.anchorx = f;
-            else if (std::strcmp(key, "anchory") == 0) s.anchory = f;
+            if (std::strcmp(key, "id") == 0)
+                s.id = static_cast<int32_t>(std::strtol(value, nullptr, 10));
+            else if (std::strcmp(key, "x") == 0)
+                s.x = f;
+            else if (std::strcmp(key, "y") == 0)
+                s.y = f;
+            else if (std::strcmp(key, "lrx") == 0)
+                s.lrx = f;
+            else if (std::strcmp(key, "lry") == 0)
+                s.lry = f;
+            else if (std::strcmp(key, "width") == 0)
+                s.width = f;
+            else if (std::strcmp(key, "height") == 0)
+                s.height = f;
+            else if (std::strcmp(key, "anchorx") == 0)
+                s.anchorx = f;
+            else if (std::strcmp(key, "anchory") == 0)
+                s.anchory = f;
         }
         if (sheet.sprites.Append(s) < 0) break;
         ++read;

@@ -11,8 +11,8 @@ namespace miGui
 
 struct Sprite
 {
-    float x, y;       // top-left in texture pixels
-    float lrx, lry;   // kept from the file; drawing does not use them
+    float x, y;     // top-left in texture pixels
+    float lrx, lry; // kept from the file; drawing does not use them
     float anchorx, anchory;
     float width, height;
     int32_t id;

@@ -17,7 +17,10 @@ mirel::MiArray<Widget*>& Registry()
     return registry;
 }
 
-float Clamp(float v, float lo, float hi) { return v < lo ? lo : v > hi ? hi : v; }
+float Clamp(float v, float lo, float hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
 
 const Sprite* SpriteOf(const Widget& w, int32_t index)
 {
@@ -36,7 +39,8 @@ void TakeSize(Widget& w, int32_t index)
 
 void AppendQuad(SpriteBatch& batch, const SpriteSheet& sheet, const Sprite& s, float left, float top)
 {
-    if (!batch.vertices || batch.vertexCount + kVerticesPerQuad > batch.quadCapacity * kVerticesPerQuad) return;
+    if (!batch.vertices || batch.vertexCount + kVerticesPerQuad > batch.quadCapacity * kVerticesPerQuad)
+        return;
     const float right = left + s.width;
     const float bottom = top - s.height;
     const float tw = sheet.texWidth > 0.0f ? sheet.texWidth : 1.0f;
@@ -62,10 +66,12 @@ void InitBatch(SpriteBatch& batch, const char* sheetName, int32_t quads, float t
     FreeBatch(batch);
     batch.sheetId = sheet ? sheet->handle : -1;
     batch.quadCapacity = quads > 0 ? quads : 0;
-    batch.vertices = batch.quadCapacity > 0 ? new SpriteVertex[static_cast<size_t>(batch.quadCapacity) * kVerticesPerQuad]() : nullptr;
+    batch.vertices = batch.quadCapacity > 0
+                         ? new SpriteVertex[static_cast<size_t>(batch.quadCapacity) * kVerticesPerQuad]()
+                         : nullptr;
     batch.vertexCount = 0;
-    batch.bufferId =
-        miRender::GetDeviceHost().CreateVertexBuffer(batch.quadCapacity * kVerticesPerQuad, sizeof(SpriteVertex));
+    batch.bufferId = miRender::GetDeviceHost().CreateVertexBuffer(batch.quadCapacity * kVerticesPerQuad,
+                                                                  sizeof(SpriteVertex));
 }
 
 void FreeBatch(SpriteBatch& batch)
@@ -78,7 +84,10 @@ void FreeBatch(SpriteBatch& batch)
     batch.quadCapacity = 0;
 }
 
-SpriteSheet* BatchSheet(const SpriteBatch& batch) { return SpriteSheets().FromHandle(batch.sheetId); }
+SpriteSheet* BatchSheet(const SpriteBatch& batch)
+{
+    return SpriteSheets().FromHandle(batch.sheetId);
+}
 
 void CheckboxWidget::OnMouseButton(const miInput::MouseEvent& event)
 {
@@ -118,8 +127,14 @@ void SliderWidget::SetRange(float lo, float hi)
     SetValue(value);
 }
 
-int32_t WidgetCount() { return Registry().count; }
-Widget* WidgetAt(int32_t index) { return index >= 0 && index < Registry().count ? Registry().data[index] : nullptr; }
+int32_t WidgetCount()
+{
+    return Registry().count;
+}
+Widget* WidgetAt(int32_t index)
+{
+    return index >= 0 && index < Registry().count ? Registry().data[index] : nullptr;
+}
 
 void RegisterWidget(Widget* widget)
 {
@@ -138,7 +153,10 @@ void UnregisterWidget(Widget* widget)
     r.count = out;
 }
 
-void ClearWidgets() { Registry().Clear(); }
+void ClearWidgets()
+{
+    Registry().Clear();
+}
 
 void DispatchMouse(int32_t kind, const miInput::MouseEvent& event)
 {
@@ -147,9 +165,12 @@ void DispatchMouse(int32_t kind, const miInput::MouseEvent& event)
     for (int32_t i = 0; i < r.count; ++i)
     {
         Widget* w = r.data[i];
-        if (kind == 0) w->OnMouseMove(event);
-        else if (kind == 1) w->OnMouseButton(event);
-        else if (kind == 2) w->OnMouseOther(event);
+        if (kind == 0)
+            w->OnMouseMove(event);
+        else if (kind == 1)
+            w->OnMouseButton(event);
+        else if (kind == 2)
+            w->OnMouseOther(event);
     }
 }
 
@@ -175,8 +196,8 @@ void InitCheckbox(CheckboxWidget& box, int32_t spriteA, int32_t spriteB, bool ch
     TakeSize(box, checked ? spriteB : spriteA);
 }
 
-void InitSlider(SliderWidget& slider, const char* sheetName, int32_t spriteA, int32_t spriteB, float min, float max,
-                float value)
+void InitSlider(SliderWidget& slider, const char* sheetName, int32_t spriteA, int32_t spriteB, float min,
+                float max, float value)
 {
     RegisterWidget(&slider);
     slider.kind = WidgetKind::kSlider;

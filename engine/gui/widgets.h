@@ -117,8 +117,8 @@ void RegisterGuiListeners();
 
 void InitCheckbox(CheckboxWidget& box, int32_t spriteA, int32_t spriteB, bool checked, float texWidth,
                   float texHeight);
-void InitSlider(SliderWidget& slider, const char* sheetName, int32_t spriteA, int32_t spriteB, float min, float max,
-                float value);
+void InitSlider(SliderWidget& slider, const char* sheetName, int32_t spriteA, int32_t spriteB, float min,
+                float max, float value);
 constexpr int32_t kFrameSprite = 23;
 void InitFrame(FrameWidget& frame);
 // Drops a widget's vertex array, vertex buffer and registry entry.

@@ -22,7 +22,10 @@ void ToggleConsole()
     mode.store(mode.load() == mirel::kUiConsole ? mirel::kUiNone : mirel::kUiConsole);
 }
 
-bool ConsoleOpen() { return mirel::g_engineState.uiMode.load() == mirel::kUiConsole; }
+bool ConsoleOpen()
+{
+    return mirel::g_engineState.uiMode.load() == mirel::kUiConsole;
+}
 
 void ConsoleBackspace()
 {
@@ -61,9 +64,18 @@ void ConsoleExecute()
     }
 }
 
-const char* ConsoleLine() { return g_line; }
-int32_t ConsoleLength() { return g_length; }
-bool IsKeyboardLocked() { return mirel::g_engineState.keyboardLocked.load() != 0; }
+const char* ConsoleLine()
+{
+    return g_line;
+}
+int32_t ConsoleLength()
+{
+    return g_length;
+}
+bool IsKeyboardLocked()
+{
+    return mirel::g_engineState.keyboardLocked.load() != 0;
+}
 
 void DrawConsole(mirel::TextList& list)
 {

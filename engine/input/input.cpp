@@ -57,10 +57,14 @@ bool ModifierHeld(int32_t modifier)
 {
     switch (modifier)
     {
-    case kModShift: return g_keyboard.shift.load() != 0;
-    case kModControl: return g_keyboard.control.load() != 0;
-    case kModAlt: return g_keyboard.alt.load() != 0;
-    default: return true;
+    case kModShift:
+        return g_keyboard.shift.load() != 0;
+    case kModControl:
+        return g_keyboard.control.load() != 0;
+    case kModAlt:
+        return g_keyboard.alt.load() != 0;
+    default:
+        return true;
     }
 }
 
@@ -137,11 +141,12 @@ void PollHotkeys()
         if (!ModifierHeld(binding.modifier)) continue;
         if (binding.functionKey != -1) continue; // nothing produces function-key presses
         const auto index = static_cast<unsigned char>(binding.key);
-        const bool fired =
-            (binding.repeatWhileHeld && g_platform->KeyHeld(binding.key)) || g_keyboard.keyState[index].load() != 0;
+        const bool fired = (binding.repeatWhileHeld && g_platform->KeyHeld(binding.key)) ||
+                           g_keyboard.keyState[index].load() != 0;
         if (fired && binding.callback && (hotkeysOpen || binding.key == kConsoleKey)) binding.callback();
     }
-    for (auto& entry : g_keyboard.keyState) entry.store(0);
+    for (auto& entry : g_keyboard.keyState)
+        entry.store(0);
 }
 
 void DispatchMouse()
@@ -160,7 +165,8 @@ void DispatchMouse()
                          static_cast<uint8_t>(g_buttons[2])};
         listener.callback(event);
     }
-    for (MouseData& d : g_mouse) d.raised = 0;
+    for (MouseData& d : g_mouse)
+        d.raised = 0;
 }
 
 void MoveWithDelta(MouseData& d, float x, float y)
@@ -176,7 +182,10 @@ void MoveWithDelta(MouseData& d, float x, float y)
 
 } // namespace
 
-void SetInputPlatform(InputPlatform* platform) { g_platform = platform ? platform : &g_noPlatform; }
+void SetInputPlatform(InputPlatform* platform)
+{
+    g_platform = platform ? platform : &g_noPlatform;
+}
 
 void RegisterKey(const KeyBinding& binding)
 {
@@ -189,7 +198,7 @@ void RegisterKey(const KeyBinding& binding)
         }
         if (existing.functionKey != -1 && existing.functionKey == binding.functionKey)
             MIREL_ASSERT(false, 179, "A function key is used for more than one event: %d",
-                          binding.functionKey);
+                         binding.functionKey);
     }
     g_keys.push_back(binding);
 }
@@ -202,7 +211,10 @@ void RegisterMouseListener(int32_t kind, MouseCallback callback)
     g_mouseListeners.push_back({kind, callback});
 }
 
-void ClearMouseListeners() { g_mouseListeners.clear(); }
+void ClearMouseListeners()
+{
+    g_mouseListeners.clear();
+}
 
 void OnMouseMessage(uint32_t message)
 {
@@ -238,16 +250,35 @@ void OnMouseMessage(uint32_t message)
         g_mouse[kMouseWheel].value = 0.0f;
         g_mouse[kMouseWheel].raised = 1;
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
-KeyboardRecord& Keyboard() { return g_keyboard; }
-const GamepadState& Gamepad() { return g_pad; }
-bool LeftDown() { return g_buttons[0] != 0; }
-bool RightDown() { return g_buttons[1] != 0; }
-bool MiddleDown() { return g_buttons[2] != 0; }
-int32_t RegisteredKeyCount() { return static_cast<int32_t>(g_keys.size()); }
+KeyboardRecord& Keyboard()
+{
+    return g_keyboard;
+}
+const GamepadState& Gamepad()
+{
+    return g_pad;
+}
+bool LeftDown()
+{
+    return g_buttons[0] != 0;
+}
+bool RightDown()
+{
+    return g_buttons[1] != 0;
+}
+bool MiddleDown()
+{
+    return g_buttons[2] != 0;
+}
+int32_t RegisteredKeyCount()
+{
+    return static_cast<int32_t>(g_keys.size());
+}
 
 bool IsKeyRegistered(char key)
 {
@@ -263,8 +294,10 @@ void InputModule::Init()
     g_pad.connected = g_padLoaded ? 1 : 0;
     g_keys.clear();
     g_keyboard.shift.store(0);
-    for (auto& entry : g_keyboard.keyState) entry.store(0);
-    for (MouseData& d : g_mouse) d = MouseData{};
+    for (auto& entry : g_keyboard.keyState)
+        entry.store(0);
+    for (MouseData& d : g_mouse)
+        d = MouseData{};
     g_buttons[0] = g_buttons[1] = g_buttons[2] = 0;
 }
 

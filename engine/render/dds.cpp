@@ -9,13 +9,15 @@ namespace
 {
 uint32_t U32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 constexpr uint32_t FourCC(char a, char b, char c, char d)
 {
-    return static_cast<uint32_t>(static_cast<uint8_t>(a)) | static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
+    return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
+           static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
 }
 
 constexpr uint32_t kMagic = FourCC('D', 'D', 'S', ' ');
@@ -69,25 +71,40 @@ uint32_t LegacyFormat(const uint8_t* pf)
     {
         switch (fourCC)
         {
-        case FourCC('D', 'X', 'T', '1'): return kBC1;
+        case FourCC('D', 'X', 'T', '1'):
+            return kBC1;
         case FourCC('D', 'X', 'T', '2'):
-        case FourCC('D', 'X', 'T', '3'): return kBC2;
+        case FourCC('D', 'X', 'T', '3'):
+            return kBC2;
         case FourCC('D', 'X', 'T', '4'):
-        case FourCC('D', 'X', 'T', '5'): return kBC3;
+        case FourCC('D', 'X', 'T', '5'):
+            return kBC3;
         case FourCC('A', 'T', 'I', '1'):
-        case FourCC('B', 'C', '4', 'U'): return kBC4;
-        case FourCC('B', 'C', '4', 'S'): return kBC4S;
+        case FourCC('B', 'C', '4', 'U'):
+            return kBC4;
+        case FourCC('B', 'C', '4', 'S'):
+            return kBC4S;
         case FourCC('A', 'T', 'I', '2'):
-        case FourCC('B', 'C', '5', 'U'): return kBC5;
-        case FourCC('B', 'C', '5', 'S'): return kBC5S;
-        case 36: return kR16G16B16A16Unorm;
-        case 111: return kR16F;
-        case 112: return kR16G16F;
-        case 113: return kR16G16B16A16F;
-        case 114: return kR32F;
-        case 115: return kR32G32F;
-        case 116: return kR32G32B32A32F;
-        default: return 0;
+        case FourCC('B', 'C', '5', 'U'):
+            return kBC5;
+        case FourCC('B', 'C', '5', 'S'):
+            return kBC5S;
+        case 36:
+            return kR16G16B16A16Unorm;
+        case 111:
+            return kR16F;
+        case 112:
+            return kR16G16F;
+        case 113:
+            return kR16G16B16A16F;
+        case 114:
+            return kR32F;
+        case 115:
+            return kR32G32F;
+        case 116:
+            return kR32G32B32A32F;
+        default:
+            return 0;
         }
     }
     if (flags & kPfRgb)
@@ -95,7 +112,8 @@ uint32_t LegacyFormat(const uint8_t* pf)
         if (bits == 32 && r == 0xFF && g == 0xFF00 && b == 0xFF0000 && a == 0xFF000000u) return kR8G8B8A8;
         if (bits == 32 && r == 0xFF0000 && g == 0xFF00 && b == 0xFF && a == 0xFF000000u) return kB8G8R8A8;
         if (bits == 32 && r == 0xFF0000 && g == 0xFF00 && b == 0xFF && a == 0) return kB8G8R8X8;
-        if (bits == 32 && r == 0x3FF && g == 0xFFC00 && b == 0x3FF00000 && a == 0xC0000000u) return kR10G10B10A2;
+        if (bits == 32 && r == 0x3FF && g == 0xFFC00 && b == 0x3FF00000 && a == 0xC0000000u)
+            return kR10G10B10A2;
         if (bits == 16 && r == 0xF800 && g == 0x7E0 && b == 0x1F) return kB5G6R5;
         return 0;
     }
@@ -119,7 +137,9 @@ uint32_t DdsFormatBytes(uint32_t format, bool& blockCompressed)
     case kBC1:
     case kBC1Srgb:
     case kBC4:
-    case kBC4S: blockCompressed = true; return 8;
+    case kBC4S:
+        blockCompressed = true;
+        return 8;
     case kBC2:
     case kBC2Srgb:
     case kBC3:
@@ -129,11 +149,15 @@ uint32_t DdsFormatBytes(uint32_t format, bool& blockCompressed)
     case kBC6HU:
     case kBC6HS:
     case kBC7:
-    case kBC7Srgb: blockCompressed = true; return 16;
-    case kR32G32B32A32F: return 16;
+    case kBC7Srgb:
+        blockCompressed = true;
+        return 16;
+    case kR32G32B32A32F:
+        return 16;
     case kR16G16B16A16F:
     case kR16G16B16A16Unorm:
-    case kR32G32F: return 8;
+    case kR32G32F:
+        return 8;
     case kR10G10B10A2:
     case kR8G8B8A8:
     case kR8G8B8A8Srgb:
@@ -141,21 +165,26 @@ uint32_t DdsFormatBytes(uint32_t format, bool& blockCompressed)
     case kR32F:
     case kB8G8R8A8:
     case kB8G8R8X8:
-    case kB8G8R8A8Srgb: return 4;
+    case kB8G8R8A8Srgb:
+        return 4;
     case kR16F:
     case kR8G8:
     case kR16:
-    case kB5G6R5: return 2;
+    case kB5G6R5:
+        return 2;
     case kR8:
-    case kA8: return 1;
-    default: return 0;
+    case kA8:
+        return 1;
+    default:
+        return 0;
     }
 }
 
 bool ParseDds(const uint8_t* bytes, size_t size, DdsImage& out)
 {
     out = DdsImage();
-    if (!bytes || size < 128 || U32(bytes) != kMagic || U32(bytes + 4) != 124 || U32(bytes + 76) != 32) return false;
+    if (!bytes || size < 128 || U32(bytes) != kMagic || U32(bytes + 4) != 124 || U32(bytes + 76) != 32)
+        return false;
     const uint8_t* h = bytes + 4;
     uint32_t height = U32(h + 8), width = U32(h + 12), depth = U32(h + 20), mips = U32(h + 24);
     const uint8_t* pf = h + 72;
@@ -199,12 +228,14 @@ bool ParseDds(const uint8_t* bytes, size_t size, DdsImage& out)
     bool bc = false;
     const uint32_t unit = DdsFormatBytes(format, bc);
     if (unit == 0 || width == 0 || height == 0 || depth == 0 || arraySize == 0) return false;
-    if (width > 16384 || height > 16384 || depth > 2048 || mips > 15 || (volume && arraySize != 1)) return false;
+    if (width > 16384 || height > 16384 || depth > 2048 || mips > 15 || (volume && arraySize != 1))
+        return false;
     // A chain longer than the largest dimension allows has levels of size 0.
     uint32_t largest = width > height ? width : height;
     if (volume && depth > largest) largest = depth;
     uint32_t maxMips = 1;
-    while ((largest >> maxMips) > 0) ++maxMips;
+    while ((largest >> maxMips) > 0)
+        ++maxMips;
     if (mips > maxMips) return false;
     if (static_cast<uint64_t>(arraySize) * mips > DdsImage::kMaxSubresources) return false;
 

@@ -16,8 +16,14 @@ namespace miResources
 namespace
 {
 
-bool IsWord(const char* token, const char* word) { return std::strcmp(token, word) == 0; }
-void ParseError(int line) { MIREL_ASSERT(false, line, "Parse error"); }
+bool IsWord(const char* token, const char* word)
+{
+    return std::strcmp(token, word) == 0;
+}
+void ParseError(int line)
+{
+    MIREL_ASSERT(false, line, "Parse error");
+}
 
 int32_t SaturateToInt32(double v)
 {
@@ -46,7 +52,10 @@ bool ParseSlot(const char* token, int32_t& slot)
     return true;
 }
 
-float ParseFloat(const char* token) { return static_cast<float>(std::strtod(token, nullptr)); }
+float ParseFloat(const char* token)
+{
+    return static_cast<float>(std::strtod(token, nullptr));
+}
 
 bool CopyName64(char (&dst)[64], const char* src)
 {
@@ -72,7 +81,8 @@ int32_t Lookup(const WordValue (&table)[N], const char* word, int32_t fallback, 
     return fallback;
 }
 
-const WordValue kCullWords[] = {{"none", d3d::kCullNone}, {"front", d3d::kCullFront}, {"back", d3d::kCullBack}};
+const WordValue kCullWords[] = {
+    {"none", d3d::kCullNone}, {"front", d3d::kCullFront}, {"back", d3d::kCullBack}};
 const WordValue kBlendOpWords[] = {{"add", d3d::kBlendOpAdd},
                                    {"subtract", d3d::kBlendOpSubtract},
                                    {"rev_subtract", d3d::kBlendOpRevSubtract},
@@ -97,11 +107,20 @@ const WordValue kStageWords[] = {{"pixel", 0}, {"vertex", 1}, {"geometry", 2}, {
 const WordValue kSamplerBlockWords[] = {{"ps", 0}, {"vs", 1}, {"gs", 2}, {"hs", 3}, {"ds", 4}};
 const WordValue kTextureBlockWords[] = {
     {"ps_textures", 0}, {"vs_textures", 1}, {"gs_textures", 2}, {"hs_textures", 3}, {"ds_textures", 4}};
-const WordValue kKindWords[] = {{"2d", kTex2d},           {"tex_srv", kTexSrvEmpty}, {"alphatest", kTexAlphaTest},
-                                {"2darray", kTex2dArray}, {"3d", kTex3d},            {"cube", kTexCube},
-                                {"srv", kTexSrv},         {"uav", kTexUav},          {"depth_srv", kTexDepthSrv}};
+const WordValue kKindWords[] = {{"2d", kTex2d},
+                                {"tex_srv", kTexSrvEmpty},
+                                {"alphatest", kTexAlphaTest},
+                                {"2darray", kTex2dArray},
+                                {"3d", kTex3d},
+                                {"cube", kTexCube},
+                                {"srv", kTexSrv},
+                                {"uav", kTexUav},
+                                {"depth_srv", kTexDepthSrv}};
 
-int32_t Comparison(const char* word) { return Lookup(kCompareWords, word, d3d::kCompareLessEqual, false, 0); }
+int32_t Comparison(const char* word)
+{
+    return Lookup(kCompareWords, word, d3d::kCompareLessEqual, false, 0);
+}
 
 // Reads the next line and checks its keyword and token count (count between lo and hi, or
 // exactly one of them when exact).
@@ -113,7 +132,10 @@ bool ExpectLine(mirel::TextParser& p, const char* keyword, int32_t lo, int32_t h
 }
 
 // Reads the line after a block keyword, which must open the block.
-bool ExpectOpenBrace(mirel::TextParser& p) { return p.ReadLine() && !p.lineTooLong && p.Line()[0] == '{'; }
+bool ExpectOpenBrace(mirel::TextParser& p)
+{
+    return p.ReadLine() && !p.lineTooLong && p.Line()[0] == '{';
+}
 
 void ReadSamplerLine(mirel::TextParser& p, SamplerRecord* stage)
 {
@@ -269,7 +291,8 @@ void ReadMatText(Material& m, const char* path)
         {
             if (!p.ReadLine()) return ParseError(__LINE__);
             if (p.Line()[0] == '}') break;
-            if (p.lineTooLong || (!IsWord(p.Token(0), "texture") && !IsWord(p.Token(0), "texarray"))) continue;
+            if (p.lineTooLong || (!IsWord(p.Token(0), "texture") && !IsWord(p.Token(0), "texarray")))
+                continue;
             TextureBinding b;
             if (ReadBindingLine(p, b)) list.Append(b);
         }
@@ -320,7 +343,10 @@ const VertexLayout kLayouts[kVertexLayoutCount] = {
 MaterialCfgPool* g_cfgPool = nullptr;
 } // namespace
 
-int32_t TextureKindCode(const char* word) { return Lookup(kKindWords, word ? word : "", -1, false, 0); }
+int32_t TextureKindCode(const char* word)
+{
+    return Lookup(kKindWords, word ? word : "", -1, false, 0);
+}
 
 const VertexLayout* GetVertexLayout(int32_t index)
 {
@@ -364,7 +390,8 @@ void MaterialCfg::OnCreate()
     source = nullptr;
     sourceLength = 0;
     shaderName[0] = '\0';
-    for (int32_t& id : shaderIds) id = -1;
+    for (int32_t& id : shaderIds)
+        id = -1;
     vars.Clear();
 }
 
@@ -375,7 +402,10 @@ void MaterialCfg::OnRelease()
     sourceLength = 0;
 }
 
-Material::Material() { OnCreate(); }
+Material::Material()
+{
+    OnCreate();
+}
 
 void Material::OnCreate()
 {
@@ -386,9 +416,11 @@ void Material::OnCreate()
     constantData = nullptr;
     constantWordCount = 0;
     vars.Clear();
-    for (auto& list : bindings) list.Clear();
+    for (auto& list : bindings)
+        list.Clear();
     for (int32_t s = 0; s < kStageCount; ++s)
-        for (int32_t i = 0; i < kSlotCount; ++i) srvIds[s][i] = uavIds[s][i] = -1;
+        for (int32_t i = 0; i < kSlotCount; ++i)
+            srvIds[s][i] = uavIds[s][i] = -1;
 }
 
 void Material::OnRelease()
@@ -415,7 +447,8 @@ bool ParseMaterialCfg(MaterialCfg& cfg)
     {
         ShaderVarList fresh;
         ReadShaderVars(cfg.shaderName, fresh);
-        for (int32_t i = 0; i < fresh.count; ++i) cfg.vars.Append(fresh.Data()[i]);
+        for (int32_t i = 0; i < fresh.count; ++i)
+            cfg.vars.Append(fresh.Data()[i]);
         ok = ExpandShaderSource(cfg);
     }
     RemoveMaterialTempFiles(folder);
@@ -460,7 +493,8 @@ void Material::Load(bool forceConfigReload)
     MaterialCfg* source = configs.FromHandle(configId);
     MIREL_ASSERT(source != nullptr, __LINE__, "MatCfg not found");
     if (!source) return;
-    for (int32_t i = 0; i < source->vars.count; ++i) vars.Append(source->vars.Data()[i]);
+    for (int32_t i = 0; i < source->vars.count; ++i)
+        vars.Append(source->vars.Data()[i]);
 
     if (!CanOpen(path)) return;
     char folder[256], expanded[256];
@@ -551,7 +585,10 @@ MaterialCfgPool& MaterialCfgs()
     return g_cfgPool ? *g_cfgPool : records;
 }
 
-void SetMaterialCfgs(MaterialCfgPool* pool) { g_cfgPool = pool; }
+void SetMaterialCfgs(MaterialCfgPool* pool)
+{
+    g_cfgPool = pool;
+}
 
 Material* LoadMaterial(const char* name, bool forceConfigReload)
 {

@@ -45,11 +45,13 @@ namespace d3d
 {
 constexpr int32_t kFillWireframe = 2, kFillSolid = 3;
 constexpr int32_t kCullNone = 1, kCullFront = 2, kCullBack = 3;
-constexpr int32_t kBlendZero = 1, kBlendOne = 2, kBlendSrcAlpha = 5, kBlendInvSrcAlpha = 6, kBlendDestAlpha = 7;
+constexpr int32_t kBlendZero = 1, kBlendOne = 2, kBlendSrcAlpha = 5, kBlendInvSrcAlpha = 6,
+                  kBlendDestAlpha = 7;
 constexpr int32_t kBlendOpAdd = 1, kBlendOpSubtract = 2, kBlendOpRevSubtract = 3, kBlendOpMin = 4;
 constexpr int32_t kDepthWriteZero = 0, kDepthWriteAll = 1;
 constexpr int32_t kCompareNever = 1, kCompareEqual = 3, kCompareLessEqual = 4;
-constexpr int32_t kFilterMinMagMipPoint = 0, kFilterMinMagMipLinear = 0x15, kFilterCompareLinearMipPoint = 0x94;
+constexpr int32_t kFilterMinMagMipPoint = 0, kFilterMinMagMipLinear = 0x15,
+                  kFilterCompareLinearMipPoint = 0x94;
 constexpr int32_t kAddressWrap = 1, kAddressMirror = 2, kAddressClamp = 3, kAddressBorder = 4;
 constexpr int32_t kTopologyPointList = 1, kTopologyLineList = 2, kTopologyTriangleList = 4;
 constexpr int32_t kFormatR32G32B32A32Float = 2, kFormatR32G32B32Float = 6, kFormatR32G32Float = 16,
@@ -187,8 +189,7 @@ class MaterialCfgPool
     virtual void Clear() = 0;
 };
 
-template <typename T>
-class PooledMaterialCfgs : public MaterialCfgPool
+template <typename T> class PooledMaterialCfgs : public MaterialCfgPool
 {
   public:
     explicit PooledMaterialCfgs(int32_t capacity = 32) : manager(capacity) {}

@@ -18,8 +18,8 @@ ModelPool* g_pool = nullptr;
 
 uint32_t ReadU32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 void WriteU32(uint8_t* p, uint32_t v)
@@ -71,7 +71,8 @@ void Model::OnRelease()
     delete[] vertices;
     vertices = nullptr;
     vertexCount = 0;
-    for (int32_t i = 0; i < surfaceCount; ++i) surfaces[i].OnRelease();
+    for (int32_t i = 0; i < surfaceCount; ++i)
+        surfaces[i].OnRelease();
     delete[] surfaces;
     surfaces = nullptr;
     surfaceCount = surfaceCapacity = 0;
@@ -83,7 +84,8 @@ ModelSurface* Model::AddSurface(int32_t materialId, uint32_t type, uint32_t inde
     {
         const int32_t grown = surfaceCapacity > 0 ? surfaceCapacity * 2 : 4;
         ModelSurface* bigger = new ModelSurface[static_cast<size_t>(grown)];
-        for (int32_t i = 0; i < surfaceCount; ++i) bigger[i] = surfaces[i];
+        for (int32_t i = 0; i < surfaceCount; ++i)
+            bigger[i] = surfaces[i];
         delete[] surfaces;
         surfaces = bigger;
         surfaceCapacity = grown;
@@ -117,11 +119,15 @@ void Model::ComputeBounds()
     }
 }
 
-MeshData::~MeshData() { Reset(); }
+MeshData::~MeshData()
+{
+    Reset();
+}
 
 void MeshData::Reset()
 {
-    for (uint32_t i = 0; i < surfaceCount; ++i) delete[] surfaces[i].indices;
+    for (uint32_t i = 0; i < surfaceCount; ++i)
+        delete[] surfaces[i].indices;
     delete[] surfaces;
     delete[] vertices;
     surfaces = nullptr;
@@ -231,7 +237,10 @@ ModelPool& Models()
     return g_pool ? *g_pool : plain;
 }
 
-void SetModelPool(ModelPool* pool) { g_pool = pool; }
+void SetModelPool(ModelPool* pool)
+{
+    g_pool = pool;
+}
 
 Model* LoadModel(const char* name)
 {
@@ -288,7 +297,8 @@ size_t WriteMeshImage(const MeshData& mesh, uint32_t headerWord, uint8_t* out)
 {
     const size_t vertexBytes = static_cast<size_t>(mesh.vertexCount) * mesh.stride;
     size_t total = 24 + vertexBytes;
-    for (uint32_t s = 0; s < mesh.surfaceCount; ++s) total += 8 + 64 + 4 * static_cast<size_t>(mesh.surfaces[s].indexCount);
+    for (uint32_t s = 0; s < mesh.surfaceCount; ++s)
+        total += 8 + 64 + 4 * static_cast<size_t>(mesh.surfaces[s].indexCount);
     if (!out) return total;
     WriteU32(out, headerWord);
     WriteU32(out + 4, mesh.surfaceCount + 1);
@@ -305,7 +315,8 @@ size_t WriteMeshImage(const MeshData& mesh, uint32_t headerWord, uint8_t* out)
         WriteU32(out + at + 4, 64 + 4 * surf.indexCount);
         std::memset(out + at + 8, 0, 64);
         std::memcpy(out + at + 8, surf.materialName, strnlen(surf.materialName, 63));
-        for (uint32_t i = 0; i < surf.indexCount; ++i) WriteU32(out + at + 72 + 4 * static_cast<size_t>(i), surf.indices[i]);
+        for (uint32_t i = 0; i < surf.indexCount; ++i)
+            WriteU32(out + at + 72 + 4 * static_cast<size_t>(i), surf.indices[i]);
         at += 72 + 4 * static_cast<size_t>(surf.indexCount);
     }
     return total;

@@ -104,8 +104,7 @@ class ModelPool
     virtual void Clear() = 0;
 };
 
-template <typename T>
-class PooledModels final : public ModelPool
+template <typename T> class PooledModels final : public ModelPool
 {
   public:
     explicit PooledModels(int32_t capacity = kModelCapacity) : manager(capacity) {}

@@ -93,22 +93,39 @@ void FillCascadedSMConstants(CascadedSMConstants& out, const mirel::Mat4& view, 
     std::memcpy(out.projection1, projection.m, sizeof out.projection1);
 }
 
-PerFrameConstants& FrameConstants() { return g_frame; }
-CascadedSMConstants& ShadowConstants() { return g_shadow; }
-int32_t PerFrameBufferId() { return g_perFrameId; }
-int32_t CascadedSMBufferId() { return g_cascadedId; }
-int32_t IdentityWorldBufferId() { return g_identityId; }
+PerFrameConstants& FrameConstants()
+{
+    return g_frame;
+}
+CascadedSMConstants& ShadowConstants()
+{
+    return g_shadow;
+}
+int32_t PerFrameBufferId()
+{
+    return g_perFrameId;
+}
+int32_t CascadedSMBufferId()
+{
+    return g_cascadedId;
+}
+int32_t IdentityWorldBufferId()
+{
+    return g_identityId;
+}
 
 void CreateSharedConstantBuffers()
 {
     DeviceHost& host = GetDeviceHost();
-    g_perFrameId = host.CreateNewConstantBuffer(miResources::kPerFrameBufferName, miResources::kRegisterPerFrame,
-                                                miResources::kPerFrameBytes, &g_frame);
-    g_cascadedId = host.CreateNewConstantBuffer(miResources::kCascadedSMBufferName,
-                                                miResources::kRegisterCascadedSM, miResources::kCascadedSMBytes,
-                                                &g_shadow);
-    g_identityId = host.CreateNewConstantBuffer(miResources::kIdentityWorldBufferName, miResources::kRegisterWorld,
-                                                miResources::kWorldBytes, &g_identity);
+    g_perFrameId =
+        host.CreateNewConstantBuffer(miResources::kPerFrameBufferName, miResources::kRegisterPerFrame,
+                                     miResources::kPerFrameBytes, &g_frame);
+    g_cascadedId =
+        host.CreateNewConstantBuffer(miResources::kCascadedSMBufferName, miResources::kRegisterCascadedSM,
+                                     miResources::kCascadedSMBytes, &g_shadow);
+    g_identityId =
+        host.CreateNewConstantBuffer(miResources::kIdentityWorldBufferName, miResources::kRegisterWorld,
+                                     miResources::kWorldBytes, &g_identity);
 }
 
 void UpdateFrameConstants()
@@ -155,10 +172,10 @@ void RequestResize()
 
 bool ApplyResolutionSettings(Renderer& renderer)
 {
-    const uint32_t width =
-        SettingToCount(mirel::GetPropertyFloat("render_init.resolutionX"), renderer.outputWidth, kMaxOutputSize);
-    const uint32_t height =
-        SettingToCount(mirel::GetPropertyFloat("render_init.resolutionY"), renderer.outputHeight, kMaxOutputSize);
+    const uint32_t width = SettingToCount(mirel::GetPropertyFloat("render_init.resolutionX"),
+                                          renderer.outputWidth, kMaxOutputSize);
+    const uint32_t height = SettingToCount(mirel::GetPropertyFloat("render_init.resolutionY"),
+                                           renderer.outputHeight, kMaxOutputSize);
     if (width == renderer.outputWidth && height == renderer.outputHeight) return false;
     renderer.outputWidth = renderer.settings.width = width;
     renderer.outputHeight = renderer.settings.height = height;
@@ -170,7 +187,10 @@ namespace
 void (*g_registerMouseHandlers)() = nullptr;
 } // namespace
 
-void SetMouseHandlerRegistration(void (*registerHandlers)()) { g_registerMouseHandlers = registerHandlers; }
+void SetMouseHandlerRegistration(void (*registerHandlers)())
+{
+    g_registerMouseHandlers = registerHandlers;
+}
 
 // ---- start-up
 

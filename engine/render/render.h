@@ -81,7 +81,8 @@ static_assert(sizeof(WorldConstants) == 64, "world block is 64 bytes");
 // A zero output size leaves the reciprocals at 0 rather than infinity.
 void FillPerFrameConstants(PerFrameConstants& out, float deltaTime, float elapsedTime, uint32_t width,
                            uint32_t height, const mirel::Mat4& sunWorld, const float sunColor[4]);
-void FillCascadedSMConstants(CascadedSMConstants& out, const mirel::Mat4& view, const mirel::Mat4& projection);
+void FillCascadedSMConstants(CascadedSMConstants& out, const mirel::Mat4& view,
+                             const mirel::Mat4& projection);
 
 // The blocks' storage (the constant buffers' data points here) and the ids of the buffers.
 PerFrameConstants& FrameConstants();

@@ -17,7 +17,10 @@ namespace
 {
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-void CopyMatrix(float (&dst)[16], const mirel::Mat4& src) { std::memcpy(dst, src.m, sizeof dst); }
+void CopyMatrix(float (&dst)[16], const mirel::Mat4& src)
+{
+    std::memcpy(dst, src.m, sizeof dst);
+}
 } // namespace
 
 RenderView::RenderView(const char* viewName)
@@ -56,7 +59,10 @@ void RenderView::Init()
 
 void RenderView::Shutdown() {}
 void RenderView::OnResize() {}
-void RenderView::Execute() { pipe.Execute(); }
+void RenderView::Execute()
+{
+    pipe.Execute();
+}
 
 miSim::CameraEnt* RenderView::Camera() const
 {
@@ -121,13 +127,14 @@ void RenderView::DrawEntities()
         if (!e || (e->flags & miSim::kEntityHidden)) continue;
         const miSim::Transform& t = e->transform;
         if (!(e->flags & miSim::kEntityNeverCulled) && camera &&
-            miSim::TestBoxAgainstFrustum(camera->planes, t.worldBoundsMin, t.worldBoundsMax) == miSim::kOutside)
+            miSim::TestBoxAgainstFrustum(camera->planes, t.worldBoundsMin, t.worldBoundsMax) ==
+                miSim::kOutside)
             continue;
         Transform* drawn = FrameTransform();
         CopyMatrix(drawn->world, t.world);
         drawn->constantBufferId = static_cast<int32_t>(t.constantBufferId);
-        pipe.DrawModel(static_cast<int32_t>(e->modelId), drawn, e->materialId, e->depthMaterialId, e->instanced != 0,
-                       e->instanceCount);
+        pipe.DrawModel(static_cast<int32_t>(e->modelId), drawn, e->materialId, e->depthMaterialId,
+                       e->instanced != 0, e->instanceCount);
     }
 }
 
@@ -153,7 +160,7 @@ void RenderView::DrawFullscreen(const char* materialName)
     const int32_t quad = host.FindModel("fullscreen_quad");
     const int32_t material = host.FindMaterial(materialName);
     MIREL_ASSERT(material >= 0, __LINE__, "Fullscreen render material not found: %s",
-                  materialName ? materialName : "");
+                 materialName ? materialName : "");
     if (material < 0) return;
     Transform* t = FrameTransform();
     std::memcpy(t->world, kIdentity, sizeof t->world);

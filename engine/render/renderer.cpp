@@ -20,8 +20,14 @@ Renderer* g_renderer = nullptr;
 
 } // namespace
 
-void SetRenderer(Renderer* renderer) { g_renderer = renderer; }
-Renderer* GetRenderer() { return g_renderer; }
+void SetRenderer(Renderer* renderer)
+{
+    g_renderer = renderer;
+}
+Renderer* GetRenderer()
+{
+    return g_renderer;
+}
 
 // ---- renderer
 
@@ -33,7 +39,8 @@ Renderer::Renderer()
 
 Renderer::~Renderer()
 {
-    for (int32_t i = 0; i < views.count; ++i) delete views.data[i];
+    for (int32_t i = 0; i < views.count; ++i)
+        delete views.data[i];
     views.Clear();
 }
 
@@ -42,7 +49,10 @@ void Renderer::CreateRenderTargets()
     GetDeviceHost().CreateRenderTarget("ldrMain", outputWidth, outputHeight, kFormatR8G8B8A8Unorm, true, 1);
 }
 
-void Renderer::CreateViews() { AddView(new MainSceneOpaqueView("mainSceneOpaque")); }
+void Renderer::CreateViews()
+{
+    AddView(new MainSceneOpaqueView("mainSceneOpaque"));
+}
 
 void Renderer::Init(void* device, void* owner)
 {
@@ -63,8 +73,10 @@ void Renderer::Init(void* device, void* owner)
 
 void Renderer::Shutdown()
 {
-    for (int32_t i = 0; i < views.count; ++i) views.data[i]->Shutdown();
-    for (int32_t i = 0; i < views.count; ++i) delete views.data[i];
+    for (int32_t i = 0; i < views.count; ++i)
+        views.data[i]->Shutdown();
+    for (int32_t i = 0; i < views.count; ++i)
+        delete views.data[i];
     views.Clear();
     GetDeviceHost().ShutdownDevices(*this);
 }
@@ -116,13 +128,15 @@ RenderView* Renderer::FindView(const char* viewName) const
 
 void Renderer::InitViews()
 {
-    for (int32_t i = 0; i < views.count; ++i) views.data[i]->Init();
+    for (int32_t i = 0; i < views.count; ++i)
+        views.data[i]->Init();
 }
 
 void Renderer::RebuildSizeDependent()
 {
     CreateRenderTargets();
-    for (int32_t i = 0; i < views.count; ++i) views.data[i]->OnResize();
+    for (int32_t i = 0; i < views.count; ++i)
+        views.data[i]->OnResize();
     // Screen-space shaders (the menu's sprites) scale by it; only loading frames upload it otherwise.
     if (GetRenderer() == this) UpdateFrameSize();
 }

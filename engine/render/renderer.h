@@ -74,7 +74,8 @@ class RenderView
     virtual ~RenderView();
 
     // Looks the target up by name and makes it target 0 with these clears; reported when absent.
-    void SetTarget(const char* targetName, bool clearColour, bool clearDepth, const float colour[4], float depth);
+    void SetTarget(const char* targetName, bool clearColour, bool clearDepth, const float colour[4],
+                   float depth);
     // The model "fullscreen_quad" with the named material and the identity world.
     void DrawFullscreen(const char* materialName);
     // The view's camera, null without one.

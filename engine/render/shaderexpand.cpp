@@ -59,15 +59,22 @@ bool FinishPass(std::FILE* out, const char* outputPath, bool ok)
     return ok;
 }
 
-bool IsWord(const char* token, const char* word) { return std::strcmp(token, word) == 0; }
+bool IsWord(const char* token, const char* word)
+{
+    return std::strcmp(token, word) == 0;
+}
 
-void ParseError(int line) { MIREL_ASSERT(false, line, "Parse error"); }
+void ParseError(int line)
+{
+    MIREL_ASSERT(false, line, "Parse error");
+}
 
 void EmptySnippetPool()
 {
     auto& pool = SnippetManager();
     // Releasing the live snippets costs their number; clearing would rebuild every slot.
-    for (int32_t i = 0; i < pool.Count(); ++i) pool.Release(pool.AtIndex(i)->handle);
+    for (int32_t i = 0; i < pool.Count(); ++i)
+        pool.Release(pool.AtIndex(i)->handle);
     pool.ProcessPendingReleases();
 }
 
@@ -84,14 +91,22 @@ const char* DeclarationFormat(int32_t type)
 {
     switch (type)
     {
-    case kVarFloat: return "float  %s;\n";
-    case kVarFloat3: return "float3  %s;\n";
-    case kVarFloat4: return "float4 %s;\n";
-    case kVarInt: return "int  %s;\n";
-    case kVarInt3: return "int3  %s;\n";
-    case kVarInt4: return "int4 %s;\n";
-    case kVarMatrix: return "matrix %s;\n";
-    default: return nullptr;
+    case kVarFloat:
+        return "float  %s;\n";
+    case kVarFloat3:
+        return "float3  %s;\n";
+    case kVarFloat4:
+        return "float4 %s;\n";
+    case kVarInt:
+        return "int  %s;\n";
+    case kVarInt3:
+        return "int3  %s;\n";
+    case kVarInt4:
+        return "int4 %s;\n";
+    case kVarMatrix:
+        return "matrix %s;\n";
+    default:
+        return nullptr;
     }
 }
 
@@ -210,8 +225,10 @@ bool CollectSnippets(const char* inputPath, const char* outputPath)
                 break;
             }
             const char* line = in.Line();
-            if (line[0] == '{') ++depth;
-            else if (line[0] == '}' && --depth == 0) break;
+            if (line[0] == '{')
+                ++depth;
+            else if (line[0] == '}' && --depth == 0)
+                break;
             size_t n = std::strlen(line);
             if (length + n + 1 > static_cast<size_t>(kMaxSnippetBytes))
             {
@@ -305,7 +322,10 @@ bool ExpandConstants(const char* inputPath, const char* outputPath, const Shader
     return FinishPass(out, outputPath, ok);
 }
 
-void RemoveMaterialTempFiles(const char* folder) { RemoveTempFiles(folder); }
+void RemoveMaterialTempFiles(const char* folder)
+{
+    RemoveTempFiles(folder);
+}
 
 bool ExpandMaterialText(const char* folder, const char* inputPath, char (&finalPath)[256])
 {
@@ -375,8 +395,8 @@ bool ParseShaderVarLine(const mirel::TextParser& line, ShaderVar& out)
         const char* word;
         int32_t type;
         int32_t tokens; // exact count; 0 = any
-    } kTypes[] = {{"float", kVarFloat, 4}, {"float3", kVarFloat3, 6}, {"float4", kVarFloat4, 7},
-                  {"int", kVarInt, 4},     {"int3", kVarInt3, 6},     {"int4", kVarInt4, 7},
+    } kTypes[] = {{"float", kVarFloat, 4},  {"float3", kVarFloat3, 6}, {"float4", kVarFloat4, 7},
+                  {"int", kVarInt, 4},      {"int3", kVarInt3, 6},     {"int4", kVarInt4, 7},
                   {"matrix", kVarMatrix, 0}};
     const char* word = line.Token(0);
     for (const auto& t : kTypes)
@@ -394,7 +414,8 @@ bool ParseShaderVarLine(const mirel::TextParser& line, ShaderVar& out)
         v.type = t.type;
         if (t.type == kVarMatrix)
         {
-            for (int i = 0; i < 4; ++i) v.matrix[i * 5] = 1.0f;
+            for (int i = 0; i < 4; ++i)
+                v.matrix[i * 5] = 1.0f;
         }
         else
         {
@@ -417,7 +438,8 @@ void ReadShaderVars(const char* shaderName, ShaderVarList& list)
     mirel::TextParser in(kPassTokenSlots, path);
     if (!in.IsOpen()) return;
     bool found = false;
-    while (!found && in.ReadLine()) found = IsWord(in.Token(0), "mirel_shadervars");
+    while (!found && in.ReadLine())
+        found = IsWord(in.Token(0), "mirel_shadervars");
     if (!found) return;
     if (!in.ReadLine() || in.Line()[0] != '{')
     {
@@ -429,11 +451,16 @@ void ReadShaderVars(const char* shaderName, ShaderVarList& list)
         ShaderVar v;
         if (in.lineTooLong || !ParseShaderVarLine(in, v)) continue;
         list.Append(v);
-        if (v.type == kVarFloat || v.type == kVarInt) AppendPadding(list, kVarFloat3);
-        else if (v.type == kVarFloat3 || v.type == kVarInt3) AppendPadding(list, kVarFloat);
+        if (v.type == kVarFloat || v.type == kVarInt)
+            AppendPadding(list, kVarFloat3);
+        else if (v.type == kVarFloat3 || v.type == kVarInt3)
+            AppendPadding(list, kVarFloat);
     }
 }
 
-int32_t PaddingCounter() { return g_paddingCounter; }
+int32_t PaddingCounter()
+{
+    return g_paddingCounter;
+}
 
 } // namespace miResources

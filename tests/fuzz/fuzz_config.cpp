@@ -16,8 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* s = mirel::GetPropertyString("render_init.fullscreen");
     if (!s || strnlen(s, 16) > 15) __builtin_trap();
     mirel::ForEachProperty(
-        [](const char*, const char*, mirel::PropertyType type, const void* slot, void*) {
-            if (type == mirel::kPropString && strnlen(static_cast<const char*>(slot), 16) > 15) __builtin_trap();
+        [](const char*, const char*, mirel::PropertyType type, const void* slot, void*)
+        {
+            if (type == mirel::kPropString && strnlen(static_cast<const char*>(slot), 16) > 15)
+                __builtin_trap();
         },
         nullptr);
     return 0;

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const miResources::TextureBinding& b = list.Data()[i];
             if (b.slot < 0 || b.slot >= miResources::kSlotCount || strnlen(b.name, 64) > 63) __builtin_trap();
         }
-    if (miResources::MaterialCfg* cfg = miResources::MaterialCfgs().FromHandle(m->configId)) fuzzmat::CheckConfig(*cfg);
+    if (miResources::MaterialCfg* cfg = miResources::MaterialCfgs().FromHandle(m->configId))
+        fuzzmat::CheckConfig(*cfg);
     fuzzmat::CheckNoTempFiles();
     // Configurations are parsed afresh each run so that the fuzzed name reaches the reader.
     miResources::MaterialManager().Clear();

@@ -12,7 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     mirel::SetAssertEcho(false);
-    static const std::string root = [] {
+    static const std::string root = []
+    {
         std::string r = "/tmp/mirel-fuzz-sheet-" + std::to_string(getpid());
         mkdir(r.c_str(), 0700);
         mkdir((r + "/gui").c_str(), 0700);

@@ -36,14 +36,15 @@ TEST_F(CadoraScene, BuildRunsOnlyAfterFadeInAndStepsThroughThreeEntitiesAndThree
         const char* built;
         bool pauses;
     };
-    const Step steps[] = {{0.1f, "ground", false},        {0.3f, "windmill_base0", false},
-                          {0.5f, "windmill_blade0", false}, {0.7f, nullptr, true},
-                          {0.9f, nullptr, true},             {1.1f, nullptr, true}};
+    const Step steps[] = {
+        {0.1f, "ground", false}, {0.3f, "windmill_base0", false}, {0.5f, "windmill_blade0", false},
+        {0.7f, nullptr, true},   {0.9f, nullptr, true},           {1.1f, nullptr, true}};
     for (const Step& step : steps)
     {
         const auto t0 = std::chrono::steady_clock::now();
         miCadora::SceneBuildStep();
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         EXPECT_NEAR(miCadora::State().loadProgress, step.progress, 1e-5f);
         if (step.built)
         {

@@ -70,7 +70,10 @@ void OnDispatch(const void* p)
     std::memcpy(&d, p, sizeof d);
     g_dispatches.push_back(d);
 }
-void OnShader(const void*) { ++g_shaderSets; }
+void OnShader(const void*)
+{
+    ++g_shaderSets;
+}
 int g_uavBinds = 0;
 void OnUav(const void* p)
 {
@@ -95,7 +98,8 @@ class Controller : public ::testing::Test
   protected:
     void SetUp() override
     {
-        for (auto& e : table_.exec) e = NoOp;
+        for (auto& e : table_.exec)
+            e = NoOp;
         table_.exec[kOpDispatch] = OnDispatch;
         table_.exec[kOpShader] = OnShader;
         table_.exec[kOpComputeUav] = OnUav;
@@ -137,7 +141,8 @@ TEST_F(Controller, ResetBuildsTheBusyWork)
 {
     std::srand(7);
     std::vector<float> expected;
-    for (int i = 0; i < 3; ++i) expected.push_back(static_cast<float>(std::rand() % 100000));
+    for (int i = 0; i < 3; ++i)
+        expected.push_back(static_cast<float>(std::rand() % 100000));
     std::srand(7);
     g_cadoraCompute.loopSize = 0;
     g_cadoraCompute.uavIds[3] = 5;
@@ -185,7 +190,8 @@ TEST_F(Controller, LogOpensOnlyForAnExactTrueAndAppends)
         bool time;
         bool logs;
     };
-    const Case cases[] = {{"true", false, true}, {"true", true, true}, {"True", false, false}, {"yes", true, false}};
+    const Case cases[] = {
+        {"true", false, true}, {"true", true, true}, {"True", false, false}, {"yes", true, false}};
     for (const Case& c : cases)
     {
         ResetLoadController();
@@ -216,7 +222,8 @@ TEST_F(Controller, LogOpensOnlyForAnExactTrueAndAppends)
             EXPECT_TRUE(second.empty()) << second;
             continue;
         }
-        const std::string line = "TargetMs: 25.000000, CurrentMs: 20.000000, ComputeThreads: 1, AddedThreads: 20";
+        const std::string line =
+            "TargetMs: 25.000000, CurrentMs: 20.000000, ComputeThreads: 1, AddedThreads: 20";
         if (c.time)
         {
             ASSERT_GT(second.size(), line.size());
@@ -333,7 +340,7 @@ TEST_F(Controller, UnattendedRunsPinTheRateOrTheSweep)
         float fps, sweepOn;
     };
     const Case cases[] = {
-        {nullptr, nullptr, 45, 0}, {"40", nullptr, 40, 0},  {"52", nullptr, 52, 0},
+        {nullptr, nullptr, 45, 0}, {"40", nullptr, 40, 0},   {"52", nullptr, 52, 0},
         {"0", nullptr, 45, 0},     {"4000", nullptr, 45, 0}, // absurd rates are ignored
         {nullptr, "true", 45, 1},  {nullptr, "TRUE", 45, 0},
     };

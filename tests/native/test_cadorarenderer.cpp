@@ -94,11 +94,26 @@ class OverlayView : public RenderView
   public:
     using RenderView::RenderView;
 };
-RenderView* MakeRedbar() { return new OverlayView("Redbar_RV"); }
-RenderView* MakeSnappy() { return new OverlayView("Snappy_RV"); }
-RenderView* MakeLoadScreen() { return new OverlayView("ls"); }
-RenderView* MakeGui() { return new OverlayView("Gui_RV"); }
-RenderView* MakeDebug() { return new OverlayView("Debug_RV"); }
+RenderView* MakeRedbar()
+{
+    return new OverlayView("Redbar_RV");
+}
+RenderView* MakeSnappy()
+{
+    return new OverlayView("Snappy_RV");
+}
+RenderView* MakeLoadScreen()
+{
+    return new OverlayView("ls");
+}
+RenderView* MakeGui()
+{
+    return new OverlayView("Gui_RV");
+}
+RenderView* MakeDebug()
+{
+    return new OverlayView("Debug_RV");
+}
 
 class DemoRenderer : public ::testing::Test
 {
@@ -322,7 +337,8 @@ TEST_F(DemoRenderer, ShadowCameraLooksAlongTheSunAtTheWindmill)
     const mirel::Vec3 sunDir = sun->transform.world.Column(2) * -1.0f;
     const mirel::Vec3 camDir = cam->transform.world.Column(2) * -1.0f;
     EXPECT_NEAR(mirel::Dot(sunDir, camDir), 1.0f, 1e-4f);
-    auto clip = [&](mirel::Vec3 p) {
+    auto clip = [&](mirel::Vec3 p)
+    {
         const mirel::Mat4 vp = cam->projection * cam->view;
         return mirel::Vec4{vp.Row(0).x * p.x + vp.Row(0).y * p.y + vp.Row(0).z * p.z + vp.Row(0).w,
                            vp.Row(1).x * p.x + vp.Row(1).y * p.y + vp.Row(1).z * p.z + vp.Row(1).w,

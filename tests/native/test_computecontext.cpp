@@ -28,8 +28,7 @@ struct Replayed
 std::vector<Replayed> g_log;
 int g_running = -1;
 
-template <int Op>
-void Log(const void* p)
+template <int Op> void Log(const void* p)
 {
     static const size_t kSizes[kOpCount] = {
         sizeof(ViewportPayload),    sizeof(TargetsPayload),       sizeof(ClearColourPayload),
@@ -44,22 +43,23 @@ void Log(const void* p)
     g_log.push_back({Op, std::vector<uint8_t>(b, b + kSizes[Op]), g_running});
 }
 
-template <int... Ops>
-PipeExecutors MakeTable(std::integer_sequence<int, Ops...>)
+template <int... Ops> PipeExecutors MakeTable(std::integer_sequence<int, Ops...>)
 {
     return PipeExecutors{{&Log<Ops>...}};
 }
 const PipeExecutors g_table = MakeTable(std::make_integer_sequence<int, kOpCount>{});
 
-template <typename P>
-P As(const Replayed& r)
+template <typename P> P As(const Replayed& r)
 {
     P p;
     std::memcpy(&p, r.payload.data(), sizeof p);
     return p;
 }
 
-void* Ptr(uintptr_t v) { return reinterpret_cast<void*>(v); }
+void* Ptr(uintptr_t v)
+{
+    return reinterpret_cast<void*>(v);
+}
 
 // GPU resources 20..23 with views 0x2000 + id; constant buffers 5 and 6 at registers 1 and 3;
 // compute shader 9.
@@ -68,10 +68,12 @@ void Fill(mirel::test::FakeDevice& d)
     d.shaders[9] = {Ptr(0x900), nullptr};
     d.pipeBuffers[5] = {Ptr(0x505), 1, 16, nullptr, 0};
     d.pipeBuffers[6] = {Ptr(0x506), 3, 16, nullptr, 0};
-    for (int32_t id = 20; id <= 23; ++id) d.gpuResources[id] = {nullptr, Ptr(0x2000 + id)};
+    for (int32_t id = 20; id <= 23; ++id)
+        d.gpuResources[id] = {nullptr, Ptr(0x2000 + id)};
     // Resource 10 + k names buffer 20 + k, whose initialContent is k (0 zeros, 1 ones, 2 kept);
     // 13 is a texture entry bound as itself.
-    for (int32_t k = 0; k < 3; ++k) d.computeUavs[10 + k] = {20 + k, static_cast<uint32_t>(k)};
+    for (int32_t k = 0; k < 3; ++k)
+        d.computeUavs[10 + k] = {20 + k, static_cast<uint32_t>(k)};
     d.computeUavs[13] = {23, kContentKept};
 }
 
@@ -97,7 +99,8 @@ class Compute : public ::testing::Test
 std::vector<int> Ops()
 {
     std::vector<int> ops;
-    for (const Replayed& r : g_log) ops.push_back(r.op);
+    for (const Replayed& r : g_log)
+        ops.push_back(r.op);
     return ops;
 }
 
@@ -155,8 +158,8 @@ TEST_F(Compute, BindingClearsBuffersByTheirContentRule)
     RunComputeContexts();
     EXPECT_EQ(reports.Count(), 0) << reports.Last();
     ASSERT_EQ(Ops(), (std::vector<int>{kOpComputeUav, kOpClearUav, kOpComputeUav, kOpClearUav, kOpComputeUav,
-                                       kOpComputeUav, kOpConstantBuffer, kOpConstantBuffer, kOpShader, kOpDispatch,
-                                       kOpComputeUav}));
+                                       kOpComputeUav, kOpConstantBuffer, kOpConstantBuffer, kOpShader,
+                                       kOpDispatch, kOpComputeUav}));
     struct Bind
     {
         size_t at;
@@ -226,7 +229,8 @@ TEST_F(Compute, GroupCountsAreTruncatedAndNeverWrap)
                           {std::numeric_limits<float>::quiet_NaN(), 0u},
                           {1e12f, 0xFFFFFFFFu},
                           {std::numeric_limits<float>::infinity(), 0xFFFFFFFFu}};
-    for (const Case& c : cases) EXPECT_EQ(GroupCount(c.in), c.out) << c.in;
+    for (const Case& c : cases)
+        EXPECT_EQ(GroupCount(c.in), c.out) << c.in;
 }
 
 TEST_F(Compute, ListRunsAndResetsInRegistrationOrder)

@@ -25,7 +25,11 @@ std::string Report(const char* message, int line)
 class ReportLog : public ReportCapture
 {
   public:
-    ReportLog() { SetAssertPreReportHook(&Hook); Log().clear(); }
+    ReportLog()
+    {
+        SetAssertPreReportHook(&Hook);
+        Log().clear();
+    }
     ~ReportLog() { SetAssertPreReportHook(nullptr); }
     std::vector<std::string> All() const
     {
@@ -116,11 +120,13 @@ TEST(MiArray, GrowableDoublesAndKeepsElements)
 {
     ReportCapture reports;
     MiArray<int> a(2, true);
-    for (int i = 0; i < 9; ++i) a.Push(i * 3);
+    for (int i = 0; i < 9; ++i)
+        a.Push(i * 3);
     EXPECT_EQ(reports.Count(), 0);
     EXPECT_EQ(a.count, 9);
     EXPECT_EQ(a.capacity, 16);
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(a.ElemAt(i), i * 3);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(a.ElemAt(i), i * 3);
 }
 
 TEST(DTArray, DoublesBeforeCountReachesCapacityAndZeroesNewSpace)
@@ -132,12 +138,15 @@ TEST(DTArray, DoublesBeforeCountReachesCapacityAndZeroesNewSpace)
     ReportCapture reports;
     DTArray<Rec> arr("recs");
     EXPECT_EQ(arr.capacity, 16);
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(arr.Append(Rec{i, -i}), i);
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(arr.Append(Rec{i, -i}), i);
     EXPECT_EQ(arr.capacity, 16);
     arr.Append(Rec{15, -15});
     EXPECT_EQ(arr.capacity, 32);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(arr.ElemAt(i).b, -i);
-    for (int i = 16; i < arr.capacity; ++i) EXPECT_EQ(arr.Data()[i].a | arr.Data()[i].b, 0) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(arr.ElemAt(i).b, -i);
+    for (int i = 16; i < arr.capacity; ++i)
+        EXPECT_EQ(arr.Data()[i].a | arr.Data()[i].b, 0) << i;
     EXPECT_EQ(reports.Count(), 0);
 
     arr.ElemAt(16).a = 5;
@@ -189,7 +198,8 @@ TEST_P(PoolCapacity, HoldsOneLessThanCapacity)
     ReportCapture reports;
     const int n = GetParam();
     Pool mgr(n);
-    for (int i = 0; i < n - 1; ++i) ASSERT_NE(mgr.Create(nullptr), nullptr) << i;
+    for (int i = 0; i < n - 1; ++i)
+        ASSERT_NE(mgr.Create(nullptr), nullptr) << i;
     EXPECT_EQ(reports.Count(), 0);
     EXPECT_EQ(mgr.Create("one-too-many"), nullptr);
     EXPECT_EQ(reports.Count(), 1);
@@ -315,7 +325,8 @@ TEST(ObjectManagerPooled, RandomTrafficMatchesModel)
             mgr.ProcessPendingReleases();
             pending = 0;
             ASSERT_EQ(mgr.Count(), static_cast<int>(live.size()));
-            for (int i = 0; i < mgr.Count(); ++i) ASSERT_EQ(mgr.IndexOf(mgr.AtIndex(i)->handle), i);
+            for (int i = 0; i < mgr.Count(); ++i)
+                ASSERT_EQ(mgr.IndexOf(mgr.AtIndex(i)->handle), i);
         }
         for (const auto& [name, handle] : live)
         {
@@ -333,7 +344,8 @@ TEST(ObjectManagerPooled, CreateAndReleaseFromTwoThreads)
     ReportCapture reports;
     Pool mgr(256);
     std::vector<int> kept[2];
-    auto worker = [&](int id) {
+    auto worker = [&](int id)
+    {
         for (int i = 0; i < 100; ++i)
         {
             const std::string name = "t" + std::to_string(id) + "_" + std::to_string(i);

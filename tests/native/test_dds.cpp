@@ -12,12 +12,18 @@ using namespace miResources;
 
 namespace
 {
-void Put(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
-uint32_t Cc(const char* s) { return s[0] | s[1] << 8 | s[2] << 16 | static_cast<uint32_t>(s[3]) << 24; }
+void Put(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    std::memcpy(b.data() + at, &v, 4);
+}
+uint32_t Cc(const char* s)
+{
+    return s[0] | s[1] << 8 | s[2] << 16 | static_cast<uint32_t>(s[3]) << 24;
+}
 
 // Header of a w x h image with mips levels; dx10Format != 0 adds the extended header.
-std::vector<uint8_t> Header(uint32_t w, uint32_t h, uint32_t mips, const char* fourCC, uint32_t dx10Format = 0,
-                            uint32_t misc = 0, uint32_t arraySize = 1)
+std::vector<uint8_t> Header(uint32_t w, uint32_t h, uint32_t mips, const char* fourCC,
+                            uint32_t dx10Format = 0, uint32_t misc = 0, uint32_t arraySize = 1)
 {
     std::vector<uint8_t> b(dx10Format ? 148 : 128, 0);
     Put(b, 0, Cc("DDS "));
@@ -142,5 +148,6 @@ TEST(Dds, RefusesWhatItCannotSize)
     auto cutExtended = Header(4, 4, 1, "DX10", 28);
     cutExtended.resize(140);
     bad.push_back(cutExtended);
-    for (size_t i = 0; i < bad.size(); ++i) EXPECT_FALSE(Parse(bad[i])) << "case " << i;
+    for (size_t i = 0; i < bad.size(); ++i)
+        EXPECT_FALSE(Parse(bad[i])) << "case " << i;
 }

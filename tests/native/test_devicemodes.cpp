@@ -8,9 +8,8 @@ using namespace miResources;
 namespace
 {
 const DisplayMode kModes[] = {
-    {1280, 720, 60, 1},       {1920, 1080, 60000, 1001}, {1920, 1080, 60, 1},
-    {1920, 1080, 144, 1},     {1920, 1080, 50, 0},       {1366, 700, 75, 1},
-    {2560, 1440, 165, 1},     {1920, 1080, 59940, 1000},
+    {1280, 720, 60, 1},  {1920, 1080, 60000, 1001}, {1920, 1080, 60, 1},  {1920, 1080, 144, 1},
+    {1920, 1080, 50, 0}, {1366, 700, 75, 1},        {2560, 1440, 165, 1}, {1920, 1080, 59940, 1000},
 };
 constexpr int32_t kCount = sizeof kModes / sizeof kModes[0];
 } // namespace
@@ -48,7 +47,8 @@ TEST(DeviceModes, ClosestSize)
     struct Case
     {
         uint32_t w, h, expectW, expectH;
-    } cases[] = {{1920, 1080, 1920, 1080}, {1366, 768, 1366, 700}, {1280, 800, 1280, 720}, {4000, 3000, 2560, 1440}};
+    } cases[] = {
+        {1920, 1080, 1920, 1080}, {1366, 768, 1366, 700}, {1280, 800, 1280, 720}, {4000, 3000, 2560, 1440}};
     for (const Case& c : cases)
     {
         DisplayMode m{};
@@ -63,7 +63,8 @@ TEST(DeviceModes, ClosestSize)
 TEST(DeviceModes, SwapChainBufferCount)
 {
     for (int triple = 0; triple < 2; ++triple)
-        for (int vsync = 0; vsync < 2; ++vsync) EXPECT_EQ(SwapChainBufferCount(false, triple, vsync), 1u);
+        for (int vsync = 0; vsync < 2; ++vsync)
+            EXPECT_EQ(SwapChainBufferCount(false, triple, vsync), 1u);
     EXPECT_EQ(SwapChainBufferCount(true, true, false), 3u);
     EXPECT_EQ(SwapChainBufferCount(true, true, true), 3u);
     EXPECT_EQ(SwapChainBufferCount(true, false, true), 2u);

@@ -55,7 +55,10 @@ class FakeSource final : public GpuQuerySource
 };
 
 double g_now = 0.0;
-double FakeClock() { return g_now; }
+double FakeClock()
+{
+    return g_now;
+}
 
 // One frame lasting ms of GPU time; returns what the ring reads back.
 float Frame(GpuQueryRing& ring, FakeSource& src, uint64_t ms)
@@ -103,7 +106,8 @@ TEST_F(GpuTiming, SizeFromPropertyWrapsAndNeverReadsTheCurrentFrame)
     ring.CreateRing(&src);
     ASSERT_EQ(ring.size, 4);
     std::vector<float> got;
-    for (uint64_t ms = 1; ms <= 10; ++ms) got.push_back(Frame(ring, src, ms));
+    for (uint64_t ms = 1; ms <= 10; ++ms)
+        got.push_back(Frame(ring, src, ms));
     // Three primed entries first, then each frame's time three frames later, around the ring.
     const std::vector<float> expected = {0, 0, 0, 1, 2, 3, 4, 5, 6, 7};
     EXPECT_EQ(got, expected);
@@ -145,7 +149,10 @@ TEST_F(GpuTiming, FrameWithoutStartIsNotReadAndAverageWaitsForASecond)
     {
         g_now += 0.3;
         Frame(ring, src, 10);
-        if (i < 3) { EXPECT_EQ(ring.averageMs, 0.0f); }
+        if (i < 3)
+        {
+            EXPECT_EQ(ring.averageMs, 0.0f);
+        }
     }
     // Samples 0 (primed), 10, 10, 10 over the first 1.2 s.
     EXPECT_FLOAT_EQ(ring.averageMs, 7.5f);

@@ -66,22 +66,33 @@ TEST_P(SheetFile, ReadsRecordsInOrder)
 INSTANTIATE_TEST_SUITE_P(
     Files, SheetFile,
     ::testing::Values(
-        SheetCase{"every key", "numSprites=1\nid=7 x=1.5 y=2 lrx=3 lry=4 width=10 height=20 anchorx=-1 anchory=2.5\n", 1,
+        SheetCase{"every key",
+                  "numSprites=1\nid=7 x=1.5 y=2 lrx=3 lry=4 width=10 height=20 anchorx=-1 anchory=2.5\n",
+                  1,
                   {1.5f, 2, 3, 4, -1, 2.5f, 10, 20, 7}},
         SheetCase{"keys in any order, unknown keys and plain words ignored",
-                  "numSprites=2 extra=1\nid=0 x=5\nfoo=9 height=3 junk width=4 id=1 y=6\n", 2,
+                  "numSprites=2 extra=1\nid=0 x=5\nfoo=9 height=3 junk width=4 id=1 y=6\n",
+                  2,
                   {0, 6, 0, 0, 0, 0, 4, 3, 1}},
-        SheetCase{"two '=' in a token is no key", "numSprites=1\nid=3 x=1=2 width=5\n", 1, {0, 0, 0, 0, 0, 0, 5, 0, 3}},
-        SheetCase{"count larger than the file", "numSprites=5\nid=0\nid=1 x=2\n", 2, {2, 0, 0, 0, 0, 0, 0, 0, 1}},
-        SheetCase{"lines past the count are not read", "numSprites=1\nid=0 x=1\nid=1 x=2\n", 1,
+        SheetCase{"two '=' in a token is no key",
+                  "numSprites=1\nid=3 x=1=2 width=5\n",
+                  1,
+                  {0, 0, 0, 0, 0, 0, 5, 0, 3}},
+        SheetCase{
+            "count larger than the file", "numSprites=5\nid=0\nid=1 x=2\n", 2, {2, 0, 0, 0, 0, 0, 0, 0, 1}},
+        SheetCase{"lines past the count are not read",
+                  "numSprites=1\nid=0 x=1\nid=1 x=2\n",
+                  1,
                   {1, 0, 0, 0, 0, 0, 0, 0, 0}},
-        SheetCase{"blank lines are skipped", "numSprites=1\n\n\nid=4 width=8\n", 1, {0, 0, 0, 0, 0, 0, 8, 0, 4}},
+        SheetCase{
+            "blank lines are skipped", "numSprites=1\n\n\nid=4 width=8\n", 1, {0, 0, 0, 0, 0, 0, 8, 0, 4}},
         SheetCase{"zero count", "numSprites=0\nid=0\n", 0, {}},
         SheetCase{"negative count", "numSprites=-3\nid=0\n", 0, {}},
-        SheetCase{"no count", "sprites=2\nid=0\n", 0, {}},
-        SheetCase{"empty file", "", 0, {}},
+        SheetCase{"no count", "sprites=2\nid=0\n", 0, {}}, SheetCase{"empty file", "", 0, {}},
         // Each record's size starts at zero rather than carrying the previous record's.
-        SheetCase{"size does not carry over", "numSprites=2\nid=0 width=9 height=9\nid=1\n", 2,
+        SheetCase{"size does not carry over",
+                  "numSprites=2\nid=0 width=9 height=9\nid=1\n",
+                  2,
                   {0, 0, 0, 0, 0, 0, 0, 0, 1}}));
 
 // A private asset tree whose gui folder holds the given sheets.
@@ -129,7 +140,8 @@ TEST(SpriteSheetLoad, MissingFileIsReportedAndLeavesAnEmptySheet)
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->sprites.count, 0);
     EXPECT_EQ(reports.Count(), 1);
-    EXPECT_NE(reports.Last().find("Menu file not found: " + tree.root_ + "/gui/nosuch.txt"), std::string::npos)
+    EXPECT_NE(reports.Last().find("Menu file not found: " + tree.root_ + "/gui/nosuch.txt"),
+              std::string::npos)
         << reports.Last();
     EXPECT_EQ(sheet->At(0), nullptr);
 }
@@ -195,13 +207,12 @@ TEST_P(CheckboxClick, ReleaseInsideTogglesOnce)
     miGui::ReleaseWidget(box);
 }
 
-INSTANTIATE_TEST_SUITE_P(Points, CheckboxClick,
-                         ::testing::Values(ClickCase{"centre", 120, 65, true}, ClickCase{"top-left corner", 100, 50, true},
-                                           ClickCase{"bottom-right corner", 141, 81, true},
-                                           ClickCase{"just right", 141.5f, 65, false},
-                                           ClickCase{"just below", 120, 81.5f, false},
-                                           ClickCase{"left of it", 99, 65, false},
-                                           ClickCase{"above it", 120, 49, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Points, CheckboxClick,
+    ::testing::Values(ClickCase{"centre", 120, 65, true}, ClickCase{"top-left corner", 100, 50, true},
+                      ClickCase{"bottom-right corner", 141, 81, true},
+                      ClickCase{"just right", 141.5f, 65, false}, ClickCase{"just below", 120, 81.5f, false},
+                      ClickCase{"left of it", 99, 65, false}, ClickCase{"above it", 120, 49, false}));
 
 TEST(Checkbox, CheckedBoxTakesTheCheckedSpritesSize)
 {
@@ -319,8 +330,10 @@ TEST(Quads, CentredCoordinatesAndTextureRange)
     for (int i = 0; i < 6; ++i)
     {
         const miGui::SpriteVertex& v = box.batch.vertices[i];
-        minX = std::min(minX, v.x), maxX = std::max(maxX, v.x), minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
-        minU = std::min(minU, v.u), maxU = std::max(maxU, v.u), minV = std::min(minV, v.v), maxV = std::max(maxV, v.v);
+        minX = std::min(minX, v.x), maxX = std::max(maxX, v.x), minY = std::min(minY, v.y),
+        maxY = std::max(maxY, v.y);
+        minU = std::min(minU, v.u), maxU = std::max(maxU, v.u), minV = std::min(minV, v.v),
+        maxV = std::max(maxV, v.v);
         EXPECT_FLOAT_EQ(v.z, 0);
         // The top edge takes the sprite's top row of texels.
         if (v.y == top)
@@ -440,10 +453,7 @@ class Menu : public ::testing::Test
         miGui::ClearWidgets();
         miGui::SpriteSheets().Clear();
     }
-    int Layout()
-    {
-        return miGui::Menu().Layout(1280, 720, drawn, miGui::kMaxDrawnWidgets);
-    }
+    int Layout() { return miGui::Menu().Layout(1280, 720, drawn, miGui::kMaxDrawnWidgets); }
     bool Drawn(const miGui::Widget* w, int n) const
     {
         for (int i = 0; i < n; ++i)
@@ -467,9 +477,9 @@ TEST_F(Menu, WidgetsSitWhereTheLayoutPutsThem)
     {
         const miGui::Widget* w;
         float x, y;
-    } places[] = {{&m.frame, 10, 10},          {&m.vrrBox, 210, 90},       {&m.vsyncBox, 210, 148},
-                  {&m.redbarBox, 215, 615},    {&m.animSpeedSlider, 26, 560}, {m.fpsBoxes[6], 82, 327},
-                  {m.cameraBoxes[0], 160, 379}, {m.cameraBoxes[1], 160, 415}, {m.cameraBoxes[2], 160, 451}};
+    } places[] = {{&m.frame, 10, 10},           {&m.vrrBox, 210, 90},          {&m.vsyncBox, 210, 148},
+                  {&m.redbarBox, 215, 615},     {&m.animSpeedSlider, 26, 560}, {m.fpsBoxes[6], 82, 327},
+                  {m.cameraBoxes[0], 160, 379}, {m.cameraBoxes[1], 160, 415},  {m.cameraBoxes[2], 160, 451}};
     for (const Place& p : places)
     {
         EXPECT_TRUE(Drawn(p.w, n));
@@ -519,15 +529,14 @@ TEST_P(MenuRows, FpsBoxesFromFirstUsableToTheSweepTop)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, MenuRows,
-    ::testing::Values(
-        // No usable display: 45 to 60, boxes 2..5.
-        RowCase{"fixed refresh", 60, false, 0, {2, 3, 4, 5}},
-        // 30 Hz minimum: lo 35, 60 Hz refresh: hi 55.
-        RowCase{"wide range", 60, true, 30, {0, 1, 2, 3, 4}},
-        // 35 Hz minimum gives lo 40; 55 Hz refresh gives hi 50: boxes 1..3, one row.
-        RowCase{"sweep top 50", 55, true, 35, {1, 2, 3}}));
+INSTANTIATE_TEST_SUITE_P(Ranges, MenuRows,
+                         ::testing::Values(
+                             // No usable display: 45 to 60, boxes 2..5.
+                             RowCase{"fixed refresh", 60, false, 0, {2, 3, 4, 5}},
+                             // 30 Hz minimum: lo 35, 60 Hz refresh: hi 55.
+                             RowCase{"wide range", 60, true, 30, {0, 1, 2, 3, 4}},
+                             // 35 Hz minimum gives lo 40; 55 Hz refresh gives hi 50: boxes 1..3, one row.
+                             RowCase{"sweep top 50", 55, true, 35, {1, 2, 3}}));
 
 TEST_F(Menu, FpsChoiceSetsTheRateAndClearsTheOthers)
 {
@@ -539,7 +548,8 @@ TEST_F(Menu, FpsChoiceSetsTheRateAndClearsTheOthers)
     Click(*m.fpsBoxes[4]);
     EXPECT_FLOAT_EQ(m.fpsSlider.value, 55);
     EXPECT_FLOAT_EQ(m.sweepSlider.value, 0);
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(m.fpsBoxes[i]->Checked(), i == 4) << i;
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(m.fpsBoxes[i]->Checked(), i == 4) << i;
     // Clicking the chosen box again keeps it chosen.
     Click(*m.fpsBoxes[4]);
     EXPECT_TRUE(m.fpsBoxes[4]->Checked());
@@ -611,7 +621,8 @@ TEST_F(Menu, CameraBoxesFormOneGroup)
     Layout();
     Click(*m.cameraBoxes[0]);
     EXPECT_EQ(g_cameraMode, 0);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(m.cameraBoxes[i]->Checked(), i == 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(m.cameraBoxes[i]->Checked(), i == 0);
     Click(*m.cameraBoxes[0]);
     EXPECT_TRUE(m.cameraBoxes[0]->Checked());
 }
@@ -715,14 +726,15 @@ TEST_F(Menu, UnattendedRunsSeeThePinnedChoiceInTheMenu)
         float fps, sweepOn;
     };
     // No usable display: boxes 2 (45 fps) to 6 (the sweep) answer.
-    const Case cases[] = {{nullptr, false, 3, 50, 0}, {"55", false, 4, 55, 0}, {"40", false, -1, 50, 0},
+    const Case cases[] = {{nullptr, false, 3, 50, 0}, {"55", false, 4, 55, 0},   {"40", false, -1, 50, 0},
                           {"52", false, 3, 50, 0},    {nullptr, true, 6, 50, 1}, {"60", true, 6, 60, 1}};
     miGui::OptionsMenu& m = miGui::Menu();
     for (const Case& c : cases)
     {
         mirel::test::PinRate(c.fixedFps, c.sweep ? "true" : nullptr);
         m.Build(Env(60, false));
-        for (int i = 2; i < 7; ++i) EXPECT_EQ(m.fpsBoxes[i]->Checked(), i == c.checkedBox) << c.fixedFps << " " << i;
+        for (int i = 2; i < 7; ++i)
+            EXPECT_EQ(m.fpsBoxes[i]->Checked(), i == c.checkedBox) << c.fixedFps << " " << i;
         m.StoreControls();
         const miCadora::DemoState& in = miCadora::State();
         EXPECT_FLOAT_EQ(in.targetFps, c.fps) << c.fixedFps;
@@ -790,7 +802,8 @@ TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
     EXPECT_EQ(miGui::WidgetCount(), 0);
     EXPECT_TRUE(host.vertexBuffers.empty());
     EXPECT_EQ(host.strayReleases, 0);
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(m.fpsBoxes[i], nullptr);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(m.fpsBoxes[i], nullptr);
     miInput::ClearMouseListeners();
     miInput::g_inputModule.Init();
     miInput::SetInputPlatform(nullptr);

@@ -48,14 +48,32 @@ class ScriptedPlatform : public miInput::InputPlatform
 };
 
 std::string g_fired;
-void FireM() { g_fired += 'M'; }
-void FireW() { g_fired += 'W'; }
-void FireZ() { g_fired += 'Z'; }
-void Fire4Ctrl() { g_fired += '4'; }
-void Fire4Plain() { g_fired += 'f'; }
+void FireM()
+{
+    g_fired += 'M';
+}
+void FireW()
+{
+    g_fired += 'W';
+}
+void FireZ()
+{
+    g_fired += 'Z';
+}
+void Fire4Ctrl()
+{
+    g_fired += '4';
+}
+void Fire4Plain()
+{
+    g_fired += 'f';
+}
 
 std::vector<miInput::MouseEvent> g_moves;
-void OnMove(const miInput::MouseEvent& e) { g_moves.push_back(e); }
+void OnMove(const miInput::MouseEvent& e)
+{
+    g_moves.push_back(e);
+}
 
 miInput::KeyBinding Key(char key, void (*cb)(), int32_t modifier = miInput::kModNone, bool repeat = false)
 {
@@ -104,7 +122,8 @@ class InputTest : public ::testing::Test
     void ConsoleKey() { Stroke(kVkGrave, '`', '`'); }
     void Type(const std::string& text)
     {
-        for (char c : text) Send(kChar, static_cast<uintptr_t>(static_cast<unsigned char>(c)));
+        for (char c : text)
+            Send(kChar, static_cast<uintptr_t>(static_cast<unsigned char>(c)));
     }
     void Poll() { miInput::g_inputModule.Update(); }
 
@@ -219,9 +238,9 @@ TEST_F(InputTest, LineEditing)
     };
     const Case cases[] = {
         {"abc\b", "ab"},
-        {"\b\b", ""},       // backspace on an empty line
-        {"abc\tde", "de"},  // tab discards the typed text
-        {"plq\r", ""},      // carriage return executes and empties
+        {"\b\b", ""},      // backspace on an empty line
+        {"abc\tde", "de"}, // tab discards the typed text
+        {"plq\r", ""},     // carriage return executes and empties
     };
     for (const Case& c : cases)
     {
@@ -232,7 +251,8 @@ TEST_F(InputTest, LineEditing)
     }
     miInput::ConsoleClear();
     Type(std::string(400, 'x'));
-    EXPECT_EQ(miInput::ConsoleLength(), miInput::kConsoleCapacity - 1) << "the line never overruns its buffer";
+    EXPECT_EQ(miInput::ConsoleLength(), miInput::kConsoleCapacity - 1)
+        << "the line never overruns its buffer";
 }
 
 TEST_F(InputTest, KeyboardLockBlocksEverythingButTheConsoleKey)
@@ -292,7 +312,8 @@ TEST_F(InputTest, HighCharactersNeverIndexOutsideTheKeyState)
     Send(kKeyDown, 0xDE, 0x80000000u | '^');
     Send(kKeyDown, 0xBA, 0x1FF);
     int set = 0;
-    for (auto& entry : miInput::Keyboard().keyState) set += entry.load();
+    for (auto& entry : miInput::Keyboard().keyState)
+        set += entry.load();
     EXPECT_EQ(set, 0);
 }
 
@@ -418,7 +439,8 @@ TEST_F(InputTest, WindowResizeFollowsTheFullscreenSwitch)
         }
         mirel::g_resizePending.store(0);
         mirel::OnWindowResized(640, 480);
-        EXPECT_EQ(mirel::GetPropertyFloat("render_init.resolutionX"), c.expectX) << (c.fullscreen ? c.fullscreen : "-");
+        EXPECT_EQ(mirel::GetPropertyFloat("render_init.resolutionX"), c.expectX)
+            << (c.fullscreen ? c.fullscreen : "-");
         EXPECT_EQ(mirel::g_resizePending.load(), 1) << "a resize is requested in every case";
     }
 }

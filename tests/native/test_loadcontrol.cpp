@@ -25,10 +25,11 @@ TEST(LoadControl, StepLadderEdges)
         bool fault;
         int32_t k;
     };
-    const Case cases[] = {{0.0f, false, 0},  {0.099f, false, 0}, {0.1f, false, 1},  {0.2f, false, 2},
-                          {0.49f, false, 2}, {0.5f, false, 3},   {1.99f, false, 3}, {2.0f, false, 20},
+    const Case cases[] = {{0.0f, false, 0},   {0.099f, false, 0},  {0.1f, false, 1},  {0.2f, false, 2},
+                          {0.49f, false, 2},  {0.5f, false, 3},    {1.99f, false, 3}, {2.0f, false, 20},
                           {9.99f, false, 20}, {10.0f, false, 200}, {10.0f, true, 20}, {500.0f, true, 20}};
-    for (const Case& c : cases) EXPECT_EQ(StepFactor(c.a, c.fault), c.k) << c.a << " fault " << c.fault;
+    for (const Case& c : cases)
+        EXPECT_EQ(StepFactor(c.a, c.fault), c.k) << c.a << " fault " << c.fault;
 }
 
 TEST(LoadControl, StepLadderAroundEveryThreshold)
@@ -41,9 +42,11 @@ TEST(LoadControl, StepLadderAroundEveryThreshold)
         for (bool fault : {false, true})
         {
             const int32_t atOrAbove = fault && i == 4 ? 20 : from[i];
-            EXPECT_EQ(StepFactor(std::nextafter(edges[i], 0.0f), fault), below[i]) << edges[i] << " fault " << fault;
+            EXPECT_EQ(StepFactor(std::nextafter(edges[i], 0.0f), fault), below[i])
+                << edges[i] << " fault " << fault;
             EXPECT_EQ(StepFactor(edges[i], fault), atOrAbove) << edges[i] << " fault " << fault;
-            EXPECT_EQ(StepFactor(std::nextafter(edges[i], 100.0f), fault), atOrAbove) << edges[i] << " fault " << fault;
+            EXPECT_EQ(StepFactor(std::nextafter(edges[i], 100.0f), fault), atOrAbove)
+                << edges[i] << " fault " << fault;
         }
 }
 
@@ -145,7 +148,8 @@ TEST(LoadControl, TargetsFromRateSweepAndSlider)
         {"sweep 45-60 at its top", sweep45, pi / 2, 59},
         {"slider sweep overrides", slider, 2.95f * pi / 2, 99},
     };
-    for (const Case& c : cases) EXPECT_NEAR(TargetFrameMs(c.in, c.clock), 1000.0f / c.fps, 0.01f) << c.what;
+    for (const Case& c : cases)
+        EXPECT_NEAR(TargetFrameMs(c.in, c.clock), 1000.0f / c.fps, 0.01f) << c.what;
 }
 
 TEST(LoadControl, SweepPeriodsAndTheSliderSweepsUnroundedLowEnd)
@@ -156,7 +160,9 @@ TEST(LoadControl, SweepPeriodsAndTheSliderSweepsUnroundedLowEnd)
     };
     const float twoPi = 6.2831853f;
     // A = 7 (<= 10): 2 pi s whatever the frequency; A = 12: 2 pi x freq x A.
-    const Case cases[] = {{45, 60, 0.1f, twoPi}, {45, 60, 5.0f, twoPi}, {35, 60, 0.1f, twoPi * 1.2f},
+    const Case cases[] = {{45, 60, 0.1f, twoPi},
+                          {45, 60, 5.0f, twoPi},
+                          {35, 60, 0.1f, twoPi * 1.2f},
                           {35, 60, 0.5f, twoPi * 6.0f}};
     for (const Case& c : cases)
     {
@@ -167,7 +173,8 @@ TEST(LoadControl, SweepPeriodsAndTheSliderSweepsUnroundedLowEnd)
         in.variableFpsFreq = c.freq;
         for (float t : {0.3f, 1.1f, 2.5f})
         {
-            EXPECT_NEAR(TargetFrameMs(in, t), TargetFrameMs(in, t + c.period), 0.02f) << c.lo << " " << c.freq;
+            EXPECT_NEAR(TargetFrameMs(in, t), TargetFrameMs(in, t + c.period), 0.02f)
+                << c.lo << " " << c.freq;
             EXPECT_GT(std::fabs(TargetFrameMs(in, t) - TargetFrameMs(in, t + c.period / 2)), 0.05f) << c.lo;
         }
     }
@@ -233,7 +240,8 @@ TEST(LoadControl, SweepClockWrapsAndHistoryKeepsTheLast21WhileShown)
     EXPECT_EQ(st.historyCount, 0) << "no history while the statistics are hidden";
     in.showStats = true;
     in.frameTime = 0.0f; // 20 ms too quick: +200 per frame
-    for (int i = 0; i < 30; ++i) UpdateLoad(st, in);
+    for (int i = 0; i < 30; ++i)
+        UpdateLoad(st, in);
     ASSERT_EQ(st.historyCount, 21);
     EXPECT_EQ(st.threadHistory[20], st.computeThreads);
     EXPECT_EQ(st.threadHistory[19], st.computeThreads - st.threadIncrement) << "oldest first";
@@ -256,7 +264,12 @@ TEST(LoadControl, DispatchPlanKeepsEveryGroupWithinTheDimensionLimit)
         int32_t threads;
         uint32_t rows, rest;
     };
-    const Case cases[] = {{-3, 0, 0}, {0, 0, 0}, {1, 0, 1}, {65535, 1, 0}, {65536, 1, 1}, {100000, 1, 34465},
+    const Case cases[] = {{-3, 0, 0},
+                          {0, 0, 0},
+                          {1, 0, 1},
+                          {65535, 1, 0},
+                          {65536, 1, 1},
+                          {100000, 1, 34465},
                           {kMaxComputeThreads, 16384, 16384}};
     for (const Case& c : cases)
     {
@@ -332,7 +345,10 @@ TEST(LoadControl, SweepRangeFromTheDisplay)
 }
 
 std::vector<std::string> g_lines;
-void CollectLine(const char* line) { g_lines.push_back(line); }
+void CollectLine(const char* line)
+{
+    g_lines.push_back(line);
+}
 
 TEST(LoadControl, FpsChoicesDefaultsAndLines)
 {
@@ -344,8 +360,8 @@ TEST(LoadControl, FpsChoicesDefaultsAndLines)
     };
     const DetectionRecord display = Display(40000, 144000);
     const Case cases[] = {
-        {true, 45, 60, 2, 6, 50, 3}, {true, 55, 60, 4, 6, 55, 4}, {true, 60, 60, 5, 6, 60, 5},
-        {true, 35, 35, 0, 1, 35, 0}, {true, 35, 40, 0, 2, 40, 1}, {true, 35, 45, 0, 3, 45, 2},
+        {true, 45, 60, 2, 6, 50, 3},  {true, 55, 60, 4, 6, 55, 4}, {true, 60, 60, 5, 6, 60, 5},
+        {true, 35, 35, 0, 1, 35, 0},  {true, 35, 40, 0, 2, 40, 1}, {true, 35, 45, 0, 3, 45, 2},
         {false, 35, 60, 2, 6, 50, 3}, // without a record the low end becomes 45
     };
     for (const Case& c : cases)
@@ -355,7 +371,8 @@ TEST(LoadControl, FpsChoicesDefaultsAndLines)
         EXPECT_EQ(ch.firstUsable, c.c) << c.lo << "-" << c.hi;
         EXPECT_EQ(ch.upToHi, c.n) << c.lo << "-" << c.hi;
         EXPECT_EQ(ch.defaultFps, c.defaultFps) << c.lo << "-" << c.hi;
-        for (int i = 0; i < kFpsChoiceCount; ++i) EXPECT_EQ(ch.checked[i], i == c.checkedBox) << "box " << i;
+        for (int i = 0; i < kFpsChoiceCount; ++i)
+            EXPECT_EQ(ch.checked[i], i == c.checkedBox) << "box " << i;
         ASSERT_EQ(g_lines.size(), 7u);
         std::ostringstream expect;
         expect << "fps: 35 min: " << (c.hasRecord ? c.lo : 45) << "  max: " << c.hi << " \n";

@@ -60,7 +60,8 @@ Tracking Simulate(const Plant& p, LoadInputs in, int frames, float skipSeconds)
         UpdateLoad(st, in);
         dispatched.push_back(st.computeThreads);
         dispatched.pop_front();
-        measuredMs = p.baseMs + p.msPerGroup * static_cast<float>(dispatched.front()) + p.noiseMs * rng.Uniform();
+        measuredMs =
+            p.baseMs + p.msPerGroup * static_cast<float>(dispatched.front()) + p.noiseMs * rng.Uniform();
         clock += measuredMs / 1000.0f;
         // The frame just simulated is judged against the target it was aimed at.
         const bool good = std::fabs(measuredMs - st.targetMs) <= 1.0f;
@@ -76,7 +77,8 @@ Tracking Simulate(const Plant& p, LoadInputs in, int frames, float skipSeconds)
     for (size_t i = 0; i < ok.size() && t.settleFrame < 0; ++i)
     {
         bool stays = true;
-        for (size_t j = i; j < ok.size() && times[j] < times[i] + 1.0f; ++j) stays &= ok[j];
+        for (size_t j = i; j < ok.size() && times[j] < times[i] + 1.0f; ++j)
+            stays &= ok[j];
         if (stays && times.back() > times[i] + 1.0f)
         {
             t.settleFrame = static_cast<int>(i);
@@ -109,8 +111,9 @@ TEST(LoadLoop, ColdStartReachesAFixedTargetAndStays)
         LoadInputs in;
         in.targetFps = c.fps;
         const Tracking t = Simulate(c.plant, in, 1200, 3.0f);
-        std::printf("fixed %.0f fps, lag %d: settled after %.2f s (frame %d), %.1f%% within 1 ms, %d groups\n", c.fps,
-                    c.plant.lagFrames, t.settleSeconds, t.settleFrame, 100.0f * t.withinFraction, t.finalThreads);
+        std::printf(
+            "fixed %.0f fps, lag %d: settled after %.2f s (frame %d), %.1f%% within 1 ms, %d groups\n", c.fps,
+            c.plant.lagFrames, t.settleSeconds, t.settleFrame, 100.0f * t.withinFraction, t.finalThreads);
         // The climb is at most 21 ms / 2 ms per 200-group step, then 20-group steps near the
         // target: the simulation settles in under 1 s; 2 s leaves room for a slower plant.
         EXPECT_GE(t.settleFrame, 0);

@@ -68,8 +68,8 @@ class ScriptedModule : public miSim::Module
 bool ScriptedModule::logUpdates = false;
 
 // The engine's five modules, with their ranks, in registration order.
-ScriptedModule g_world("World", 4, 2), g_physics("Physics", 2, 1), g_camera("Camera", 3, 3), g_utils("Utils", 0, 4),
-    g_input("Input", 1, 0);
+ScriptedModule g_world("World", 4, 2), g_physics("Physics", 2, 1), g_camera("Camera", 3, 3),
+    g_utils("Utils", 0, 4), g_input("Input", 1, 0);
 miSim::Module* const kModules[] = {&g_world, &g_physics, &g_camera, &g_utils, &g_input};
 
 // Tracks the hand-over: which step is being updated, recorded, executed and presented.
@@ -104,7 +104,8 @@ class ScriptedApp : public mirel::MirelApp
     {
         g_handover->stepRunning.store(true);
         g_handover->stepsStarted.fetch_add(1);
-        if (std::this_thread::get_id() != g_handover->mainThread) g_handover->updatesOffMainThread.fetch_add(1);
+        if (std::this_thread::get_id() != g_handover->mainThread)
+            g_handover->updatesOffMainThread.fetch_add(1);
         if (++updates == loadingDoneAfter) mirel::g_engineState.loadingDone.store(1);
         if (stepSleepUs) std::this_thread::sleep_for(std::chrono::microseconds(stepSleepUs));
         if (logUpdates) g_log.Add("app:Update");
@@ -213,12 +214,14 @@ class MainLoopTest : public ::testing::Test
     }
     void RunPasses(int n)
     {
-        for (int i = 0; i < n; ++i) mirel::RunLoopPass();
+        for (int i = 0; i < n; ++i)
+            mirel::RunLoopPass();
     }
     // Passes until the loop has presented n frames in Pipelined mode.
     void RunPipelinedFrames(uint64_t n)
     {
-        for (int guard = 0; mirel::FramesInMode(kLoopPipelined) < n && guard < 10000000; ++guard) mirel::RunLoopPass();
+        for (int guard = 0; mirel::FramesInMode(kLoopPipelined) < n && guard < 10000000; ++guard)
+            mirel::RunLoopPass();
     }
 
     Handover handover_;

@@ -48,7 +48,11 @@ class CountingCfg : public MaterialCfg
 class MatCfg : public ::testing::Test
 {
   protected:
-    MatCfg() { tree.Write("shaders/s.hlsl", "mirel_shadervars\n{\nfloat fade = 0.5;\nfloat4 tint = 1 2 3 4;\n}\nbody\n"); }
+    MatCfg()
+    {
+        tree.Write("shaders/s.hlsl",
+                   "mirel_shadervars\n{\nfloat fade = 0.5;\nfloat4 tint = 1 2 3 4;\n}\nbody\n");
+    }
     ~MatCfg() override { cfg.OnRelease(); }
 
     bool Parse(const std::string& text)
@@ -89,13 +93,20 @@ TEST_F(MatCfg, HeaderWordsMapToTheirValues)
     auto depth = [](const MaterialCfg& c) {
         return std::vector<int64_t>{c.depthEnable, c.depthWriteMask, c.depthFunc};
     };
-    auto raster = [](const MaterialCfg& c) {
-        return std::vector<int64_t>{c.fillMode, c.cullMode, c.depthClip, c.depthBias, Bits(c.depthBiasClamp),
+    auto raster = [](const MaterialCfg& c)
+    {
+        return std::vector<int64_t>{c.fillMode,
+                                    c.cullMode,
+                                    c.depthClip,
+                                    c.depthBias,
+                                    Bits(c.depthBiasClamp),
                                     Bits(c.slopeScaledDepthBias)};
     };
-    auto blend = [](const MaterialCfg& c) {
-        return std::vector<int64_t>{c.blendEnable, c.blendOp,        c.srcBlend,       c.destBlend, c.blendOpAlpha,
-                                    c.srcBlendAlpha, c.destBlendAlpha, c.writeMask, c.alphaTest};
+    auto blend = [](const MaterialCfg& c)
+    {
+        return std::vector<int64_t>{c.blendEnable,    c.blendOp,      c.srcBlend,
+                                    c.destBlend,      c.blendOpAlpha, c.srcBlendAlpha,
+                                    c.destBlendAlpha, c.writeMask,    c.alphaTest};
     };
     const FieldCase cases[] = {
         {1, "stages = pixel vertex geometry hull domain", stages, {31}, 0},
@@ -115,8 +126,11 @@ TEST_F(MatCfg, HeaderWordsMapToTheirValues)
         {5, "raster = solid back true -3.7 0.25 1.5", raster, {3, 3, 1, -3, Bits(0.25f), Bits(1.5f)}, 0},
         {5, "raster = solid back true 1e30 0 0", raster, {3, 3, 1, INT32_MAX, 0, 0}, 0},
         {5, "raster = solid sideways true", raster, {3, 0, 1, 0, 0, 0}, 1},
-        {6, "blend = true subtract src_alpha src_inv_alpha rev_subtract dest_alpha zero 7 alphatest", blend,
-         {1, 2, 5, 6, 3, 7, 1, 7, 1}, 0},
+        {6,
+         "blend = true subtract src_alpha src_inv_alpha rev_subtract dest_alpha zero 7 alphatest",
+         blend,
+         {1, 2, 5, 6, 3, 7, 1, 7, 1},
+         0},
         {6, "blend = true min one one add one one 15 other", blend, {1, 4, 2, 2, 1, 2, 2, 15, 0}, 0},
         {6, "blend = true mul one half add one one 15", blend, {1, 0, 2, 0, 1, 2, 2, 15, 0}, 2},
     };
@@ -163,29 +177,31 @@ TEST_F(MatCfg, TokenCountsAndOrderAreChecked)
 
 TEST_F(MatCfg, SamplerBlocks)
 {
-    const std::string blocks = "ps\n{\n"
-                               "sampler = 0 2d min_mag_mip_linear wrap mirror clamp never 0 max\n"
-                               "sampler = 3 srv min_mag_mip_point border border border equal 1 2\n"
-                               "sampler = 4 uav min_mag_mip_point border border border equal 1 2\n"
-                               "sampler = 5 depth_srv compare_min_mag_linear_mip_point border clamp wrap less 0.5 8\n"
-                               "sampler = 6 whatever min_mag_mip_point wrap wrap wrap equal 0 1\n"
-                               "comment = 7 2d min_mag_mip_point wrap wrap wrap equal 0 1\n"
-                               "}\nvs\n{\n"
-                               "sampler = 15 2d min_mag_mip_point wrap wrap wrap never 0 1\n"
-                               "sampler = 15 2d min_mag_mip_linear clamp clamp clamp never 0 2\n"
-                               "sampler = 16 2d min_mag_mip_point wrap wrap wrap never 0 1\n"
-                               "sampler = -1 2d min_mag_mip_point wrap wrap wrap never 0 1\n"
-                               "sampler = x 2d min_mag_mip_point wrap wrap wrap never 0 1\n"
-                               "sampler = 1 2d\n"
-                               "sampler = 2 2d bogus wrap sideways wrap never 0 1\n"
-                               "}\nend of the samplers\nds\n{\n"
-                               "sampler = 9 2d min_mag_mip_point wrap wrap wrap never 0 1\n}\n";
+    const std::string blocks =
+        "ps\n{\n"
+        "sampler = 0 2d min_mag_mip_linear wrap mirror clamp never 0 max\n"
+        "sampler = 3 srv min_mag_mip_point border border border equal 1 2\n"
+        "sampler = 4 uav min_mag_mip_point border border border equal 1 2\n"
+        "sampler = 5 depth_srv compare_min_mag_linear_mip_point border clamp wrap less 0.5 8\n"
+        "sampler = 6 whatever min_mag_mip_point wrap wrap wrap equal 0 1\n"
+        "comment = 7 2d min_mag_mip_point wrap wrap wrap equal 0 1\n"
+        "}\nvs\n{\n"
+        "sampler = 15 2d min_mag_mip_point wrap wrap wrap never 0 1\n"
+        "sampler = 15 2d min_mag_mip_linear clamp clamp clamp never 0 2\n"
+        "sampler = 16 2d min_mag_mip_point wrap wrap wrap never 0 1\n"
+        "sampler = -1 2d min_mag_mip_point wrap wrap wrap never 0 1\n"
+        "sampler = x 2d min_mag_mip_point wrap wrap wrap never 0 1\n"
+        "sampler = 1 2d\n"
+        "sampler = 2 2d bogus wrap sideways wrap never 0 1\n"
+        "}\nend of the samplers\nds\n{\n"
+        "sampler = 9 2d min_mag_mip_point wrap wrap wrap never 0 1\n}\n";
     ReportCapture reports;
     ASSERT_TRUE(Parse(CfgText({}, blocks)));
     // 16, -1, x, the short line, and the two bad words of slot 2.
     EXPECT_EQ(reports.Count(), 6);
-    auto record = [](const SamplerRecord& r) {
-        return std::vector<int64_t>{r.defined,  r.filter,     r.addressU,      r.addressV,
+    auto record = [](const SamplerRecord& r)
+    {
+        return std::vector<int64_t>{r.defined,  r.filter,     r.addressU,     r.addressV,
                                     r.addressW, r.comparison, Bits(r.minLod), Bits(r.maxLod)};
     };
     const auto& ps = cfg.samplers[kStagePixel];
@@ -228,8 +244,9 @@ TEST_F(MatCfg, VariablesAndSourceComeFromTheShader)
     ASSERT_EQ(cfg.vars.count, 3);
     EXPECT_EQ(std::string(cfg.vars.Data()[1].name), "dummy_align_" + std::to_string(pad));
     ASSERT_NE(cfg.source, nullptr);
-    EXPECT_EQ(std::string(cfg.source), "\ncbuffer ConstantBuffer : register( b4 )\n { \nfloat  fade;\nfloat3  dummy_align_" +
-                                           std::to_string(pad) + ";\nfloat4 tint;\n\n}\nbody\n");
+    EXPECT_EQ(std::string(cfg.source),
+              "\ncbuffer ConstantBuffer : register( b4 )\n { \nfloat  fade;\nfloat3  dummy_align_" +
+                  std::to_string(pad) + ";\nfloat4 tint;\n\n}\nbody\n");
     EXPECT_TRUE(tree.TempFiles().empty());
 }
 
@@ -244,7 +261,8 @@ TEST_F(MatCfg, MissingFiles)
     }
     ReportCapture reports;
     EXPECT_FALSE(Parse(CfgText({{0, "shader = nothere"}})));
-    EXPECT_NE(reports.Last().find("Shader file not found: " + tree.Path("shaders/nothere.hlsl")), std::string::npos);
+    EXPECT_NE(reports.Last().find("Shader file not found: " + tree.Path("shaders/nothere.hlsl")),
+              std::string::npos);
     EXPECT_EQ(cfg.creates, 0);
     EXPECT_TRUE(tree.TempFiles().empty());
 }
@@ -312,8 +330,12 @@ TEST_F(MatFile, BindingLines)
                        "texture = 16 over.png 2d\n"
                        "texture = 1 short\n"
                        "texarray = 2 1 2darray\n"
-                       "texture = 8 " + std::string(64, 'n') + " 2d\n"
-                       "texture = 9 " + std::string(63, 'n') + " depth_srv\n"
+                       "texture = 8 " +
+                       std::string(64, 'n') +
+                       " 2d\n"
+                       "texture = 9 " +
+                       std::string(63, 'n') +
+                       " depth_srv\n"
                        "other = 10 x 2d\n"
                        "}\nvs_textures\n{\ntexture = 2 v.png cube\n}\n"
                        "ds_textures\n{\ntexture = 15 d uav\n}\n"
@@ -325,8 +347,9 @@ TEST_F(MatFile, BindingLines)
         std::string name;
         int32_t kind, slot, a, b;
     };
-    const std::vector<Expected> ps = {{"rock.png", 0, 3, 0, 0}, {"arr", 3, 4, 7, 2},           {"vol", 4, 5, 8, 3},
-                                      {"buf", 6, 6, 9, 0},      {"odd.png", 0, 7, 0, 0}, {std::string(63, 'n'), 8, 9, 0, 0}};
+    const std::vector<Expected> ps = {{"rock.png", 0, 3, 0, 0}, {"arr", 3, 4, 7, 2},
+                                      {"vol", 4, 5, 8, 3},      {"buf", 6, 6, 9, 0},
+                                      {"odd.png", 0, 7, 0, 0},  {std::string(63, 'n'), 8, 9, 0, 0}};
     ASSERT_EQ(m->bindings[kStagePixel].count, static_cast<int32_t>(ps.size()));
     for (size_t i = 0; i < ps.size(); ++i)
     {
@@ -357,7 +380,8 @@ TEST_F(MatFile, MalformedFiles)
     } cases[] = {
         {"config is not first", "ps_textures\n{\n}\nconfig = c\n", false, "Parse error"},
         {"config without a name", "config =\n", false, "Parse error"},
-        {"a configuration name of 64 characters", "config = " + std::string(64, 'c') + "\n", false, "Parse error"},
+        {"a configuration name of 64 characters", "config = " + std::string(64, 'c') + "\n", false,
+         "Parse error"},
         {"block without brace", "config = c\nps_textures\ntexture = 0 a 2d\n}\n", true, "Parse error"},
         {"block without end", "config = c\nmirel_shadervars\n{\nfloat fade = 1;\n", true, "Parse error"},
         {"no configuration file", "config = nocfg\n", false, "Material Cfg file not found"},
@@ -369,13 +393,15 @@ TEST_F(MatFile, MalformedFiles)
         Material* m = Load(c.text);
         EXPECT_GE(reports.Count(), 1);
         EXPECT_NE(reports.Last().find(c.message), std::string::npos);
-        EXPECT_EQ(m->configId >= 0 && MaterialCfgs().FromHandle(m->configId)->source != nullptr, c.configLoaded);
+        EXPECT_EQ(m->configId >= 0 && MaterialCfgs().FromHandle(m->configId)->source != nullptr,
+                  c.configLoaded);
         EXPECT_TRUE(tree.TempFiles().empty());
     }
     ReportCapture reports;
     Material* m = MaterialManager().Create("absent");
     m->Load(false);
-    EXPECT_NE(reports.Last().find("Material file not found: " + tree.Path("materials/absent.mat")), std::string::npos);
+    EXPECT_NE(reports.Last().find("Material file not found: " + tree.Path("materials/absent.mat")),
+              std::string::npos);
     EXPECT_EQ(m->configId, -1);
 }
 
@@ -429,7 +455,7 @@ TEST(ResolveTextures, EachKindEndsInItsTable)
 {
     AssetTree tree;
     mirel::test::FakeDevice host;
-    host.gpu["cascade1"] = 1;   // a render target that exists already
+    host.gpu["cascade1"] = 1;    // a render target that exists already
     host.textures["orphan"] = 2; // loaded before, without a GPU resource
     miRender::SetDeviceHost(&host);
     Material m;
@@ -490,9 +516,11 @@ ShaderVar Var(const char* name, int32_t type, std::vector<float> values = {})
     ShaderVar v = {};
     std::strcpy(v.name, name);
     v.type = type;
-    for (size_t i = 0; i < values.size() && i < 4; ++i) v.value[i] = values[i];
+    for (size_t i = 0; i < values.size() && i < 4; ++i)
+        v.value[i] = values[i];
     if (type == kVarMatrix)
-        for (int i = 0; i < 16; ++i) v.matrix[i] = static_cast<float>(i);
+        for (int i = 0; i < 16; ++i)
+            v.matrix[i] = static_cast<float>(i);
     return v;
 }
 
@@ -518,9 +546,20 @@ TEST(Constants, VariablesArePackedInListOrder)
     ReportCapture reports;
     m->BuildConstants();
     EXPECT_EQ(reports.Count(), 0);
-    std::vector<uint32_t> expected = {F(1.5f), 0, 0, 0, static_cast<uint32_t>(-3), 2, static_cast<uint32_t>(INT32_MAX),
-                                      static_cast<uint32_t>(INT32_MIN), 0, 7, 0, 2147483520u};
-    for (int k = 0; k < 16; ++k) expected.push_back(F(static_cast<float>(k)));
+    std::vector<uint32_t> expected = {F(1.5f),
+                                      0,
+                                      0,
+                                      0,
+                                      static_cast<uint32_t>(-3),
+                                      2,
+                                      static_cast<uint32_t>(INT32_MAX),
+                                      static_cast<uint32_t>(INT32_MIN),
+                                      0,
+                                      7,
+                                      0,
+                                      2147483520u};
+    for (int k = 0; k < 16; ++k)
+        expected.push_back(F(static_cast<float>(k)));
     ASSERT_EQ(m->constantWordCount, static_cast<int32_t>(expected.size()));
     EXPECT_EQ(std::vector<uint32_t>(m->constantData, m->constantData + m->constantWordCount), expected);
     ASSERT_EQ(host.buffers.size(), 1u);
@@ -713,7 +752,8 @@ TEST_F(Shipped, EveryMaterialLoadsCleanly)
         EXPECT_EQ(source.find("$include"), std::string::npos);
         EXPECT_EQ(source.find("@include"), std::string::npos);
         EXPECT_EQ(CountShaderVarWords(m->vars) % 4, 0);
-        EXPECT_EQ(m->vars.count > 0, source.find("cbuffer ConstantBuffer : register( b4 )") != std::string::npos);
+        EXPECT_EQ(m->vars.count > 0,
+                  source.find("cbuffer ConstantBuffer : register( b4 )") != std::string::npos);
         EXPECT_EQ(reports.Count(), 0) << reports.Last();
     }
     EXPECT_TRUE(tree.TempFiles().empty());
@@ -722,13 +762,17 @@ TEST_F(Shipped, EveryMaterialLoadsCleanly)
 TEST_F(Shipped, TheProgramFindsItsMaterialsAndVariables)
 {
     for (int32_t layout = 0; layout < kVertexLayoutCount; ++layout)
-        for (bool alpha : {false, true}) EXPECT_TRUE(tree.Exists(std::string("materials/") + DepthMaterialName(layout, alpha) + ".mat"));
+        for (bool alpha : {false, true})
+            EXPECT_TRUE(tree.Exists(std::string("materials/") + DepthMaterialName(layout, alpha) + ".mat"));
     const struct
     {
         const char* material;
         const char* variable;
-    } written[] = {{"atmosphere", "redbarFade"}, {"bar", "bar_position"},      {"loadScreen", "fadeIn"},
-                   {"loadBar", "load_progress"}, {"overlay", "debugType"}};
+    } written[] = {{"atmosphere", "redbarFade"},
+                   {"bar", "bar_position"},
+                   {"loadScreen", "fadeIn"},
+                   {"loadBar", "load_progress"},
+                   {"overlay", "debugType"}};
     for (const auto& w : written)
     {
         SCOPED_TRACE(w.material);
@@ -743,8 +787,8 @@ TEST_F(Shipped, TheProgramFindsItsMaterialsAndVariables)
 
 std::vector<int64_t> States(const MaterialCfg& c)
 {
-    return {c.stageMask, c.layout,    c.topology,  c.depthEnable,  c.depthWriteMask, c.depthFunc,
-            c.fillMode,  c.cullMode,  c.depthClip, c.depthBias,    c.blendEnable,    c.blendOp,
+    return {c.stageMask, c.layout,    c.topology,  c.depthEnable, c.depthWriteMask, c.depthFunc,
+            c.fillMode,  c.cullMode,  c.depthClip, c.depthBias,   c.blendEnable,    c.blendOp,
             c.srcBlend,  c.destBlend, c.writeMask, c.alphaTest};
 }
 
@@ -808,7 +852,8 @@ TEST_F(Shipped, BladeAndAlphaDepthRecords)
     ASSERT_EQ(depth->vars.count, 2);
     EXPECT_STREQ(depth->vars.Data()[0].name, "alphaRef");
     EXPECT_EQ(depth->constantData[0], F(0.5f));
-    for (const auto& list : depth->bindings) EXPECT_EQ(list.count, 0);
+    for (const auto& list : depth->bindings)
+        EXPECT_EQ(list.count, 0);
     EXPECT_EQ(reports.Count(), 0);
 }
 

@@ -24,7 +24,8 @@ std::vector<uint8_t> Image(uint32_t vertexCount, const std::vector<std::vector<u
     for (uint32_t v = 0; v < vertexCount; ++v)
     {
         float f[14];
-        for (int k = 0; k < 14; ++k) f[k] = static_cast<float>(v * 100 + k);
+        for (int k = 0; k < 14; ++k)
+            f[k] = static_cast<float>(v * 100 + k);
         // Values beyond the position must not reach the bounds.
         f[3] = -1e6f;
         std::memcpy(mesh.vertices + v * 56, f, 56);
@@ -36,14 +37,18 @@ std::vector<uint8_t> Image(uint32_t vertexCount, const std::vector<std::vector<u
         std::snprintf(mesh.surfaces[s].materialName, 64, "mat%d", static_cast<int>(s));
         mesh.surfaces[s].indexCount = static_cast<uint32_t>(surfaces[s].size());
         mesh.surfaces[s].indices = new uint32_t[surfaces[s].size() + 1];
-        if (!surfaces[s].empty()) std::memcpy(mesh.surfaces[s].indices, surfaces[s].data(), surfaces[s].size() * 4);
+        if (!surfaces[s].empty())
+            std::memcpy(mesh.surfaces[s].indices, surfaces[s].data(), surfaces[s].size() * 4);
     }
     std::vector<uint8_t> out(WriteMeshImage(mesh, 7, nullptr));
     WriteMeshImage(mesh, 7, out.data());
     return out;
 }
 
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    std::memcpy(b.data() + at, &v, 4);
+}
 
 class ModelFiles : public ::testing::Test
 {
@@ -65,8 +70,7 @@ class ModelFiles : public ::testing::Test
     {
         std::FILE* f = std::fopen((root_ + "/models/" + name + ".model").c_str(), "wb");
         ASSERT_NE(f, nullptr);
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
     std::string root_;
@@ -108,12 +112,16 @@ TEST(ModelReader, RejectsMalformedImages)
         {"zero chunks", [](std::vector<uint8_t>& b) { Put32(b, 4, 0); }},
         {"more chunks than the file", [](std::vector<uint8_t>& b) { Put32(b, 4, 4); }},
         {"huge chunk count", [](std::vector<uint8_t>& b) { Put32(b, 4, 0xFFFFFFFFu); }},
-        {"vertex count above the file", [](std::vector<uint8_t>& b) {
+        {"vertex count above the file",
+         [](std::vector<uint8_t>& b)
+         {
              Put32(b, 16, 1000);
              Put32(b, 12, 8 + 56 * 1000);
          }},
         {"vertex count against its chunk size", [](std::vector<uint8_t>& b) { Put32(b, 16, 2); }},
-        {"32-bit wrapping vertex count", [](std::vector<uint8_t>& b) {
+        {"32-bit wrapping vertex count",
+         [](std::vector<uint8_t>& b)
+         {
              Put32(b, 16, 0x49249250u); // 56 x this wraps to a small 32-bit product
              Put32(b, 12, static_cast<uint32_t>(8u + 56u * 0x49249250u));
          }},
@@ -212,7 +220,8 @@ TEST_F(ModelFiles, SurfaceMaterialsAreFoundOrLoaded)
     mirel::test::ReportCapture reports;
     Model* m = LoadModel("mats");
     ASSERT_NE(m, nullptr);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(m->surfaces[i].materialId, -1) << i;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(m->surfaces[i].materialId, -1) << i;
     EXPECT_EQ(reports.Count(), 0) << reports.Last();
 }
 
@@ -237,8 +246,10 @@ TEST_F(ModelFiles, GeneratedSceneModelsRead)
 {
     mirel::SetAssetRoot(MIREL_SOURCE_ASSETS);
     // Each surface names a material the asset tree has.
-    const std::pair<const char*, const char*> models[] = {
-        {"unitcube", "unitcube"}, {"ground", "ground"}, {"windmill_base", "WM_body"}, {"windmill_blades", "WM_blade"}};
+    const std::pair<const char*, const char*> models[] = {{"unitcube", "unitcube"},
+                                                          {"ground", "ground"},
+                                                          {"windmill_base", "WM_body"},
+                                                          {"windmill_blades", "WM_blade"}};
     for (const auto& [name, material] : models)
     {
         MeshData mesh;

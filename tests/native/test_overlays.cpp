@@ -63,8 +63,8 @@ TEST_F(Overlay, FadeOutCoversForThreeSecondsThenBlendsForOne)
         float t;     // frame time summed since the scene was built
         float blend; // expected "redbarFade"
         bool ready;
-    } steps[] = {{0.5f, 1.0f, false}, {2.9f, 1.0f, false}, {3.25f, 0.75f, false}, {3.75f, 0.25f, false},
-                 {4.01f, 0.0f, true}, {5.0f, 0.0f, true}};
+    } steps[] = {{0.5f, 1.0f, false},   {2.9f, 1.0f, false}, {3.25f, 0.75f, false},
+                 {3.75f, 0.25f, false}, {4.01f, 0.0f, true}, {5.0f, 0.0f, true}};
     float t = 0.0f;
     for (const Step& s : steps)
     {
@@ -97,7 +97,8 @@ TEST_P(RedbarSpeed, AdvancesSteadilyAndRestartsPastTheEdge)
     if (c.perSecond <= 0.0f) return;
     const float dt = 1.0f / 60.0f;
     miCadora::State().barPosition = 0.0f;
-    for (int i = 0; i < 60; ++i) miCadora::StepRedbar(dt, true, c.slider);
+    for (int i = 0; i < 60; ++i)
+        miCadora::StepRedbar(dt, true, c.slider);
     if (c.perSecond < 1.2f)
     {
         EXPECT_NEAR(miCadora::State().barPosition, c.perSecond, 1e-4f) << c.what;
@@ -118,8 +119,9 @@ TEST_P(RedbarSpeed, AdvancesSteadilyAndRestartsPastTheEdge)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sliders, RedbarSpeed,
-                         ::testing::Values(BarCase{"default", 0.65f, 0.312f}, BarCase{"slowest", 0.3f, 0.144f},
-                                           BarCase{"fastest", 1.0f, 0.48f}, BarCase{"clamped above", 25.0f, 4.8f},
+                         ::testing::Values(BarCase{"default", 0.65f, 0.312f},
+                                           BarCase{"slowest", 0.3f, 0.144f}, BarCase{"fastest", 1.0f, 0.48f},
+                                           BarCase{"clamped above", 25.0f, 4.8f},
                                            BarCase{"clamped below", -2.0f, 0.0f}));
 
 TEST_F(Overlay, RedbarFadesInAndReversesMidFade)
@@ -130,7 +132,8 @@ TEST_F(Overlay, RedbarFadesInAndReversesMidFade)
     f = miCadora::StepRedbar(0.25f, true, 0.65f);
     EXPECT_TRUE(f.draw);
     EXPECT_FLOAT_EQ(f.redbarFade, 0.25f);
-    for (int i = 0; i < 4; ++i) f = miCadora::StepRedbar(0.25f, true, 0.65f);
+    for (int i = 0; i < 4; ++i)
+        f = miCadora::StepRedbar(0.25f, true, 0.65f);
     EXPECT_FLOAT_EQ(f.redbarFade, 1.0f);
     f = miCadora::StepRedbar(0.25f, false, 0.65f);
     f = miCadora::StepRedbar(0.25f, false, 0.65f);
@@ -138,7 +141,8 @@ TEST_F(Overlay, RedbarFadesInAndReversesMidFade)
     // Checked again half-way out: back up from where it was.
     f = miCadora::StepRedbar(0.25f, true, 0.65f);
     EXPECT_FLOAT_EQ(f.redbarFade, 0.75f);
-    for (int i = 0; i < 5; ++i) f = miCadora::StepRedbar(0.25f, false, 0.65f);
+    for (int i = 0; i < 5; ++i)
+        f = miCadora::StepRedbar(0.25f, false, 0.65f);
     EXPECT_FALSE(f.draw);
     EXPECT_FLOAT_EQ(miCadora::State().fade, 0.0f);
 }
@@ -151,8 +155,9 @@ TEST_F(Overlay, RedbarSwitchedOffHandsTheFinalPassAZeroWeightOnce)
         bool visible, draw, setFade;
         float weight;
     };
-    const Step steps[] = {{false, false, false, 0.0f}, {true, true, true, 0.3f},  {true, true, true, 0.6f},
-                          {false, true, true, 0.3f},   {false, false, true, 0.0f}, {false, false, false, 0.0f}};
+    const Step steps[] = {{false, false, false, 0.0f}, {true, true, true, 0.3f},
+                          {true, true, true, 0.6f},    {false, true, true, 0.3f},
+                          {false, false, true, 0.0f},  {false, false, false, 0.0f}};
     for (const Step& s : steps)
     {
         const miCadora::RedbarFrame f = miCadora::StepRedbar(0.3f, s.visible, 0.65f);
@@ -183,8 +188,10 @@ TEST(FrameGraph, WindowKeepsTheLast32InTimeOrder)
     for (int n : {32, 33, 40, 63, 64, 65, 100})
     {
         miCadora::FrameTimeGraph g;
-        for (int k = 1; k <= n; ++k) g.Add(static_cast<float>(k));
-        for (int i = 0; i < 32; ++i) EXPECT_FLOAT_EQ(g.Sample(i), static_cast<float>(n - 32 + i + 1)) << n << " " << i;
+        for (int k = 1; k <= n; ++k)
+            g.Add(static_cast<float>(k));
+        for (int i = 0; i < 32; ++i)
+            EXPECT_FLOAT_EQ(g.Sample(i), static_cast<float>(n - 32 + i + 1)) << n << " " << i;
     }
 }
 
@@ -192,7 +199,8 @@ TEST(FrameGraph, LinesSpanTheUpperRightBand)
 {
     miCadora::FrameTimeGraph g;
     // 60 fps: 16.667 ms on target; 16.0 too fast, 17.5 too slow, one sample exactly on target.
-    for (int k = 0; k < 32; ++k) g.Add(k == 0 ? 16.0f : k == 31 ? 17.5f : 1000.0f / 60.0f);
+    for (int k = 0; k < 32; ++k)
+        g.Add(k == 0 ? 16.0f : k == 31 ? 17.5f : 1000.0f / 60.0f);
     std::vector<miCadora::LineVertex> v(200);
     ASSERT_EQ(g.BuildLines(60.0f, v.data(), 200), 62);
     EXPECT_FLOAT_EQ(v[0].x, 0.0f);

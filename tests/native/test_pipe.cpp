@@ -26,38 +26,38 @@ struct Replayed
 };
 std::vector<Replayed> g_log;
 
-template <int Op>
-void Log(const void* p)
+template <int Op> void Log(const void* p)
 {
     static const size_t kSizes[kOpCount] = {
-        sizeof(ViewportPayload),    sizeof(TargetsPayload),     sizeof(ClearColourPayload),
-        sizeof(ClearDepthPayload),  sizeof(StatePayload),       sizeof(StatePayload),
-        sizeof(StatePayload),       sizeof(StatePayload),       sizeof(VertexBufferPayload),
-        sizeof(IndexBufferPayload), sizeof(TopologyPayload),    sizeof(ShaderPayload),
-        sizeof(SamplerPayload),     sizeof(ResourcesPayload),   sizeof(ConstantBufferPayload),
+        sizeof(ViewportPayload),    sizeof(TargetsPayload),       sizeof(ClearColourPayload),
+        sizeof(ClearDepthPayload),  sizeof(StatePayload),         sizeof(StatePayload),
+        sizeof(StatePayload),       sizeof(StatePayload),         sizeof(VertexBufferPayload),
+        sizeof(IndexBufferPayload), sizeof(TopologyPayload),      sizeof(ShaderPayload),
+        sizeof(SamplerPayload),     sizeof(ResourcesPayload),     sizeof(ConstantBufferPayload),
         sizeof(UploadPayload),      sizeof(UpdateTexturePayload), sizeof(DrawPayload),
-        sizeof(DrawPayload),        sizeof(DrawPayload),        sizeof(TargetsAndUavsPayload),
-        sizeof(ComputeUavPayload),  sizeof(DispatchPayload),    sizeof(ClearUavPayload)};
+        sizeof(DrawPayload),        sizeof(DrawPayload),          sizeof(TargetsAndUavsPayload),
+        sizeof(ComputeUavPayload),  sizeof(DispatchPayload),      sizeof(ClearUavPayload)};
     const uint8_t* b = static_cast<const uint8_t*>(p);
     g_log.push_back({Op, std::vector<uint8_t>(b, b + kSizes[Op])});
 }
 
-template <int... Ops>
-PipeExecutors MakeTable(std::integer_sequence<int, Ops...>)
+template <int... Ops> PipeExecutors MakeTable(std::integer_sequence<int, Ops...>)
 {
     return PipeExecutors{{&Log<Ops>...}};
 }
 const PipeExecutors g_table = MakeTable(std::make_integer_sequence<int, kOpCount>{});
 
-template <typename P>
-P As(const Replayed& r)
+template <typename P> P As(const Replayed& r)
 {
     P p;
     std::memcpy(&p, r.payload.data(), sizeof p);
     return p;
 }
 
-void* Ptr(uintptr_t v) { return reinterpret_cast<void*>(v); }
+void* Ptr(uintptr_t v)
+{
+    return reinterpret_cast<void*>(v);
+}
 
 SamplerKey g_samplerKeys[3][kPipeStages * kPipeSlots];
 void* g_samplers[3][kPipeStages * kPipeSlots];
@@ -83,7 +83,8 @@ void Fill(mirel::test::FakeDevice& d)
         cfg.depthKey = {1, 1, 4};
         cfg.topology = 4;
         cfg.alphaTest = c == 2;
-        for (int32_t& id : cfg.shaderIds) id = -1;
+        for (int32_t& id : cfg.shaderIds)
+            id = -1;
         cfg.shaderIds[0] = 11;
         cfg.shaderIds[1] = 10;
         std::memset(g_samplerKeys[c], 0, sizeof g_samplerKeys[c]);
@@ -94,8 +95,10 @@ void Fill(mirel::test::FakeDevice& d)
         d.cfgs[c] = cfg;
     }
     d.cfgs[1].biasedRaster = Ptr(0x1B1);
-    for (auto& m : g_srv) m.fill(-1);
-    for (auto& m : g_uav) m.fill(-1);
+    for (auto& m : g_srv)
+        m.fill(-1);
+    for (auto& m : g_uav)
+        m.fill(-1);
     g_srv[0][0 * kPipeSlots + 3] = 7; // pixel t3
     g_uav[3][0 * kPipeSlots + 1] = 8; // pixel u1
     g_uav[3][0 * kPipeSlots + 2] = 9; // pixel u2
@@ -109,11 +112,14 @@ void Fill(mirel::test::FakeDevice& d)
     d.surfaces[{3, 0}] = {0, 6, 0, Ptr(0x40)};
     d.surfaces[{3, 1}] = {0, 3, 0, Ptr(0x41)};
     d.surfaces[{3, 2}] = {1, 0, 4, nullptr};
-    for (int32_t id = 10; id <= 12; ++id) d.shaders[id] = {Ptr(0x500 + id), id == 10 ? Ptr(0x600) : nullptr};
-    for (int32_t id = 0; id <= 5; ++id) d.pipeBuffers[id] = {Ptr(0x700 + id), id == 5 ? 4 : id, 64, g_constants, 0};
+    for (int32_t id = 10; id <= 12; ++id)
+        d.shaders[id] = {Ptr(0x500 + id), id == 10 ? Ptr(0x600) : nullptr};
+    for (int32_t id = 0; id <= 5; ++id)
+        d.pipeBuffers[id] = {Ptr(0x700 + id), id == 5 ? 4 : id, 64, g_constants, 0};
     d.dynamicBuffers[0] = {Ptr(0x800), -1, 200 * 28, g_constants, 28};
     d.pipeTextures[1] = {Ptr(0x900), 16, 8};
-    for (int32_t id = 7; id <= 9; ++id) d.gpuResources[id] = {Ptr(0xA00 + id), Ptr(0xB00 + id)};
+    for (int32_t id = 7; id <= 9; ++id)
+        d.gpuResources[id] = {Ptr(0xA00 + id), Ptr(0xB00 + id)};
     d.materials["line"] = 0;
     d.bufferIds = {{"perFrame", 0}, {"physicsIdentityWorldConstant", 3}};
     d.dynamicBufferIds["lineDrawBuffer"] = 0;
@@ -147,7 +153,8 @@ class Pipe : public ::testing::Test
     static int Count(const std::vector<Replayed>& log, int op)
     {
         int n = 0;
-        for (const auto& r : log) n += r.op == op;
+        for (const auto& r : log)
+            n += r.op == op;
         return n;
     }
     mirel::test::FakeDevice source;
@@ -212,7 +219,8 @@ TEST_F(Pipe, SameMaterialTwiceRecordsStateOnceAndTwoDraws)
     p.Begin(PlatformDevicePipe::kNoBuffer);
     p.DrawModel(3, &transform, 0, -1, false, 1);
     auto log = Replay(p);
-    for (int op : {kOpRasterState, kOpBlendState, kOpDepthState, kOpInputLayout, kOpVertexBuffer, kOpTopology, kOpSampler})
+    for (int op : {kOpRasterState, kOpBlendState, kOpDepthState, kOpInputLayout, kOpVertexBuffer, kOpTopology,
+                   kOpSampler})
         EXPECT_EQ(Count(log, op), 1) << "op " << op;
     EXPECT_EQ(Count(log, kOpShader), 5); // every stage once, absent ones as null
     EXPECT_EQ(Count(log, kOpIndexBuffer), 3);
@@ -248,11 +256,12 @@ TEST_F(Pipe, BindOrderAndConstantsOfOneSurface)
     EXPECT_TRUE(sawWorld);
     // perFrame, view, world and material buffer on each of the two stages, per drawn surface.
     EXPECT_EQ(Count(log, kOpConstantBuffer), 2 * 4 * 3);
-    EXPECT_EQ(As<DrawPayload>(log[std::find_if(log.begin(), log.end(), [](const Replayed& r) {
-                                        return r.op == kOpDrawIndexedInstanced;
-                                    }) - log.begin()])
-                  .instances,
-              5u);
+    EXPECT_EQ(
+        As<DrawPayload>(log[std::find_if(log.begin(), log.end(),
+                                         [](const Replayed& r) { return r.op == kOpDrawIndexedInstanced; }) -
+                            log.begin()])
+            .instances,
+        5u);
 }
 
 TEST_F(Pipe, DifferentStateIsKeptAndTheFirstIsRestored)
@@ -304,7 +313,8 @@ TEST_F(Pipe, DepthOnlyUsesPositionsAndTheAlphaTexture)
         {
             ++resourcesWithAlpha;
             EXPECT_EQ(res.stage, 0);
-            for (int i = 1; i < kPipeSlots; ++i) EXPECT_EQ(res.views[i], nullptr);
+            for (int i = 1; i < kPipeSlots; ++i)
+                EXPECT_EQ(res.views[i], nullptr);
         }
     }
     EXPECT_EQ(resourcesWithAlpha, 3);
@@ -325,7 +335,8 @@ TEST_F(Pipe, PendingUavsAreBoundWithTheTargetsBeforeTheDraw)
         if (log[i].op != kOpDrawIndexed) continue;
         ASSERT_GT(i, 0u);
         size_t j = i;
-        while (j > 0 && log[j].op != kOpTargetsAndUavs) --j;
+        while (j > 0 && log[j].op != kOpTargetsAndUavs)
+            --j;
         const auto u = As<TargetsAndUavsPayload>(log[j]);
         EXPECT_EQ(u.targetCount, 1u);
         EXPECT_EQ(u.rtv[0], Ptr(0x10));
@@ -341,11 +352,13 @@ TEST_F(Pipe, GrowsPastTheInitialBufferAndReplaysInOrder)
     PlatformDevicePipe p;
     p.Begin(PlatformDevicePipe::kNoBuffer);
     const uint32_t n = 5000; // 5000 x 24 bytes
-    for (uint32_t i = 0; i < n; ++i) p.Dispatch(i, 1, 1);
+    for (uint32_t i = 0; i < n; ++i)
+        p.Dispatch(i, 1, 1);
     EXPECT_EQ(p.Capacity(), 131072u);
     auto log = Replay(p);
     ASSERT_EQ(log.size(), n);
-    for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(As<DispatchPayload>(log[i]).x, i);
+    for (uint32_t i = 0; i < n; ++i)
+        ASSERT_EQ(As<DispatchPayload>(log[i]).x, i);
     // Begin keeps the grown capacity.
     p.Begin(PlatformDevicePipe::kNoBuffer);
     EXPECT_EQ(p.Capacity(), 131072u);
@@ -358,7 +371,8 @@ TEST_F(Pipe, CapacityLimitIsReportedAndNeverOverrun)
     PlatformDevicePipe p;
     p.Begin(PlatformDevicePipe::kNoBuffer);
     mirel::test::ReportCapture reports;
-    for (uint32_t i = 0; i < 3000; ++i) p.Dispatch(i, 1, 1);
+    for (uint32_t i = 0; i < 3000; ++i)
+        p.Dispatch(i, 1, 1);
     PlatformDevicePipe::maxCapacity = saved;
     EXPECT_EQ(p.Capacity(), 65536u);
     EXPECT_LE(p.Size(), 65536u);
@@ -375,21 +389,31 @@ TEST_F(Pipe, LookupFailuresAreReportedAndRecordNothing)
         const char* message;
         void (*act)(PlatformDevicePipe&, mirel::test::FakeDevice&);
     } cases[] = {
-        {"Render target not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) {
+        {"Render target not found",
+         [](PlatformDevicePipe& p, mirel::test::FakeDevice&)
+         {
              const int32_t id = 9;
              p.SetRenderTargets(1, &id, nullptr);
          }},
-        {"Model not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.DrawModel(4, nullptr, 0, -1, false, 1); }},
-        {"Texture not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.UpdateTexture(2, nullptr); }},
+        {"Model not found",
+         [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.DrawModel(4, nullptr, 0, -1, false, 1); }},
+        {"Texture not found",
+         [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.UpdateTexture(2, nullptr); }},
         {"Shader not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.SetComputeShader(99); }},
-        {"Invalid Slot For setting shader UAV", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.SetComputeUAV(8, 16); }},
+        {"Invalid Slot For setting shader UAV",
+         [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.SetComputeUAV(8, 16); }},
         {"Resource not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.ClearUAV(3, true); }},
-        {"Dynamic Vertex buffer not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.UpdateDynamicVertexBuffer(5, 4); }},
-        {"Line material not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice& s) {
+        {"Dynamic Vertex buffer not found",
+         [](PlatformDevicePipe& p, mirel::test::FakeDevice&) { p.UpdateDynamicVertexBuffer(5, 4); }},
+        {"Line material not found",
+         [](PlatformDevicePipe& p, mirel::test::FakeDevice& s)
+         {
              s.materials.erase("line");
              p.DrawLines(2);
          }},
-        {"MatCfg not found", [](PlatformDevicePipe& p, mirel::test::FakeDevice& s) {
+        {"MatCfg not found",
+         [](PlatformDevicePipe& p, mirel::test::FakeDevice& s)
+         {
              s.pipeMaterials[0].cfgId = 17;
              p.DrawModel(3, nullptr, 0, -1, false, 1);
          }},
@@ -432,7 +456,10 @@ TEST_F(Pipe, DrawLinesUploadsBindsIdentityAndDraws)
     EXPECT_EQ(As<DrawPayload>(log.back()).count, 10u);
     for (const auto& r : log)
     {
-        if (r.op == kOpVertexBuffer) { EXPECT_EQ(As<VertexBufferPayload>(r).stride, 28u); }
+        if (r.op == kOpVertexBuffer)
+        {
+            EXPECT_EQ(As<VertexBufferPayload>(r).stride, 28u);
+        }
     }
     bool identity = false;
     for (const auto& r : log)

@@ -24,8 +24,10 @@ TEST(PlotLog, ReadsControllerLinesOnly)
         int32_t threads, added;
     };
     const Case cases[] = {
-        {"TargetMs: 25.000000, CurrentMs: 20.500000, ComputeThreads: 7, AddedThreads: 20", true, 25.0f, 7, 20},
-        {"[12/07/26 15:40:01]TargetMs: 16.6, CurrentMs: 17, ComputeThreads: 1200, AddedThreads: 3\r", true, 16.6f, 1200, 3},
+        {"TargetMs: 25.000000, CurrentMs: 20.500000, ComputeThreads: 7, AddedThreads: 20", true, 25.0f, 7,
+         20},
+        {"[12/07/26 15:40:01]TargetMs: 16.6, CurrentMs: 17, ComputeThreads: 1200, AddedThreads: 3\r", true,
+         16.6f, 1200, 3},
         {"TargetMs: 25, CurrentMs: 20, ComputeThreads: 7", false, 0, 0, 0},
         {"TargetMs: 25, CurrentMs: 20, ComputeThreads: 7, AddedThreads: 2 extra", false, 0, 0, 0},
         {"[unterminated TargetMs: 25, CurrentMs: 20, ComputeThreads: 7, AddedThreads: 2", false, 0, 0, 0},
@@ -46,7 +48,10 @@ TEST(PlotLog, ReadsControllerLinesOnly)
     EXPECT_EQ(samples[1].threads, 1200);
 }
 
-uint32_t Be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; }
+uint32_t Be32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
 
 // The chunk types in file order, with the IHDR's size, depth and colour type.
 struct Layout
@@ -76,12 +81,14 @@ Layout ChunksOf(const std::vector<uint8_t>& png)
 TEST(PlotLog, PngDecodesToTheImageAndCarriesNothingElse)
 {
     std::vector<Sample> samples;
-    for (int i = 0; i < 80; ++i) samples.push_back({16.0f + (i % 7), 12.0f + (i * 13 % 11), 100 + i * 9, 0});
+    for (int i = 0; i < 80; ++i)
+        samples.push_back({16.0f + (i % 7), 12.0f + (i * 13 % 11), 100 + i * 9, 0});
     Image pattern(300, 80);
     for (int32_t y = 0; y < pattern.height; ++y)
         for (int32_t x = 0; x < pattern.width; ++x)
         {
-            const uint8_t c[3] = {static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>(x ^ y)};
+            const uint8_t c[3] = {static_cast<uint8_t>(x), static_cast<uint8_t>(y),
+                                  static_cast<uint8_t>(x ^ y)};
             pattern.Set(x, y, c);
         }
     Image dot(1, 1);
@@ -138,7 +145,8 @@ TEST(PlotLog, LinesLandByValue)
     // Target 20 ms, measured 10 ms, threads half then all of the largest: the top panel spans
     // 0-20 ms over rows 10-390, the bottom one 0-2000 groups over rows 410-590.
     std::vector<Sample> samples(50, Sample{20.0f, 10.0f, 1000, 0});
-    for (size_t i = 25; i < samples.size(); ++i) samples[i].threads = 2000;
+    for (size_t i = 25; i < samples.size(); ++i)
+        samples[i].threads = 2000;
     const Image img = Plot(samples, 400, 600);
     EXPECT_EQ(RowOf(img, 100, kTargetColour, 0, 400), 10);
     EXPECT_EQ(RowOf(img, 100, kMeasuredColour, 0, 400), 200);
@@ -150,8 +158,10 @@ TEST(PlotLog, TrackingFiguresAfterTheFirstSeconds)
 {
     // 25 ms frames: 120 frames (3 s) far off, then 200 frames of which every tenth is 1.5 ms off.
     std::vector<Sample> samples;
-    for (int i = 0; i < 120; ++i) samples.push_back({25.0f, i < 119 ? 25.0f + 5.0f : 25.0f, 1, 0});
-    for (int i = 0; i < 200; ++i) samples.push_back({25.0f, i % 10 == 9 ? 26.5f : 25.4f, 1, 0});
+    for (int i = 0; i < 120; ++i)
+        samples.push_back({25.0f, i < 119 ? 25.0f + 5.0f : 25.0f, 1, 0});
+    for (int i = 0; i < 200; ++i)
+        samples.push_back({25.0f, i % 10 == 9 ? 26.5f : 25.4f, 1, 0});
     // Time is the measured frame time summed: the first 119 frames are 30 ms long, so frames
     // 100-118 (ending at 3.03-3.57 s) are the off ones counted, then frame 119 ends at 3.595 s.
     const Tracking t = Measure(samples, 3.0f, 1.0f);

@@ -67,7 +67,8 @@ TEST_F(Props, SlotsSurviveGrowthAndMatricesTakeFourSlots)
 {
     RegisterProperty("m.mat", kPropMatrix);
     float* mat = static_cast<float*>(FindProperty("m.mat", true));
-    for (int i = 0; i < 16; ++i) mat[i] = static_cast<float>(i);
+    for (int i = 0; i < 16; ++i)
+        mat[i] = static_cast<float>(i);
     char name[32];
     for (int i = 0; i < 100; ++i)
     {
@@ -75,7 +76,8 @@ TEST_F(Props, SlotsSurviveGrowthAndMatricesTakeFourSlots)
         SetPropertyFloat(name, static_cast<float>(i) * 2);
     }
     const float* again = F("m.mat");
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(again[i], static_cast<float>(i));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_FLOAT_EQ(again[i], static_cast<float>(i));
     for (int i = 0; i < 100; ++i)
     {
         std::snprintf(name, sizeof name, "m.v%d", i);
@@ -166,11 +168,13 @@ TEST_F(Props, DefaultsAndExactBooleans)
     // The application's defaults come after the engine's and before the file, which wins.
     TempFile config("[app]\nfromFile = 2\n");
     SetConfigFilePath(config.Path());
-    RegisterDefaults([] {
-        SetPropertyFloat("app.own", 0.1f);
-        SetPropertyFloat("app.fromFile", 1);
-        SetPropertyFloat("camera.rotate_speed", 5);
-    });
+    RegisterDefaults(
+        []
+        {
+            SetPropertyFloat("app.own", 0.1f);
+            SetPropertyFloat("app.fromFile", 1);
+            SetPropertyFloat("camera.rotate_speed", 5);
+        });
     SetConfigFilePath(nullptr);
     EXPECT_FLOAT_EQ(GetPropertyFloat("camera.rotate_speed"), 5.0f);
     EXPECT_FLOAT_EQ(GetPropertyFloat("app.own"), 0.1f);

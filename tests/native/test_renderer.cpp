@@ -27,7 +27,10 @@ using mirel::test::ReportCapture;
 namespace
 {
 
-void* Ptr(uintptr_t v) { return reinterpret_cast<void*>(v); }
+void* Ptr(uintptr_t v)
+{
+    return reinterpret_cast<void*>(v);
+}
 constexpr uintptr_t kBufferBase = 0x7000;
 constexpr int32_t kQuadModel = 3;
 constexpr int32_t kSceneModel = 4;
@@ -48,13 +51,17 @@ struct ReplayLog
 ReplayLog g_replay;
 
 void Nothing(const void*) {}
-void OnDraw(const void*) { ++g_replay.draws; }
+void OnDraw(const void*)
+{
+    ++g_replay.draws;
+}
 void OnUpload(const void* p)
 {
     UploadPayload u;
     std::memcpy(&u, p, sizeof u);
     const uint8_t* data = static_cast<const uint8_t*>(u.data);
-    g_replay.uploads.push_back({reinterpret_cast<uintptr_t>(u.buffer), std::vector<uint8_t>(data, data + u.bytes)});
+    g_replay.uploads.push_back(
+        {reinterpret_cast<uintptr_t>(u.buffer), std::vector<uint8_t>(data, data + u.bytes)});
 }
 void OnTargets(const void* p)
 {
@@ -71,7 +78,8 @@ void OnClearColour(const void* p)
 PipeExecutors MakeExecutors()
 {
     PipeExecutors t;
-    for (PipeExec& e : t.exec) e = Nothing;
+    for (PipeExec& e : t.exec)
+        e = Nothing;
     t.exec[kOpDrawIndexed] = OnDraw;
     t.exec[kOpUpload] = OnUpload;
     t.exec[kOpSetTargets] = OnTargets;
@@ -112,7 +120,8 @@ class TestRenderer : public Renderer
   public:
     void CreateViews() override
     {
-        for (const char* n : {"first", "second", "third"}) AddView(new LoggingView(n));
+        for (const char* n : {"first", "second", "third"})
+            AddView(new LoggingView(n));
     }
 };
 
@@ -142,14 +151,18 @@ class RendererTest : public ::testing::Test
         }
         PipeCfgInfo& cfg = host.cfgs[0];
         cfg.id = 0;
-        for (int32_t& s : cfg.shaderIds) s = -1;
+        for (int32_t& s : cfg.shaderIds)
+            s = -1;
         cfg.shaderIds[0] = 1;
         cfg.shaderIds[1] = 2;
         cfg.samplerKeys = samplerKeys;
         cfg.samplers = samplers;
-        for (int32_t shader : {1, 2}) host.shaders[shader] = {Ptr(0x500 + static_cast<uintptr_t>(shader)), Ptr(0x600)};
-        host.depthMaterial = [](uint32_t layout, bool alphaTested)
-        { return GetRenderer() ? GetRenderer()->DepthMaterialId(static_cast<int32_t>(layout), alphaTested) : -1; };
+        for (int32_t shader : {1, 2})
+            host.shaders[shader] = {Ptr(0x500 + static_cast<uintptr_t>(shader)), Ptr(0x600)};
+        host.depthMaterial = [](uint32_t layout, bool alphaTested) {
+            return GetRenderer() ? GetRenderer()->DepthMaterialId(static_cast<int32_t>(layout), alphaTested)
+                                 : -1;
+        };
         host.Install();
         SetPipeExecutors(&g_executors);
         g_replay = ReplayLog{};
@@ -190,8 +203,8 @@ class RendererTest : public ::testing::Test
         e->transform.worldBoundsMin = {x - h, y - h, z - h};
         e->transform.worldBoundsMax = {x + h, y + h, z + h};
         e->transform.world.m[0] = static_cast<float>(e->handle + 10);
-        e->transform.constantBufferId =
-            static_cast<uint32_t>(host.CreateConstantBuffer((std::string(name) + "_entConst").c_str(), 3, 64, nullptr));
+        e->transform.constantBufferId = static_cast<uint32_t>(
+            host.CreateConstantBuffer((std::string(name) + "_entConst").c_str(), 3, 64, nullptr));
         return e;
     }
 
@@ -231,17 +244,18 @@ TEST_F(RendererTest, ViewsRecordAndExecuteInCreationOrderSkippingDisabledOnes)
     ASSERT_EQ(r.ViewCount(), 3);
     r.RecordViews();
     r.ExecuteViews();
-    const std::vector<std::string> all = {"begin first",   "record first",  "begin second", "record second",
-                                          "begin third",   "record third",  "execute first", "post first",
-                                          "execute second", "post second", "execute third", "post third"};
+    const std::vector<std::string> all = {"begin first",    "record first", "begin second",  "record second",
+                                          "begin third",    "record third", "execute first", "post first",
+                                          "execute second", "post second",  "execute third", "post third"};
     EXPECT_EQ(g_calls, all);
 
     g_calls.clear();
     r.FindView("second")->enabled = false;
     r.RecordViews();
     r.ExecuteViews();
-    const std::vector<std::string> without = {"begin first", "record first", "begin third",  "record third",
-                                              "execute first", "post first", "execute third", "post third"};
+    const std::vector<std::string> without = {"begin first",   "record first",  "begin third",
+                                              "record third",  "execute first", "post first",
+                                              "execute third", "post third"};
     EXPECT_EQ(g_calls, without);
 
     // Switched on after the step: its last recording is from an older frame and is not replayed.
@@ -292,15 +306,17 @@ TEST_F(RendererTest, RecordingOnOneThreadIsReplayedOnAnotherFrameByFrame)
 
     mirel::sys::AutoResetEvent start, done;
     constexpr int kFrames = 40;
-    std::thread update([&] {
-        for (int frame = 0; frame < kFrames; ++frame)
+    std::thread update(
+        [&]
         {
-            start.Wait();
-            e->transform.world.m[0] = static_cast<float>(1000 + frame);
-            r.RecordViews();
-            done.Set();
-        }
-    });
+            for (int frame = 0; frame < kFrames; ++frame)
+            {
+                start.Wait();
+                e->transform.world.m[0] = static_cast<float>(1000 + frame);
+                r.RecordViews();
+                done.Set();
+            }
+        });
     for (int frame = 0; frame < kFrames; ++frame)
     {
         start.Set();
@@ -335,8 +351,8 @@ TEST_F(RendererTest, DrawListKeepsVisibleSceneEntitiesOnly)
         {"beyondFar", 0, 0, -150, 1, 0, miSim::kEntityScene, false},
         {"behindNeverCulled", 0, 0, 20, 1, miSim::kEntityNeverCulled, miSim::kEntityScene, true},
         {"hiddenInside", 0, 0, -10, 1, miSim::kEntityHidden, miSim::kEntityScene, false},
-        {"hiddenNeverCulled", 0, 0, -10, 1, miSim::kEntityHidden | miSim::kEntityNeverCulled, miSim::kEntityScene,
-         false},
+        {"hiddenNeverCulled", 0, 0, -10, 1, miSim::kEntityHidden | miSim::kEntityNeverCulled,
+         miSim::kEntityScene, false},
         {"sky", 0, 0, -10, 1, miSim::kEntityNeverCulled, miSim::kEntitySky, false},
         {"light", 0, 0, -10, 1, 0, miSim::kEntityLight, false},
     };
@@ -435,7 +451,8 @@ TEST_F(RendererTest, ViewConstantsFollowTheCameraLayout)
         EXPECT_FLOAT_EQ(UploadFloat(u, 224 + 4 * k), corners[4 + k].z);
     }
     const float tail[12] = {3, 4, 5, 1, -w[2], -w[6], -w[10], 1, 0.5f, 250.0f, 2.0f, 1.0f / 250.0f};
-    for (int i = 0; i < 12; ++i) EXPECT_FLOAT_EQ(UploadFloat(u, 256 + 4 * i), tail[i]) << i;
+    for (int i = 0; i < 12; ++i)
+        EXPECT_FLOAT_EQ(UploadFloat(u, 256 + 4 * i), tail[i]) << i;
     // Rotated a quarter turn about Y, the camera looks along -X.
     EXPECT_NEAR(UploadFloat(u, 272), -1.0f, 1e-5f);
 }
@@ -450,12 +467,13 @@ TEST_F(RendererTest, InitLoadsTheDepthMaterialOfEveryLayout)
     int device = 0;
     r.Init(&device, &r);
     EXPECT_EQ(host.perfArgs, (std::pair<void*, void*>{&device, &r}));
-    const char* plain[7] = {"depth/depthPNU", "depth/depthPNUTB", "depth/depthP", "depth/depthPNUTB",
+    const char* plain[7] = {"depth/depthPNU",   "depth/depthPNUTB", "depth/depthP",    "depth/depthPNUTB",
                             "depth/depthPNUTB", "depth/depthPNUTB", "depth/depthPNUTB"};
     for (int layout = 0; layout < 7; ++layout)
     {
         EXPECT_EQ(r.depthMaterialIds[layout], host.materials[plain[layout]]) << layout;
-        EXPECT_EQ(r.depthAlphaMaterialIds[layout], host.materials[std::string(plain[layout]) + "Alpha"]) << layout;
+        EXPECT_EQ(r.depthAlphaMaterialIds[layout], host.materials[std::string(plain[layout]) + "Alpha"])
+            << layout;
         EXPECT_EQ(r.DepthMaterialId(layout, true), r.depthAlphaMaterialIds[layout]);
     }
     EXPECT_EQ(r.depthMaterialIds[2], 7);
@@ -590,7 +608,10 @@ TEST_F(RendererTest, InitRenderDeviceNeedsARenderer)
 }
 
 int g_mouseRegistrations = 0;
-void CountMouseRegistration() { ++g_mouseRegistrations; }
+void CountMouseRegistration()
+{
+    ++g_mouseRegistrations;
+}
 
 TEST_F(RendererTest, InitRenderDeviceMakesTheSharedBuffersModelsAndDevice)
 {
@@ -610,8 +631,8 @@ TEST_F(RendererTest, InitRenderDeviceMakesTheSharedBuffersModelsAndDevice)
     EXPECT_EQ(g_mouseRegistrations, 1);
     ASSERT_EQ(host.buffers.size(), 3u);
     const mirel::test::FakeDevice::Buffer expected[3] = {{"perFrame", 0, 64, &FrameConstants()},
-                                          {"cascadedSM", 2, 272, &ShadowConstants()},
-                                          {"physicsIdentityWorldConstant", 3, 64, nullptr}};
+                                                         {"cascadedSM", 2, 272, &ShadowConstants()},
+                                                         {"physicsIdentityWorldConstant", 3, 64, nullptr}};
     for (int i = 0; i < 3; ++i)
     {
         EXPECT_EQ(host.buffers[i].name, expected[i].name);
@@ -621,7 +642,8 @@ TEST_F(RendererTest, InitRenderDeviceMakesTheSharedBuffersModelsAndDevice)
     EXPECT_EQ(host.buffers[0].data, expected[0].data);
     EXPECT_EQ(host.buffers[1].data, expected[1].data);
     const float* identity = static_cast<const float*>(host.buffers[2].data);
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(identity[i], i % 5 == 0 ? 1.0f : 0.0f);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_FLOAT_EQ(identity[i], i % 5 == 0 ? 1.0f : 0.0f);
     EXPECT_EQ(PerFrameBufferId(), 0);
     EXPECT_EQ(CascadedSMBufferId(), 1);
     EXPECT_EQ(IdentityWorldBufferId(), 2);
@@ -682,8 +704,8 @@ TEST(FrameBlocks, PerFrameFieldsSitAtTheirOffsets)
     FillPerFrameConstants(pf, 0.016f, 12.5f, 1920, 1080, sun, colour);
     uint8_t bytes[64];
     std::memcpy(bytes, &pf, sizeof bytes);
-    const float expected[16] = {0.016f, 12.5f, 2, 3, 1920, 1080, 1.0f / 1920, 1.0f / 1080,
-                                -0.25f, 0.5f, -0.75f, 1, 1, 2, 3, 4};
+    const float expected[16] = {0.016f, 12.5f, 2,      3, 1920, 1080, 1.0f / 1920, 1.0f / 1080,
+                                -0.25f, 0.5f,  -0.75f, 1, 1,    2,    3,           4};
     for (int i = 0; i < 16; ++i)
     {
         float v;
@@ -729,39 +751,43 @@ TEST_P(RenderSettingsTable, ReadsAsTheExactRulesSay)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RenderSettingsTable,
-    ::testing::Values(
-        SettingCase{"render_init.vsyncOn", true, "true", 0, [](const RenderInitSettings& s) { return s.vsync; }},
-        SettingCase{"render_init.vsyncOn", true, "True", 0, [](const RenderInitSettings& s) { return !s.vsync; }},
-        SettingCase{"render_init.vsyncOn", true, "true ", 0, [](const RenderInitSettings& s) { return !s.vsync; }},
-        SettingCase{nullptr, true, nullptr, 0,
-                    [](const RenderInitSettings& s) {
-                        return !s.vsync && !s.fullscreen && !s.tripleBuffered && !s.autoDetect && s.msaaSamples == 1 &&
-                               s.width == 1280 && s.height == 720;
-                    }},
-        SettingCase{"render_init.fullscreen", true, "true", 0,
-                    [](const RenderInitSettings& s) { return s.fullscreen; }},
-        SettingCase{"render_init.fullscreen", true, "truex", 0,
-                    [](const RenderInitSettings& s) { return !s.fullscreen; }},
-        SettingCase{"render_init.triple_buffered", true, "true", 0,
-                    [](const RenderInitSettings& s) { return s.tripleBuffered; }},
-        SettingCase{"render_init.autoDetect", true, "auto", 0,
-                    [](const RenderInitSettings& s) { return s.autoDetect; }},
-        SettingCase{"render_init.autoDetect", true, "true", 0,
-                    [](const RenderInitSettings& s) { return !s.autoDetect; }},
-        SettingCase{"render_init.msaaSamples", false, nullptr, 0,
-                    [](const RenderInitSettings& s) { return s.msaaSamples == 1; }},
-        SettingCase{"render_init.msaaSamples", false, nullptr, -3,
-                    [](const RenderInitSettings& s) { return s.msaaSamples == 1; }},
-        SettingCase{"render_init.msaaSamples", false, nullptr, 4.9f,
-                    [](const RenderInitSettings& s) { return s.msaaSamples == 4; }},
-        SettingCase{"render_init.msaaSamples", false, nullptr, 1e30f,
-                    [](const RenderInitSettings& s) { return s.msaaSamples == kMaxSamples; }},
-        SettingCase{"render_init.resolutionX", false, nullptr, 1919.7f,
-                    [](const RenderInitSettings& s) { return s.width == 1919; }},
-        SettingCase{"render_init.resolutionY", false, nullptr, 0,
-                    [](const RenderInitSettings& s) { return s.height == 1; }},
-        SettingCase{"render_init.resolutionY", false, nullptr, NAN,
-                    [](const RenderInitSettings& s) { return s.height == 720; }}));
+    ::testing::Values(SettingCase{"render_init.vsyncOn", true, "true", 0,
+                                  [](const RenderInitSettings& s) { return s.vsync; }},
+                      SettingCase{"render_init.vsyncOn", true, "True", 0,
+                                  [](const RenderInitSettings& s) { return !s.vsync; }},
+                      SettingCase{"render_init.vsyncOn", true, "true ", 0,
+                                  [](const RenderInitSettings& s) { return !s.vsync; }},
+                      SettingCase{nullptr, true, nullptr, 0,
+                                  [](const RenderInitSettings& s)
+                                  {
+                                      return !s.vsync && !s.fullscreen && !s.tripleBuffered &&
+                                             !s.autoDetect && s.msaaSamples == 1 && s.width == 1280 &&
+                                             s.height == 720;
+                                  }},
+                      SettingCase{"render_init.fullscreen", true, "true", 0,
+                                  [](const RenderInitSettings& s) { return s.fullscreen; }},
+                      SettingCase{"render_init.fullscreen", true, "truex", 0,
+                                  [](const RenderInitSettings& s) { return !s.fullscreen; }},
+                      SettingCase{"render_init.triple_buffered", true, "true", 0,
+                                  [](const RenderInitSettings& s) { return s.tripleBuffered; }},
+                      SettingCase{"render_init.autoDetect", true, "auto", 0,
+                                  [](const RenderInitSettings& s) { return s.autoDetect; }},
+                      SettingCase{"render_init.autoDetect", true, "true", 0,
+                                  [](const RenderInitSettings& s) { return !s.autoDetect; }},
+                      SettingCase{"render_init.msaaSamples", false, nullptr, 0,
+                                  [](const RenderInitSettings& s) { return s.msaaSamples == 1; }},
+                      SettingCase{"render_init.msaaSamples", false, nullptr, -3,
+                                  [](const RenderInitSettings& s) { return s.msaaSamples == 1; }},
+                      SettingCase{"render_init.msaaSamples", false, nullptr, 4.9f,
+                                  [](const RenderInitSettings& s) { return s.msaaSamples == 4; }},
+                      SettingCase{"render_init.msaaSamples", false, nullptr, 1e30f,
+                                  [](const RenderInitSettings& s) { return s.msaaSamples == kMaxSamples; }},
+                      SettingCase{"render_init.resolutionX", false, nullptr, 1919.7f,
+                                  [](const RenderInitSettings& s) { return s.width == 1919; }},
+                      SettingCase{"render_init.resolutionY", false, nullptr, 0,
+                                  [](const RenderInitSettings& s) { return s.height == 1; }},
+                      SettingCase{"render_init.resolutionY", false, nullptr, NAN,
+                                  [](const RenderInitSettings& s) { return s.height == 720; }}));
 
 TEST(RenderSettings, SunColourAndDirectionComeFromTheirFloat4s)
 {

@@ -25,11 +25,16 @@ TEST(SceneViews, NamesAndTargetsInListOrder)
         const char* name;
         const char* target;
     } expected[] = {
-        {kViewLoadScreen, "ls", "swapChain"},         {kViewShadow, "FP_Shadow_RV", "cascade0"},
-        {kViewZPrepass, "mainSceneZPrepass", "worldZ"}, {kViewOpaque, "mainSceneOpaque", "hdrMain"},
-        {kViewSky, "Sky_RV", "hdrMain"},              {kViewAtmosphere, "atmosphere", "swapChain"},
-        {kViewRedbar, "Redbar_RV", "redbar"},         {kViewGui, "Gui_RV", "swapChain"},
-        {kViewDebug, "Debug_RV", "swapChain"},        {kViewSnappy, "Snappy_RV", "swapChain"},
+        {kViewLoadScreen, "ls", "swapChain"},
+        {kViewShadow, "FP_Shadow_RV", "cascade0"},
+        {kViewZPrepass, "mainSceneZPrepass", "worldZ"},
+        {kViewOpaque, "mainSceneOpaque", "hdrMain"},
+        {kViewSky, "Sky_RV", "hdrMain"},
+        {kViewAtmosphere, "atmosphere", "swapChain"},
+        {kViewRedbar, "Redbar_RV", "redbar"},
+        {kViewGui, "Gui_RV", "swapChain"},
+        {kViewDebug, "Debug_RV", "swapChain"},
+        {kViewSnappy, "Snappy_RV", "swapChain"},
     };
     ASSERT_EQ(sizeof expected / sizeof expected[0], static_cast<size_t>(kCadoraViewCount));
     for (int32_t i = 0; i < kCadoraViewCount; ++i)
@@ -40,7 +45,10 @@ TEST(SceneViews, NamesAndTargetsInListOrder)
     }
 }
 
-RenderView* FakeFactory() { return nullptr; }
+RenderView* FakeFactory()
+{
+    return nullptr;
+}
 
 TEST(SceneViews, OnlyTheForeignSlotsTakeFactories)
 {
@@ -167,10 +175,12 @@ TEST(SceneTextures, GroundIsGrassAndSkyIsBlueAboveAndGreyBelow)
     EXPECT_LT(Mean(sky, down, 2) - Mean(sky, down, 0), 20);
     // A side face: its top row (toward +Y) bluer than its bottom row.
     const auto& side = s->subresources[0];
-    auto rowBlueness = [&](uint32_t y) {
+    auto rowBlueness = [&](uint32_t y)
+    {
         double d = 0;
         for (uint32_t x = 0; x < side.width; ++x)
-            d += sky[side.offset + y * side.rowPitch + x * 4 + 2] - sky[side.offset + y * side.rowPitch + x * 4];
+            d += sky[side.offset + y * side.rowPitch + x * 4 + 2] -
+                 sky[side.offset + y * side.rowPitch + x * 4];
         return d / side.width;
     };
     EXPECT_GT(rowBlueness(0), rowBlueness(side.height - 1) + 20);

@@ -31,7 +31,10 @@ ShaderVar Var(const char* name, int32_t type)
     return v;
 }
 
-std::string Repeat(char c, size_t n) { return std::string(n, c); }
+std::string Repeat(char c, size_t n)
+{
+    return std::string(n, c);
+}
 
 struct IncludeCase
 {
@@ -45,21 +48,28 @@ TEST_F(Passes, IncludePassReplacesIncludeLinesOneLevelDeep)
 {
     const IncludeCase cases[] = {
         {"lines are trimmed, blank ones dropped", "  a  \n\n\tb\r\n   \n", {}, "a\nb\n"},
-        {"included text is copied raw, then a newline", "@include inc.hlsl\nz\n", {{"inc.hlsl", "x\n  y\n\n"}},
+        {"included text is copied raw, then a newline",
+         "@include inc.hlsl\nz\n",
+         {{"inc.hlsl", "x\n  y\n\n"}},
          "x\n  y\n\n\nz\n"},
         {"a missing file drops the line", "@include none.hlsl\nz\n", {}, "z\n"},
-        {"an include inside an included file stays", "@include outer.hlsl\n",
-         {{"outer.hlsl", "@include inner.hlsl\n"}, {"inner.hlsl", "never\n"}}, "@include inner.hlsl\n\n"},
+        {"an include inside an included file stays",
+         "@include outer.hlsl\n",
+         {{"outer.hlsl", "@include inner.hlsl\n"}, {"inner.hlsl", "never\n"}},
+         "@include inner.hlsl\n\n"},
         {"a folder is not a file", "@include .\n@include\nz\n", {}, "z\n"},
         {"an empty file gives an empty line", "@include empty.hlsl\n", {{"empty.hlsl", ""}}, "\n"},
         {"a sub-folder path works", "@include sub/i.hlsl\n", {{"sub/i.hlsl", "q"}}, "q\n"},
-        {"the keyword must be the first word", "x @include inc.hlsl\n", {{"inc.hlsl", "no"}},
+        {"the keyword must be the first word",
+         "x @include inc.hlsl\n",
+         {{"inc.hlsl", "no"}},
          "x @include inc.hlsl\n"},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
-        for (const auto& f : c.files) tree.Write("shaders/" + f.first, f.second);
+        for (const auto& f : c.files)
+            tree.Write("shaders/" + f.first, f.second);
         tree.Write("shaders/in.txt", c.input);
         ReportCapture reports;
         EXPECT_TRUE(ExpandIncludes(Folder().c_str(), In().c_str(), Out().c_str()));
@@ -79,8 +89,8 @@ struct SnippetCase
 TEST_F(Passes, SnippetsAreCutOutThenExpandedWhereNamed)
 {
     const SnippetCase cases[] = {
-        {"nested braces stay in the body", "snippet s\n{\na\n{\nb\n}\n}\n$include s\nend\n", "$include s\nend\n",
-         "a\n{\nb\n}\n\nend\n"},
+        {"nested braces stay in the body", "snippet s\n{\na\n{\nb\n}\n}\n$include s\nend\n",
+         "$include s\nend\n", "a\n{\nb\n}\n\nend\n"},
         {"a body opening with a brace line", "snippet s\n{\n{\nx\n}\n}\n$include s\n", "$include s\n",
          "{\nx\n}\n\n"},
         {"an empty block", "snippet s\n{\n}\n$include s\nq\n", "$include s\nq\n", "\nq\n"},
@@ -88,8 +98,8 @@ TEST_F(Passes, SnippetsAreCutOutThenExpandedWhereNamed)
         {"the first of two definitions wins", "snippet s\n{\none\n}\nsnippet s\n{\ntwo\n}\n$include s\n",
          "$include s\n", "one\n\n"},
         {"an unknown name drops the line", "$include nope\nk\n", "$include nope\nk\n", "k\n"},
-        {"snippet text is not expanded again", "snippet a\n{\n$include b\n}\nsnippet b\n{\nB\n}\n$include a\n",
-         "$include a\n", "$include b\n\n"},
+        {"snippet text is not expanded again",
+         "snippet a\n{\n$include b\n}\nsnippet b\n{\nB\n}\n$include a\n", "$include a\n", "$include b\n\n"},
         {"body lines are trimmed", "snippet s\n{\n   indented   \n}\n$include s\n", "$include s\n",
          "indented\n\n"},
     };
@@ -121,7 +131,8 @@ TEST_F(Passes, SnippetLimitsAreExact)
 {
     // 80 lines of 100 bytes and one of 96: exactly 8096 bytes of body.
     std::string body;
-    for (int i = 0; i < 80; ++i) body += Repeat('a', 99) + "\n";
+    for (int i = 0; i < 80; ++i)
+        body += Repeat('a', 99) + "\n";
     body += Repeat('b', 95) + "\n";
     ASSERT_EQ(body.size(), 8096u);
     const std::string name63 = Repeat('n', 63);
@@ -142,7 +153,8 @@ struct FailureCase
 TEST_F(Passes, AFailedSnippetPassLeavesNoOutput)
 {
     std::string big;
-    for (int i = 0; i < 81; ++i) big += Repeat('a', 99) + "\n";
+    for (int i = 0; i < 81; ++i)
+        big += Repeat('a', 99) + "\n";
     const FailureCase cases[] = {
         {"no opening brace", "snippet s\nbody\n}\n"},
         {"the file ends inside the block", "snippet s\n{\n{\nbody\n}\n"},
@@ -190,9 +202,10 @@ TEST_F(Passes, ConstantPassWritesTheDeclarationsOfTheList)
     vars.Append(Var("dummy_align_8", kVarFloat));
     vars.Append(Var("m", kVarMatrix));
     vars.Append(Var("ignored", 9));
-    const std::string block = "\ncbuffer ConstantBuffer : register( b4 )\n { \n"
-                              "float  a;\nfloat3  dummy_align_7;\nfloat3  b;\nfloat  dummy_align_8;\nmatrix m;\n"
-                              "\n}\n";
+    const std::string block =
+        "\ncbuffer ConstantBuffer : register( b4 )\n { \n"
+        "float  a;\nfloat3  dummy_align_7;\nfloat3  b;\nfloat  dummy_align_8;\nmatrix m;\n"
+        "\n}\n";
     const FailureCase cases[] = {
         {"the block is replaced in place", "x\n  mirel_shadervars\n{\nfloat a = 1;\nnot read\n}\ny\n"},
         {"a block running to the end of the file", "x\nmirel_shadervars\n{\nfloat a = 1;\n"},
@@ -252,7 +265,8 @@ TEST_F(PassesDeathTest, AnUncreatableOutputEndsTheProgramWithMinusOne)
     GTEST_FLAG_SET(death_test_style, "fast");
     tree.Write("shaders/in.txt", "x\n");
     const std::string bad = tree.Path("no/such/dir/out.txt");
-    EXPECT_EXIT(ExpandIncludes(Folder().c_str(), In().c_str(), bad.c_str()), ::testing::ExitedWithCode(255), "");
+    EXPECT_EXIT(ExpandIncludes(Folder().c_str(), In().c_str(), bad.c_str()), ::testing::ExitedWithCode(255),
+                "");
     EXPECT_EXIT(CollectSnippets(In().c_str(), bad.c_str()), ::testing::ExitedWithCode(255), "");
     EXPECT_EXIT(ExpandSnippets(In().c_str(), bad.c_str()), ::testing::ExitedWithCode(255), "");
 }
@@ -289,8 +303,9 @@ TEST_F(ShaderVars, EveryVariableIsFollowedByItsPadding)
 {
     const int32_t first = PaddingCounter();
     ReportCapture reports;
-    ShaderVarList list = Read("float a = 1.5;\nfloat3 b = 1, 2, 3;\nmatrix m;\nint i = -3.7;\nint3 j = 1 2 3;\n"
-                              "float4 c = 1 2 3 4;\nint4 k = 5 6 7 8;\n");
+    ShaderVarList list =
+        Read("float a = 1.5;\nfloat3 b = 1, 2, 3;\nmatrix m;\nint i = -3.7;\nint3 j = 1 2 3;\n"
+             "float4 c = 1 2 3 4;\nint4 k = 5 6 7 8;\n");
     EXPECT_EQ(reports.Count(), 0);
     const struct
     {
@@ -322,7 +337,8 @@ TEST_F(ShaderVars, EveryVariableIsFollowedByItsPadding)
     const float* pad = list.Data()[1].value;
     EXPECT_EQ(std::vector<float>(pad, pad + 4), (std::vector<float>{0, 0, 0, 0}));
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(list.Data()[4].matrix[r * 4 + c], r == c ? 1.0f : 0.0f);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(list.Data()[4].matrix[r * 4 + c], r == c ? 1.0f : 0.0f);
 }
 
 TEST_F(ShaderVars, TheMatrixRuleTakesAnyTokenCountAndIgnoresValues)
@@ -336,9 +352,9 @@ TEST_F(ShaderVars, TheMatrixRuleTakesAnyTokenCountAndIgnoresValues)
 
 TEST_F(ShaderVars, WrongLinesAreRefused)
 {
-    const char* lines[] = {"float a = 1 2;",     "float3 b = 1 2;",     "float4 c = 1 2 3;",
-                           "int d;",             "int3 e = 1 2 3 4;",   "int4 f = 1;",
-                           "double x = 1;",      "Float y = 1;",        "float , = 1;"};
+    const char* lines[] = {"float a = 1 2;", "float3 b = 1 2;",   "float4 c = 1 2 3;",
+                           "int d;",         "int3 e = 1 2 3 4;", "int4 f = 1;",
+                           "double x = 1;",  "Float y = 1;",      "float , = 1;"};
     for (const char* line : lines)
     {
         SCOPED_TRACE(line);
@@ -383,17 +399,20 @@ TEST(ShaderExpansion, AllFourPassesGiveTheCompilerText)
 {
     AssetTree tree;
     tree.Write("shaders/lib.hlsl", "snippet Out\n{\nstruct Out\n{\n  float4 p : SV_Position;\n};\n}\n");
-    tree.Write("shaders/s.hlsl", "// top\n@include lib.hlsl\n\n  mirel_shadervars\n{\n    float fade = 0.5;\n}\n"
-                                 "$include Out\nOut mainVS() { Out o = (Out)0; return o; }\n");
+    tree.Write("shaders/s.hlsl",
+               "// top\n@include lib.hlsl\n\n  mirel_shadervars\n{\n    float fade = 0.5;\n}\n"
+               "$include Out\nOut mainVS() { Out o = (Out)0; return o; }\n");
     MaterialCfg cfg;
     std::strcpy(cfg.shaderName, "s");
     ReadShaderVars("s", cfg.vars);
     const int32_t pad = PaddingCounter() - 1;
     ReportCapture reports;
     ASSERT_TRUE(ExpandShaderSource(cfg));
-    const std::string expected = "// top\n\ncbuffer ConstantBuffer : register( b4 )\n { \nfloat  fade;\nfloat3  dummy_align_" +
-                                 std::to_string(pad) + ";\n\n}\nstruct Out\n{\nfloat4 p : SV_Position;\n};\n"
-                                 "Out mainVS() { Out o = (Out)0; return o; }\n";
+    const std::string expected =
+        "// top\n\ncbuffer ConstantBuffer : register( b4 )\n { \nfloat  fade;\nfloat3  dummy_align_" +
+        std::to_string(pad) +
+        ";\n\n}\nstruct Out\n{\nfloat4 p : SV_Position;\n};\n"
+        "Out mainVS() { Out o = (Out)0; return o; }\n";
     ASSERT_NE(cfg.source, nullptr);
     EXPECT_EQ(std::string(cfg.source), expected);
     EXPECT_EQ(cfg.sourceLength, expected.size());
@@ -443,7 +462,8 @@ TEST(ShaderExpansion, FailuresLeaveNoTemporaryFileAndNoSource)
     std::strcpy(cfg.shaderName, "missing");
     ReportCapture reports;
     EXPECT_FALSE(ExpandShaderSource(cfg));
-    EXPECT_NE(reports.Last().find("Shader file not found: " + tree.Path("shaders/missing.hlsl")), std::string::npos);
+    EXPECT_NE(reports.Last().find("Shader file not found: " + tree.Path("shaders/missing.hlsl")),
+              std::string::npos);
 }
 
 } // namespace

@@ -23,7 +23,8 @@ void PressWithControl(char key)
 {
     mirel::PumpState pump;
     mirel::RouteFocusedMessage(pump, mirel::msg::kKeyDown, mirel::msg::kVkControl, 0);
-    mirel::RouteFocusedMessage(pump, mirel::msg::kKeyDown, static_cast<uintptr_t>(key), static_cast<uint32_t>(key));
+    mirel::RouteFocusedMessage(pump, mirel::msg::kKeyDown, static_cast<uintptr_t>(key),
+                               static_cast<uint32_t>(key));
     miInput::g_inputModule.Update();
     mirel::RouteFocusedMessage(pump, mirel::msg::kKeyUp, mirel::msg::kVkControl, 0);
 }
@@ -66,11 +67,13 @@ TEST(RendererHotkeys, ControlDigitsResetTheirTimers)
         char key;
         mirel::FrameTimer* reset;
     };
-    const Case cases[] = {{'4', &mirel::g_frameTimer}, {'6', &mirel::g_presentTimer}, {'8', &mirel::g_updateTimer}};
+    const Case cases[] = {
+        {'4', &mirel::g_frameTimer}, {'6', &mirel::g_presentTimer}, {'8', &mirel::g_updateTimer}};
     for (const Case& c : cases)
     {
         g_counter = 1000;
-        for (mirel::FrameTimer* t : {&mirel::g_frameTimer, &mirel::g_presentTimer, &mirel::g_updateTimer}) t->Reset();
+        for (mirel::FrameTimer* t : {&mirel::g_frameTimer, &mirel::g_presentTimer, &mirel::g_updateTimer})
+            t->Reset();
         g_counter = 3000;
         PressWithControl(c.key);
         for (mirel::FrameTimer* t : {&mirel::g_frameTimer, &mirel::g_presentTimer, &mirel::g_updateTimer})

@@ -26,7 +26,10 @@ bool WaitUntil(const std::function<bool()>& condition)
     return true;
 }
 
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Pause(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // Each run blocks until the gate is opened (once open it stays open).
 class GateJob : public Job
@@ -64,7 +67,10 @@ class GateJob : public Job
     bool result_;
 };
 
-int32_t StateOf(int i) { return GetSlot(i)->state.load(); }
+int32_t StateOf(int i)
+{
+    return GetSlot(i)->state.load();
+}
 } // namespace
 
 TEST(ThreadPool, CreatesOneIdleSlotAndDestroyFreesIt)
@@ -101,7 +107,8 @@ TEST(ThreadPool, EachSignalRunsTheJobOnceAndRoutesItsResult)
         for (int run = 1; run <= 3; ++run)
         {
             SignalAll();
-            ASSERT_TRUE(WaitUntil([&] { return job.successes + job.failures == run && StateOf(0) != kSlotRunning; }));
+            ASSERT_TRUE(
+                WaitUntil([&] { return job.successes + job.failures == run && StateOf(0) != kSlotRunning; }));
         }
         EXPECT_EQ(job.seenSlot.load(), slot);
         EXPECT_EQ(slot->job, &job); // ordered by the counters the worker wrote after it
@@ -141,11 +148,13 @@ TEST(ThreadPool, ShutdownWaitsForTheRunningJob)
 
     std::atomic<bool> returned{false};
     std::atomic<int> finishedAtReturn{-1};
-    std::thread shutdown([&] {
-        DestroyThreadPool();
-        finishedAtReturn = job.successes.load();
-        returned = true;
-    });
+    std::thread shutdown(
+        [&]
+        {
+            DestroyThreadPool();
+            finishedAtReturn = job.successes.load();
+            returned = true;
+        });
     Pause(50);
     EXPECT_FALSE(returned.load());
     job.Open();

@@ -22,7 +22,8 @@ std::vector<std::string> Lines(const std::string& content, int maxTokens = 16)
     while (parser.ReadLine())
     {
         std::string joined;
-        for (int i = 0; i < parser.tokenCount; ++i) joined += (i ? "|" : "") + std::string(parser.Token(i));
+        for (int i = 0; i < parser.tokenCount; ++i)
+            joined += (i ? "|" : "") + std::string(parser.Token(i));
         out.push_back(joined);
     }
     return out;
@@ -84,11 +85,8 @@ TEST(FormatText, Table)
         const char* expected;
         int reports;
     } cases[] = {
-        {"a %f", 0.1, "a 0.100000", 0},
-        {"%q", 0, "", 1},
-        {"", 0, "", 0},
-        {"n=%d%%", 0, "n=0", 1},
-        {"tail %", 0, "tail ", 1},
+        {"a %f", 0.1, "a 0.100000", 0}, {"%q", 0, "", 1},          {"", 0, "", 0},
+        {"n=%d%%", 0, "n=0", 1},        {"tail %", 0, "tail ", 1},
     };
     for (const Case& c : cases)
     {
@@ -103,7 +101,8 @@ TEST(FormatText, Table)
         EXPECT_EQ(reports.Count(), c.reports) << c.format;
         if (c.reports)
         {
-            EXPECT_EQ(reports.Last(), "\n\nfile: core/utils, line: 390 \n\nMirel strings only support %s, %d, %f");
+            EXPECT_EQ(reports.Last(),
+                      "\n\nfile: core/utils, line: 390 \n\nMirel strings only support %s, %d, %f");
         }
     }
 }
@@ -114,7 +113,8 @@ TEST(FormatText, LongFormatGivesEmptyLineAndListStopsAt29)
     std::string longFormat(256, 'x');
     FormatText(list, kWhite, longFormat.c_str());
     EXPECT_STREQ(list.lines[0].text, "");
-    for (int i = 1; i < 40; ++i) FormatText(list, kWhite, "line %d", i);
+    for (int i = 1; i < 40; ++i)
+        FormatText(list, kWhite, "line %d", i);
     EXPECT_EQ(list.count, 29);
     EXPECT_STREQ(list.lines[28].text, "line 28");
     // A long %s argument is cut at the slot size, never past it.
@@ -131,7 +131,8 @@ TEST(Restricted, LongLiteralRunsAreKeptAndOutputIsBounded)
     ReportCapture reports;
     Assert(false, nullptr, 0, run.c_str());
     EXPECT_EQ(reports.Last(), "\n\n" + run);
-    auto call = [&](int cap, const char* fmt, ...) {
+    auto call = [&](int cap, const char* fmt, ...)
+    {
         va_list ap;
         va_start(ap, fmt);
         int n = FormatRestricted(out, cap, 1, fmt, ap);
@@ -183,7 +184,8 @@ TEST(Paths, TempRingKeepsFiftyBuffers)
 {
     char* first = TempString();
     std::snprintf(first, 256, "keep");
-    for (int i = 0; i < 49; ++i) std::snprintf(TempString(), 256, "other");
+    for (int i = 0; i < 49; ++i)
+        std::snprintf(TempString(), 256, "other");
     EXPECT_STREQ(first, "keep");
     EXPECT_EQ(TempString(), first); // the 51st request reuses the first buffer
 }
@@ -214,9 +216,11 @@ TEST(TextParser, Tokenising)
         {"1 2 3 4 5 6 7 8 9 10 11 12 13 14\n", {"1|2|3|4|5|6|7|8|9|10|11|12|13|14"}},
         {",,,\n", {""}},
     };
-    for (const Case& c : cases) EXPECT_EQ(Lines(c.content), c.lines) << c.content;
+    for (const Case& c : cases)
+        EXPECT_EQ(Lines(c.content), c.lines) << c.content;
     // Material readers use fifteen tokens: at most 13 real ones.
-    EXPECT_EQ(Lines("a b c d e f g h i j k l m n o\n", 15), std::vector<std::string>{"a|b|c|d|e|f|g|h|i|j|k|l|m|"});
+    EXPECT_EQ(Lines("a b c d e f g h i j k l m n o\n", 15),
+              std::vector<std::string>{"a|b|c|d|e|f|g|h|i|j|k|l|m|"});
 }
 
 TEST(TextParser, OverlongTokensAndLinesAreReportedAndBounded)
@@ -231,7 +235,8 @@ TEST(TextParser, OverlongTokensAndLinesAreReportedAndBounded)
 
     // An over-long line is cut, and reading goes on with the next line.
     std::string hugeLine;
-    for (int i = 0; i < 800; ++i) hugeLine += "ab ";
+    for (int i = 0; i < 800; ++i)
+        hugeLine += "ab ";
     lines = Lines(hugeLine + "\nafter = 1\n");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], "after|=|1");

@@ -46,7 +46,8 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
 
     FakeDevice()
     {
-        for (int32_t& v : noIds) v = -1;
+        for (int32_t& v : noIds)
+            v = -1;
     }
     ~FakeDevice() override
     {
@@ -85,7 +86,8 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         buffers[static_cast<size_t>(id)] = {name, registerSlot, bytes, data};
         return id;
     }
-    int32_t CreateNewConstantBuffer(const char* name, int32_t registerSlot, int32_t bytes, void* data) override
+    int32_t CreateNewConstantBuffer(const char* name, int32_t registerSlot, int32_t bytes,
+                                    void* data) override
     {
         if (constantBuffers && bufferIds.count(name))
         {
@@ -110,7 +112,8 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     }
     void SetConstantBufferData(int32_t id, void* data) override
     {
-        if (id >= 0 && id < static_cast<int32_t>(buffers.size())) buffers[static_cast<size_t>(id)].data = data;
+        if (id >= 0 && id < static_cast<int32_t>(buffers.size()))
+            buffers[static_cast<size_t>(id)].data = data;
     }
     void UploadConstantBuffer(int32_t id, const void* data, uint32_t bytes) override
     {
@@ -130,8 +133,8 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         auto it = targets.find(name);
         return it == targets.end() ? -1 : it->second.id;
     }
-    int32_t CreateRenderTarget(const char* name, uint32_t width, uint32_t height, uint32_t format, bool hasDepth,
-                               int32_t samples) override
+    int32_t CreateRenderTarget(const char* name, uint32_t width, uint32_t height, uint32_t format,
+                               bool hasDepth, int32_t samples) override
     {
         auto it = targets.find(name);
         const int32_t id = it != targets.end() ? it->second.id : static_cast<int32_t>(targets.size());
@@ -221,7 +224,8 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         for (auto& t : targets)
             if (t.second.id == id)
             {
-                out = {Ptr(0x100 + static_cast<uintptr_t>(id)), Ptr(0x200 + static_cast<uintptr_t>(id)),
+                out = {Ptr(0x100 + static_cast<uintptr_t>(id)),
+                       Ptr(0x200 + static_cast<uintptr_t>(id)),
                        {static_cast<float>(t.second.width), static_cast<float>(t.second.height), 0, 1, 0, 0}};
                 return true;
             }
@@ -260,7 +264,10 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
                const_cast<void*>(b.data), 0};
         return true;
     }
-    bool DynamicBuffer(int32_t id, miRender::PipeBufferInfo& out) override { return Find(dynamicBuffers, id, out); }
+    bool DynamicBuffer(int32_t id, miRender::PipeBufferInfo& out) override
+    {
+        return Find(dynamicBuffers, id, out);
+    }
     bool Texture(int32_t id, miRender::PipeTextureInfo& out) override { return Find(pipeTextures, id, out); }
     bool GpuResource(int32_t id, miRender::PipeGpuResourceInfo& out) override
     {

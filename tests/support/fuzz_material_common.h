@@ -23,13 +23,16 @@ namespace fuzzmat
 inline mirel::test::FakeDevice& Host()
 {
     static mirel::test::FakeDevice host;
-    static const bool hooked = (host.onCreateConstantBuffer = [](const char*, int32_t bytes, void* data)
-                                {
-                                    volatile uint8_t sum = 0;
-                                    for (int32_t i = 0; i < bytes; ++i) sum = sum + static_cast<uint8_t*>(data)[i];
-                                    (void)sum;
-                                },
-                                true);
+    static const bool hooked = (
+        host.onCreateConstantBuffer =
+            [](const char*, int32_t bytes, void* data)
+        {
+            volatile uint8_t sum = 0;
+            for (int32_t i = 0; i < bytes; ++i)
+                sum = sum + static_cast<uint8_t*>(data)[i];
+            (void)sum;
+        },
+        true);
     (void)hooked;
     return host;
 }

@@ -66,8 +66,8 @@ class BusyWork : public ::testing::Test
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"MirelBusyTest";
         RegisterClassW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"busy", WS_OVERLAPPEDWINDOW, 0, 0, 640, 360, nullptr, nullptr,
-                                 wc.hInstance, nullptr);
+        window = CreateWindowExW(0, wc.lpszClassName, L"busy", WS_OVERLAPPEDWINDOW, 0, 0, 640, 360, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
         InstallDx11Resources();
         RenderSettings s;
         ListUsableAdapters(s);
@@ -194,8 +194,8 @@ TEST_F(BusyWork, MoreGroupsCostMoreGpuTime)
     // A frame of 65535 groups takes seconds on the software rasteriser, so one try each; the
     // build machine's other jobs were seen to move such a frame by half, hence the wide margin.
     const double oneRow = FrameSeconds(65535, 1), twoRows = FrameSeconds(2 * 65535, 1);
-    std::printf("busy frame: 0 groups %.2f ms, 64 %.2f ms, 256 %.2f ms, 65535 %.0f ms, 131070 %.0f ms\n", t0 * 1e3,
-                t1 * 1e3, t4 * 1e3, oneRow * 1e3, twoRows * 1e3);
+    std::printf("busy frame: 0 groups %.2f ms, 64 %.2f ms, 256 %.2f ms, 65535 %.0f ms, 131070 %.0f ms\n",
+                t0 * 1e3, t1 * 1e3, t4 * 1e3, oneRow * 1e3, twoRows * 1e3);
     EXPECT_GT(t4, 1.5 * t1);
     EXPECT_GT(t1, t0);
     EXPECT_GT(twoRows, 1.3 * oneRow) << "the second row was dropped";
@@ -265,20 +265,23 @@ TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
                 ++counted;
             }
         const double meanError = counted ? sumError / counted : 1e9;
-        std::printf("%s: %d frames after 3 s, %.1f%% within 1 ms, %.1f%% within 5 ms, mean error %.2f ms, settled "
-                    "(1 ms) at %.2f s, %d groups at the end\n",
-                    c.what, t.frames, 100.0f * t.withinFraction, 100.0f * wide.withinFraction, meanError,
-                    t.settleSeconds, samples.back().threads);
+        std::printf(
+            "%s: %d frames after 3 s, %.1f%% within 1 ms, %.1f%% within 5 ms, mean error %.2f ms, settled "
+            "(1 ms) at %.2f s, %d groups at the end\n",
+            c.what, t.frames, 100.0f * t.withinFraction, 100.0f * wide.withinFraction, meanError,
+            t.settleSeconds, samples.back().threads);
         if (std::getenv("MIREL_CONTROLLER_TRACE"))
             for (size_t i = 0; i < samples.size(); i += 5)
-                std::printf("  %zu target %.2f current %.2f threads %d\n", i, samples[i].targetMs, samples[i].currentMs,
-                            samples[i].threads);
+                std::printf("  %zu target %.2f current %.2f threads %d\n", i, samples[i].targetMs,
+                            samples[i].currentMs, samples[i].threads);
         EXPECT_GE(t.frames, 100) << c.what;
         EXPECT_GE(wide.withinFraction, c.minNear) << c.what;
         EXPECT_LT(std::fabs(meanError), 3.0) << c.what;
         // Kept for plotting (tools/plotlog) when asked for.
         if (const char* keep = std::getenv("MIREL_CONTROLLER_OUT"))
-            fs::copy_file(log, fs::path(keep) / (std::string("cadoraLog-") + (c.sweep > 0 ? "sweep" : "fixed40") + ".txt"),
+            fs::copy_file(log,
+                          fs::path(keep) /
+                              (std::string("cadoraLog-") + (c.sweep > 0 ? "sweep" : "fixed40") + ".txt"),
                           fs::copy_options::overwrite_existing);
         fs::remove(log);
     }

@@ -13,8 +13,14 @@ namespace
 {
 
 std::string g_fired;
-void FireM() { g_fired += 'M'; }
-void FireW() { g_fired += 'W'; }
+void FireM()
+{
+    g_fired += 'M';
+}
+void FireW()
+{
+    g_fired += 'W';
+}
 
 void Key(WORD vk, bool up)
 {

@@ -55,7 +55,8 @@ class ShippedShaders : public ::testing::Test
         const fs::path materials = root_ / "materials";
         for (const auto& e : fs::recursive_directory_iterator(materials))
             if (e.path().extension() == ".matcfg")
-                names.push_back(e.path().lexically_relative(materials).replace_extension("").generic_string());
+                names.push_back(
+                    e.path().lexically_relative(materials).replace_extension("").generic_string());
         return names;
     }
 
@@ -82,13 +83,13 @@ TEST_F(ShippedShaders, EveryStageCompiles)
             ID3DBlob* code = nullptr;
             ID3DBlob* errors = nullptr;
             // The whole text with its terminator, no macros, no include handler, flags 0.
-            HRESULT hr = D3DCompile(cfg.source, cfg.sourceLength + 1, nullptr, nullptr, nullptr, kStages[s].entry,
-                                    kStages[s].profile, 0, 0, &code, &errors);
+            HRESULT hr = D3DCompile(cfg.source, cfg.sourceLength + 1, nullptr, nullptr, nullptr,
+                                    kStages[s].entry, kStages[s].profile, 0, 0, &code, &errors);
             std::string message = errors ? std::string(static_cast<const char*>(errors->GetBufferPointer()),
                                                        errors->GetBufferSize())
                                          : std::string();
-            std::printf("%-24s %-7s %s %s\n", name.c_str(), kStages[s].profile, SUCCEEDED(hr) ? "ok" : "FAILED",
-                        message.c_str());
+            std::printf("%-24s %-7s %s %s\n", name.c_str(), kStages[s].profile,
+                        SUCCEEDED(hr) ? "ok" : "FAILED", message.c_str());
             EXPECT_TRUE(SUCCEEDED(hr) && code && code->GetBufferSize() > 0)
                 << cfg.shaderName << " " << kStages[s].profile << ":\n"
                 << message;

@@ -51,10 +51,22 @@ class GateJob : public Job
     HANDLE gate_;
 };
 
-bool SlotRunning(void*) { return GetSlot(0)->state.load() == kSlotRunning; }
-bool SlotWaiting(void*) { return GetSlot(0)->state.load() == kSlotWaiting; }
-bool FinishedTwice(void* job) { return static_cast<GateJob*>(job)->finished == 2 && SlotWaiting(nullptr); }
-bool SucceededOnce(void* job) { return static_cast<GateJob*>(job)->successes == 1 && !SlotRunning(nullptr); }
+bool SlotRunning(void*)
+{
+    return GetSlot(0)->state.load() == kSlotRunning;
+}
+bool SlotWaiting(void*)
+{
+    return GetSlot(0)->state.load() == kSlotWaiting;
+}
+bool FinishedTwice(void* job)
+{
+    return static_cast<GateJob*>(job)->finished == 2 && SlotWaiting(nullptr);
+}
+bool SucceededOnce(void* job)
+{
+    return static_cast<GateJob*>(job)->successes == 1 && !SlotRunning(nullptr);
+}
 } // namespace
 
 TEST(WinThreadPool, NamedEventAndRealThread)
@@ -105,10 +117,12 @@ TEST(WinThreadPool, ShutdownWaitsForTheRunningJob)
     SignalAll();
     ASSERT_TRUE(WaitUntil(SlotRunning, nullptr));
     std::atomic<int> successesAtReturn{-1};
-    std::thread shutdown([&] {
-        DestroyThreadPool();
-        successesAtReturn = job.successes.load();
-    });
+    std::thread shutdown(
+        [&]
+        {
+            DestroyThreadPool();
+            successesAtReturn = job.successes.load();
+        });
     Sleep(50);
     EXPECT_EQ(successesAtReturn.load(), -1);
     job.Open();
@@ -123,11 +137,13 @@ TEST(WinCriticalSection, RecursiveEntryHoldsOffOtherThreadsUntilFullyLeft)
     std::atomic<bool> acquired{false};
     cs.Enter();
     cs.Enter();
-    std::thread other([&] {
-        cs.Enter();
-        acquired = true;
-        cs.Leave();
-    });
+    std::thread other(
+        [&]
+        {
+            cs.Enter();
+            acquired = true;
+            cs.Leave();
+        });
     Sleep(30);
     EXPECT_FALSE(acquired.load());
     cs.Leave();

@@ -127,7 +127,8 @@ void PumpFor(DWORD ms)
     {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
         MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&m);
     }
 }
 
@@ -142,8 +143,8 @@ void FocusOther()
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"FrameDriverOther";
         RegisterClassW(&wc);
-        g_other = CreateWindowExW(0, wc.lpszClassName, L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 150,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
+        g_other = CreateWindowExW(0, wc.lpszClassName, L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                  150, nullptr, nullptr, wc.hInstance, nullptr);
     }
     SetForegroundWindow(g_other);
     SetFocus(g_other);
@@ -233,12 +234,14 @@ void WriteDebugString(std::FILE* out, HANDLE process, const OUTPUT_DEBUG_STRING_
     const size_t unit = info.fUnicode ? 2 : 1;
     std::vector<char> raw(static_cast<size_t>(info.nDebugStringLength) * unit);
     SIZE_T got = 0;
-    if (raw.empty() || !ReadProcessMemory(process, info.lpDebugStringData, raw.data(), raw.size(), &got)) return;
+    if (raw.empty() || !ReadProcessMemory(process, info.lpDebugStringData, raw.data(), raw.size(), &got))
+        return;
     std::string text;
     for (size_t i = 0; i + unit <= got; i += unit)
     {
-        const unsigned c = unit == 2 ? static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8
-                                     : static_cast<unsigned char>(raw[i]);
+        const unsigned c =
+            unit == 2 ? static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8
+                      : static_cast<unsigned char>(raw[i]);
         if (c == 0) break;
         text += c < 0x80 ? static_cast<char>(c) : '?';
     }
@@ -276,8 +279,11 @@ DWORD WINAPI DebugLoop(LPVOID param)
         case LOAD_DLL_DEBUG_EVENT:
             if (ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
             break;
-        case EXIT_PROCESS_DEBUG_EVENT: running = false; break;
-        default: break;
+        case EXIT_PROCESS_DEBUG_EVENT:
+            running = false;
+            break;
+        default:
+            break;
         }
         ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
     }
@@ -424,7 +430,8 @@ int main(int argc, char** argv)
     }
     else
     {
-        capture.ok = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        capture.ok =
+            CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
         capture.error = GetLastError();
     }
     if (!capture.ok)
@@ -460,8 +467,8 @@ int main(int argc, char** argv)
     if (startWhen)
     {
         const DWORD waitBegin = GetTickCount();
-        while (GetFileAttributesA(startWhen) == INVALID_FILE_ATTRIBUTES && GetTickCount() - waitBegin < 90000 &&
-               WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
+        while (GetFileAttributesA(startWhen) == INVALID_FILE_ATTRIBUTES &&
+               GetTickCount() - waitBegin < 90000 && WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
             PumpFor(100);
         std::fprintf(stderr, "driver: timeline starts after %lu ms\n",
                      static_cast<unsigned long>(GetTickCount() - waitBegin));
@@ -476,8 +483,8 @@ int main(int argc, char** argv)
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) break;
         // With the demo's trace on the same stream, what it printed before an action is told
         // apart from what the action caused.
-        std::fprintf(stderr, "driver: begin at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin),
-                     e.kind);
+        std::fprintf(stderr, "driver: begin at %lu ms %c\n",
+                     static_cast<unsigned long>(GetTickCount() - begin), e.kind);
         std::fflush(stderr);
         if (e.kind == 'k' || e.kind == 'K')
             PressKey(ctx.window, static_cast<WORD>(e.a), e.kind == 'K');

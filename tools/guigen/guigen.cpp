@@ -17,7 +17,10 @@ struct Image
 {
     int w, h;
     std::vector<uint32_t> px; // 0xAABBGGRR
-    Image(int width, int height, uint32_t fill) : w(width), h(height), px(static_cast<size_t>(width) * height, fill) {}
+    Image(int width, int height, uint32_t fill)
+        : w(width), h(height), px(static_cast<size_t>(width) * height, fill)
+    {
+    }
     void Set(int x, int y, uint32_t c)
     {
         if (x >= 0 && y >= 0 && x < w && y < h) px[static_cast<size_t>(y) * w + x] = c;
@@ -25,7 +28,8 @@ struct Image
     void Fill(int x0, int y0, int rw, int rh, uint32_t c)
     {
         for (int y = y0; y < y0 + rh; ++y)
-            for (int x = x0; x < x0 + rw; ++x) Set(x, y, c);
+            for (int x = x0; x < x0 + rw; ++x)
+                Set(x, y, c);
     }
     void Outline(int x0, int y0, int rw, int rh, int t, uint32_t c)
     {
@@ -95,7 +99,10 @@ const Glyph* FindGlyph(char c)
 }
 
 // Width in pixels of text at the given scale (6 columns per character, the last gap dropped).
-int TextWidth(const char* text, int scale) { return static_cast<int>(std::strlen(text)) * 6 * scale - scale; }
+int TextWidth(const char* text, int scale)
+{
+    return static_cast<int>(std::strlen(text)) * 6 * scale - scale;
+}
 
 void DrawText(Image& img, int x, int y, const char* text, int scale, uint32_t colour)
 {
@@ -112,12 +119,12 @@ void DrawText(Image& img, int x, int y, const char* text, int scale, uint32_t co
 // ---- The sheets.
 
 constexpr uint32_t kClear = 0x00000000u;
-constexpr uint32_t kPanel = 0xE0281E19u;   // dark blue-grey, mostly opaque
+constexpr uint32_t kPanel = 0xE0281E19u; // dark blue-grey, mostly opaque
 constexpr uint32_t kEdge = 0xFFB4A08Cu;
 constexpr uint32_t kText = 0xFFF0F0F0u;
 constexpr uint32_t kDim = 0xFFA0A0A0u;
 constexpr uint32_t kBoxOff = 0xFF3C3228u;
-constexpr uint32_t kBoxOn = 0xFF30C8FFu;   // amber
+constexpr uint32_t kBoxOn = 0xFF30C8FFu; // amber
 constexpr uint32_t kTick = 0xFF101010u;
 
 struct SpriteRec
@@ -208,7 +215,8 @@ void WritePng(const std::string& path, const Image& img)
     std::vector<uint8_t> rgba;
     rgba.reserve(img.px.size() * 4);
     for (uint32_t c : img.px)
-        for (int k = 0; k < 4; ++k) rgba.push_back(static_cast<uint8_t>(c >> (8 * k)));
+        for (int k = 0; k < 4; ++k)
+            rgba.push_back(static_cast<uint8_t>(c >> (8 * k)));
     const std::vector<uint8_t> png = pngwrite::Encode(rgba.data(), img.w, img.h, pngwrite::Format::Rgba);
     WriteFile(path, std::string(png.begin(), png.end()));
 }
@@ -239,8 +247,10 @@ void MakeOptions(const std::string& root)
             const int id = 6 + 2 * i + k;
             s[id] = {id, 460 + k * 140, 180 + i * 40, i == 6 ? 130 : 80, 30};
             char label[16];
-            if (i == 6) std::snprintf(label, sizeof label, "SWEEP");
-            else std::snprintf(label, sizeof label, "%d", 35 + 5 * i);
+            if (i == 6)
+                std::snprintf(label, sizeof label, "SWEEP");
+            else
+                std::snprintf(label, sizeof label, "%d", 35 + 5 * i);
             DrawToggle(img, s[id], label, k == 1);
         }
     s[20] = {20, 460, 470, 64, 64};
@@ -256,7 +266,8 @@ void MakeOptions(const std::string& root)
     DrawTrack(img, s[24], "SLOW", "FAST");
     s[25] = {25, 780, 558, 16, 28};
     DrawKnob(img, s[25]);
-    for (int i = 0; i < 28; ++i) s[i].id = i;
+    for (int i = 0; i < 28; ++i)
+        s[i].id = i;
     WriteFile(root + "/gui/options.txt", SheetText(s));
     WritePng(root + "/textures/options.png", img);
 }

@@ -27,7 +27,8 @@ struct Builder
     {
         float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
         const float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        for (float& c : n) c = len > 0 ? c / len : 0;
+        for (float& c : n)
+            c = len > 0 ? c / len : 0;
         const float ul = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
         const float vl = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
         const uint32_t base = static_cast<uint32_t>(vertices.size());
@@ -47,14 +48,16 @@ struct Builder
             vertices.push_back(vx);
         }
         const uint32_t tri[6] = {0, 1, 2, 0, 2, 3};
-        for (uint32_t i : tri) indices.push_back(base + i);
+        for (uint32_t i : tri)
+            indices.push_back(base + i);
     }
 
     // Axis-aligned box from lo to hi; every face's u x v points outward.
     void Box(const float lo[3], const float hi[3])
     {
         const float X[3] = {hi[0] - lo[0], 0, 0}, Y[3] = {0, hi[1] - lo[1], 0}, Z[3] = {0, 0, hi[2] - lo[2]};
-        const float zHi[3] = {lo[0], lo[1], hi[2]}, xHi[3] = {hi[0], lo[1], lo[2]}, yHi[3] = {lo[0], hi[1], lo[2]};
+        const float zHi[3] = {lo[0], lo[1], hi[2]}, xHi[3] = {hi[0], lo[1], lo[2]},
+                    yHi[3] = {lo[0], hi[1], lo[2]};
         Quad(lo, Y, X, 1);
         Quad(zHi, X, Y, 1);
         Quad(lo, Z, Y, 1);
@@ -127,7 +130,8 @@ int main(int argc, char** argv)
                                      {{-2.5f, 34.0f, -2.5f}, {2.5f, 47.0f, 2.5f}},
                                      {{-3.5f, 47.0f, -2.8f}, {3.3f, 54.0f, 2.8f}},
                                      {{-3.0f, 54.0f, -2.3f}, {3.0f, 56.0f, 2.3f}}};
-        for (const auto& part : parts) b.Box(part[0], part[1]);
+        for (const auto& part : parts)
+            b.Box(part[0], part[1]);
         ok &= Write(dir, "windmill_base", "WM_body", b);
     }
     {
@@ -136,12 +140,16 @@ int main(int argc, char** argv)
         const float hub[2][3] = {{-0.4f, -0.7f, -0.7f}, {0.6f, 0.7f, 0.7f}};
         b.Box(hub[0], hub[1]);
         // Each arm is a spar with a sail on its trailing side, each arm a quarter turn from the last.
-        const float arms[][2][3] = {
-            {{-0.15f, 0.6f, -0.25f}, {0.15f, 11.0f, 0.25f}},   {{-0.05f, 3.0f, 0.25f}, {0.05f, 11.0f, 2.4f}},
-            {{-0.15f, -0.25f, 0.6f}, {0.15f, 0.25f, 11.0f}},   {{-0.05f, -2.4f, 3.0f}, {0.05f, -0.25f, 11.0f}},
-            {{-0.15f, -11.0f, -0.25f}, {0.15f, -0.6f, 0.25f}}, {{-0.05f, -11.0f, -2.4f}, {0.05f, -3.0f, -0.25f}},
-            {{-0.15f, -0.25f, -11.0f}, {0.15f, 0.25f, -0.6f}}, {{-0.05f, 0.25f, -11.0f}, {0.05f, 2.4f, -3.0f}}};
-        for (const auto& box : arms) b.Box(box[0], box[1]);
+        const float arms[][2][3] = {{{-0.15f, 0.6f, -0.25f}, {0.15f, 11.0f, 0.25f}},
+                                    {{-0.05f, 3.0f, 0.25f}, {0.05f, 11.0f, 2.4f}},
+                                    {{-0.15f, -0.25f, 0.6f}, {0.15f, 0.25f, 11.0f}},
+                                    {{-0.05f, -2.4f, 3.0f}, {0.05f, -0.25f, 11.0f}},
+                                    {{-0.15f, -11.0f, -0.25f}, {0.15f, -0.6f, 0.25f}},
+                                    {{-0.05f, -11.0f, -2.4f}, {0.05f, -3.0f, -0.25f}},
+                                    {{-0.15f, -0.25f, -11.0f}, {0.15f, 0.25f, -0.6f}},
+                                    {{-0.05f, 0.25f, -11.0f}, {0.05f, 2.4f, -3.0f}}};
+        for (const auto& box : arms)
+            b.Box(box[0], box[1]);
         ok &= Write(dir, "windmill_blades", "WM_blade", b);
     }
     if (!ok) std::fprintf(stderr, "modelgen: cannot write into %s\n", dir.c_str());

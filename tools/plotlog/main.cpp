@@ -26,9 +26,12 @@ int main(int argc, char** argv)
     if (argc == 5)
     {
         const size_t first = std::strtoul(argv[3], nullptr, 10), count = std::strtoul(argv[4], nullptr, 10);
-        if (first >= samples.size()) samples.clear();
-        else samples = std::vector<plotlog::Sample>(samples.begin() + static_cast<std::ptrdiff_t>(first),
-                                                     samples.begin() + static_cast<std::ptrdiff_t>(std::min(samples.size(), first + count)));
+        if (first >= samples.size())
+            samples.clear();
+        else
+            samples = std::vector<plotlog::Sample>(
+                samples.begin() + static_cast<std::ptrdiff_t>(first),
+                samples.begin() + static_cast<std::ptrdiff_t>(std::min(samples.size(), first + count)));
     }
     if (samples.empty())
     {
@@ -44,7 +47,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const plotlog::Tracking t = plotlog::Measure(samples, 3.0f, 1.0f);
-    std::printf("frames %zu, after 3 s: %d frames, %.1f%% within 1 ms, settled at %.2f s\n", samples.size(), t.frames,
-                100.0f * t.withinFraction, t.settleSeconds);
+    std::printf("frames %zu, after 3 s: %d frames, %.1f%% within 1 ms, settled at %.2f s\n", samples.size(),
+                t.frames, 100.0f * t.withinFraction, t.settleSeconds);
     return 0;
 }

@@ -25,8 +25,8 @@ void Line(Image& img, int32_t x0, int32_t y0, int32_t x1, int32_t y1, const uint
     for (int32_t i = 0; i <= steps; ++i)
     {
         const float t = steps ? static_cast<float>(i) / static_cast<float>(steps) : 0.0f;
-        img.Set(static_cast<int32_t>(std::lround(x0 + (x1 - x0) * t)), static_cast<int32_t>(std::lround(y0 + (y1 - y0) * t)),
-                c);
+        img.Set(static_cast<int32_t>(std::lround(x0 + (x1 - x0) * t)),
+                static_cast<int32_t>(std::lround(y0 + (y1 - y0) * t)), c);
     }
 }
 
@@ -59,27 +59,34 @@ Image Plot(const std::vector<Sample>& samples, int32_t width, int32_t height)
         maxThreads = std::max(maxThreads, s.threads);
     }
     maxMs = std::min(std::ceil(maxMs / 5.0f) * 5.0f, 1000.0f);
-    auto yMs = [&](float ms) {
+    auto yMs = [&](float ms)
+    {
         const float v = std::clamp(ms / maxMs, 0.0f, 1.0f);
         return static_cast<int32_t>(std::lround(msBottom - v * (msBottom - msTop)));
     };
-    auto yThreads = [&](int32_t t) {
+    auto yThreads = [&](int32_t t)
+    {
         const float v = std::clamp(static_cast<float>(t) / static_cast<float>(maxThreads), 0.0f, 1.0f);
         return static_cast<int32_t>(std::lround(thBottom - v * (thBottom - thTop)));
     };
-    for (float ms = 5.0f; ms < maxMs; ms += 5.0f) Line(img, left, yMs(ms), right, yMs(ms), kGrid);
+    for (float ms = 5.0f; ms < maxMs; ms += 5.0f)
+        Line(img, left, yMs(ms), right, yMs(ms), kGrid);
     Line(img, left, msBottom, right, msBottom, kAxis);
     Line(img, left, thBottom, right, thBottom, kAxis);
     Line(img, left, msTop, left, msBottom, kAxis);
     Line(img, left, thTop, left, thBottom, kAxis);
     const size_t n = samples.size();
-    auto x = [&](size_t i) {
-        return n < 2 ? left : left + static_cast<int32_t>((right - left) * static_cast<double>(i) / static_cast<double>(n - 1));
+    auto x = [&](size_t i)
+    {
+        return n < 2 ? left
+                     : left + static_cast<int32_t>((right - left) * static_cast<double>(i) /
+                                                   static_cast<double>(n - 1));
     };
     for (size_t i = 1; i < n; ++i)
     {
         Line(img, x(i - 1), yMs(samples[i - 1].currentMs), x(i), yMs(samples[i].currentMs), kMeasuredColour);
-        Line(img, x(i - 1), yThreads(samples[i - 1].threads), x(i), yThreads(samples[i].threads), kThreadsColour);
+        Line(img, x(i - 1), yThreads(samples[i - 1].threads), x(i), yThreads(samples[i].threads),
+             kThreadsColour);
     }
     // The target on top: it is what the measured line is judged against.
     for (size_t i = 1; i < n; ++i)

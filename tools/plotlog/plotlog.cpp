@@ -18,8 +18,8 @@ bool ParseLine(const char* line, Sample& out)
     }
     Sample s{};
     char tail = 0;
-    const int n = std::sscanf(line, "TargetMs: %f, CurrentMs: %f, ComputeThreads: %d, AddedThreads: %d%c", &s.targetMs,
-                              &s.currentMs, &s.threads, &s.added, &tail);
+    const int n = std::sscanf(line, "TargetMs: %f, CurrentMs: %f, ComputeThreads: %d, AddedThreads: %d%c",
+                              &s.targetMs, &s.currentMs, &s.threads, &s.added, &tail);
     if (n < 4 || (n == 5 && tail != '\n' && tail != '\r')) return false;
     if (!std::isfinite(s.targetMs) || !std::isfinite(s.currentMs)) return false;
     out = s;
@@ -44,7 +44,8 @@ Tracking Measure(const std::vector<Sample>& samples, float skipSeconds, float to
     Tracking t{0, 0.0f, -1.0f};
     std::vector<double> at(samples.size());
     double clock = 0.0;
-    for (size_t i = 0; i < samples.size(); ++i) at[i] = clock += samples[i].currentMs / 1000.0;
+    for (size_t i = 0; i < samples.size(); ++i)
+        at[i] = clock += samples[i].currentMs / 1000.0;
     int32_t inside = 0;
     for (size_t i = 0; i < samples.size(); ++i)
     {

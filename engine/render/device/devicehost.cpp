@@ -37,7 +37,8 @@ int32_t DeviceHost::CreateEntityConstantBuffer(const char* name, int32_t registe
     if (NamedBuffer* existing = buffers.Find(name))
     {
         // The pool would take a second object under the same name and orphan the first.
-        mirel::Assert(false, kSimentFile, __LINE__, "Trying to create an object that already exists: %s", name);
+        mirel::Assert(false, kSimentFile, __LINE__, "Trying to create an object that already exists: %s",
+                      name);
         existing->data = data;
         return existing->handle;
     }
@@ -63,7 +64,13 @@ int32_t DeviceHost::FindOrLoadModel(const char* /*name*/, mirel::Vec3& boundsMin
     return -1;
 }
 
-void SetDeviceHost(DeviceHost* host) { g_host = host ? host : &g_nullHost; }
-DeviceHost& GetDeviceHost() { return *g_host; }
+void SetDeviceHost(DeviceHost* host)
+{
+    g_host = host ? host : &g_nullHost;
+}
+DeviceHost& GetDeviceHost()
+{
+    return *g_host;
+}
 
 } // namespace miRender

@@ -18,7 +18,8 @@ void Nothing(const void*) {}
 PipeExecutors MakeIdle()
 {
     PipeExecutors t;
-    for (PipeExec& e : t.exec) e = Nothing;
+    for (PipeExec& e : t.exec)
+        e = Nothing;
     return t;
 }
 const PipeExecutors g_idle = MakeIdle();
@@ -30,13 +31,28 @@ const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 // Stage order in which a material's shaders are set.
 const int32_t kShaderOrder[5] = {1, 0, 2, 4, 3};
 
-bool HasShader(const PipeCfgInfo* cfg, int32_t stage) { return cfg && cfg->shaderIds[stage] >= 0; }
+bool HasShader(const PipeCfgInfo* cfg, int32_t stage)
+{
+    return cfg && cfg->shaderIds[stage] >= 0;
+}
 } // namespace
 
-void SetPipeExecutors(const PipeExecutors* table) { g_exec = table ? table : &g_idle; }
-const PipeExecutors& GetPipeExecutors() { return *g_exec; }
-void SetPipeSource(PipeSource* source) { g_source = source; }
-PipeSource* GetPipeSource() { return g_source; }
+void SetPipeExecutors(const PipeExecutors* table)
+{
+    g_exec = table ? table : &g_idle;
+}
+const PipeExecutors& GetPipeExecutors()
+{
+    return *g_exec;
+}
+void SetPipeSource(PipeSource* source)
+{
+    g_source = source;
+}
+PipeSource* GetPipeSource()
+{
+    return g_source;
+}
 
 DrawStatistics& GetDrawStatistics()
 {
@@ -53,7 +69,10 @@ PlatformDevicePipe::PlatformDevicePipe()
     capacity_ = buffer_ ? kInitialCapacity : 0;
 }
 
-PlatformDevicePipe::~PlatformDevicePipe() { std::free(buffer_); }
+PlatformDevicePipe::~PlatformDevicePipe()
+{
+    std::free(buffer_);
+}
 
 bool PlatformDevicePipe::Append(PipeOp op, const void* payload, uint32_t bytes)
 {
@@ -61,8 +80,10 @@ bool PlatformDevicePipe::Append(PipeOp op, const void* payload, uint32_t bytes)
     if (need > capacity_)
     {
         uint64_t grown = capacity_ > 0 ? capacity_ : kInitialCapacity;
-        while (grown < need) grown *= 2;
-        uint8_t* bigger = grown <= maxCapacity ? static_cast<uint8_t*>(std::malloc(static_cast<size_t>(grown))) : nullptr;
+        while (grown < need)
+            grown *= 2;
+        uint8_t* bigger =
+            grown <= maxCapacity ? static_cast<uint8_t*>(std::malloc(static_cast<size_t>(grown))) : nullptr;
         if (!bigger)
         {
             mirel::Assert(false, kSource, __LINE__, "Device pipe recording is full");
@@ -104,7 +125,8 @@ void PlatformDevicePipe::Begin(uint32_t viewBufferId)
     cache_ = Cache{};
     ClearPendingUavs();
     PipeBufferInfo cb{};
-    if (viewBufferId != kNoBuffer && g_source && g_source->ConstantBuffer(static_cast<int32_t>(viewBufferId), cb))
+    if (viewBufferId != kNoBuffer && g_source &&
+        g_source->ConstantBuffer(static_cast<int32_t>(viewBufferId), cb))
         RecordUpload(cb, cb.data, cb.byteSize);
 }
 
@@ -119,8 +141,8 @@ void PlatformDevicePipe::SetRenderTargets(int32_t count, const int32_t* targetId
         return;
     }
     // viewport[] is width, height, minDepth, maxDepth, left, top.
-    Record(kOpViewport, ViewportPayload{first.viewport[4], first.viewport[5], first.viewport[0], first.viewport[1],
-                                        first.viewport[2], first.viewport[3]});
+    Record(kOpViewport, ViewportPayload{first.viewport[4], first.viewport[5], first.viewport[0],
+                                        first.viewport[1], first.viewport[2], first.viewport[3]});
     TargetsPayload t{};
     t.count = static_cast<uint32_t>(count);
     t.rtv[0] = first.rtv;
@@ -184,8 +206,8 @@ void PlatformDevicePipe::RecordDraw(PipeOp op, uint32_t count, uint32_t instance
     }
 }
 
-void PlatformDevicePipe::RecordConstantBuffer(const PipeCfgInfo* cfg, int32_t bufferId, const void* uploadData,
-                                              uint32_t uploadBytes)
+void PlatformDevicePipe::RecordConstantBuffer(const PipeCfgInfo* cfg, int32_t bufferId,
+                                              const void* uploadData, uint32_t uploadBytes)
 {
     PipeBufferInfo cb{};
     if (bufferId < 0 || !g_source->ConstantBuffer(bufferId, cb)) return;
@@ -195,11 +217,13 @@ void PlatformDevicePipe::RecordConstantBuffer(const PipeCfgInfo* cfg, int32_t bu
         RecordUpload(cb, uploadData, bytes);
     }
     for (int32_t s = 0; s < 5; ++s)
-        if (HasShader(cfg, s)) Record(kOpConstantBuffer, ConstantBufferPayload{s, cb.registerSlot, cb.buffer});
+        if (HasShader(cfg, s))
+            Record(kOpConstantBuffer, ConstantBufferPayload{s, cb.registerSlot, cb.buffer});
 }
 
-bool PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantBufferId, const Transform* transform,
-                                      int32_t modelId, int32_t surfaceIndex, int32_t dynamicBufferId)
+bool PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantBufferId,
+                                      const Transform* transform, int32_t modelId, int32_t surfaceIndex,
+                                      int32_t dynamicBufferId)
 {
     if (!g_source) return false;
     PipeMaterialInfo mat{};
@@ -329,7 +353,8 @@ bool PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantB
         {
             const SamplerKey& key = cfg->samplerKeys[s * kPipeSlots + slot];
             if (!key.defined) continue;
-            if (cache_.samplerValid[s][slot] && std::memcmp(&cache_.sampler[s][slot], &key, sizeof key) == 0) continue;
+            if (cache_.samplerValid[s][slot] && std::memcmp(&cache_.sampler[s][slot], &key, sizeof key) == 0)
+                continue;
             Record(kOpSampler, SamplerPayload{s, slot, cfg->samplers[s * kPipeSlots + slot]});
             cache_.sampler[s][slot] = key;
             cache_.samplerValid[s][slot] = true;
@@ -431,10 +456,12 @@ void PlatformDevicePipe::DrawModel(int32_t modelId, const Transform* transform, 
             else
             {
                 PipeMaterialInfo drawn{};
-                const PipeCfgInfo* cfg = g_source->Material(material, drawn) ? g_source->Cfg(drawn.cfgId) : nullptr;
+                const PipeCfgInfo* cfg =
+                    g_source->Material(material, drawn) ? g_source->Cfg(drawn.cfgId) : nullptr;
                 const bool alpha = cfg && cfg->alphaTest;
                 const int32_t depthMaterial = g_source->DepthMaterial(model.depthLayout, alpha);
-                if (alpha && depthMaterial >= 0) g_source->SetMaterialAlphaTexture(depthMaterial, drawn.alphaTestTextureId);
+                if (alpha && depthMaterial >= 0)
+                    g_source->SetMaterialAlphaTexture(depthMaterial, drawn.alphaTestTextureId);
                 material = depthMaterial;
             }
             if (material < 0) continue;
@@ -476,7 +503,8 @@ void PlatformDevicePipe::DrawLines(uint32_t vertexCount)
         return;
     }
     UpdateDynamicVertexBuffer(buffer, dyn.stride * vertexCount);
-    static Transform identity = [] {
+    static Transform identity = []
+    {
         Transform t{};
         std::memcpy(t.world, kIdentity, sizeof t.world);
         return t;
@@ -498,7 +526,8 @@ void PlatformDevicePipe::DrawDynamic(int32_t materialId, int32_t bufferId, uint3
     // Drawing past the buffer's vertices would read whatever follows it.
     if (vertexCount > dyn.byteSize / dyn.stride) vertexCount = dyn.byteSize / dyn.stride;
     UpdateDynamicVertexBuffer(bufferId, dyn.stride * vertexCount);
-    static Transform identity = [] {
+    static Transform identity = []
+    {
         Transform t{};
         std::memcpy(t.world, kIdentity, sizeof t.world);
         return t;
@@ -606,7 +635,10 @@ void PlatformDevicePipe::ClearUAV(int32_t resourceId, bool fillOnes)
     Record(kOpClearUav, ClearUavPayload{res.uav, fillOnes ? 0xFFFFFFFFu : 0u});
 }
 
-void PlatformDevicePipe::UnbindComputeUAVs() { Record(kOpComputeUav, ComputeUavPayload{0, 7, nullptr}); }
+void PlatformDevicePipe::UnbindComputeUAVs()
+{
+    Record(kOpComputeUav, ComputeUavPayload{0, 7, nullptr});
+}
 
 void PlatformDevicePipe::Execute()
 {

@@ -56,21 +56,82 @@ constexpr int32_t kPipeSlots = 16;
 constexpr int32_t kComputeStage = 5;
 
 // Payloads, as stored after each record header.
-struct ViewportPayload { float x, y, width, height, minDepth, maxDepth; };
-struct TargetsPayload { uint32_t count; void* rtv[4]; void* dsv; };
-struct ClearColourPayload { void* rtv; float colour[4]; };
-struct ClearDepthPayload { void* dsv; float depth; };
-struct StatePayload { void* state; };
-struct VertexBufferPayload { void* buffer; uint32_t stride; };
-struct IndexBufferPayload { void* buffer; };
-struct TopologyPayload { int32_t topology; };
-struct ShaderPayload { int32_t stage; void* shader; };
-struct SamplerPayload { int32_t stage; int32_t slot; void* sampler; };
-struct ResourcesPayload { int32_t stage; void* views[kPipeSlots]; };
-struct ConstantBufferPayload { int32_t stage; int32_t slot; void* buffer; };
-struct UploadPayload { void* buffer; const void* data; uint32_t bytes; };
-struct UpdateTexturePayload { void* texture; const void* data; uint32_t width, height; };
-struct DrawPayload { uint32_t count; uint32_t instances; };
+struct ViewportPayload
+{
+    float x, y, width, height, minDepth, maxDepth;
+};
+struct TargetsPayload
+{
+    uint32_t count;
+    void* rtv[4];
+    void* dsv;
+};
+struct ClearColourPayload
+{
+    void* rtv;
+    float colour[4];
+};
+struct ClearDepthPayload
+{
+    void* dsv;
+    float depth;
+};
+struct StatePayload
+{
+    void* state;
+};
+struct VertexBufferPayload
+{
+    void* buffer;
+    uint32_t stride;
+};
+struct IndexBufferPayload
+{
+    void* buffer;
+};
+struct TopologyPayload
+{
+    int32_t topology;
+};
+struct ShaderPayload
+{
+    int32_t stage;
+    void* shader;
+};
+struct SamplerPayload
+{
+    int32_t stage;
+    int32_t slot;
+    void* sampler;
+};
+struct ResourcesPayload
+{
+    int32_t stage;
+    void* views[kPipeSlots];
+};
+struct ConstantBufferPayload
+{
+    int32_t stage;
+    int32_t slot;
+    void* buffer;
+};
+struct UploadPayload
+{
+    void* buffer;
+    const void* data;
+    uint32_t bytes;
+};
+struct UpdateTexturePayload
+{
+    void* texture;
+    const void* data;
+    uint32_t width, height;
+};
+struct DrawPayload
+{
+    uint32_t count;
+    uint32_t instances;
+};
 struct TargetsAndUavsPayload
 {
     uint32_t targetCount;
@@ -81,21 +142,54 @@ struct TargetsAndUavsPayload
     void* uavs[kPipeSlots];
     uint32_t initialCounts[kPipeSlots];
 };
-struct ComputeUavPayload { int32_t slot; int32_t count; void* uav; };
-struct DispatchPayload { uint32_t x, y, z; };
-struct ClearUavPayload { void* uav; uint32_t value; };
+struct ComputeUavPayload
+{
+    int32_t slot;
+    int32_t count;
+    void* uav;
+};
+struct DispatchPayload
+{
+    uint32_t x, y, z;
+};
+struct ClearUavPayload
+{
+    void* uav;
+    uint32_t value;
+};
 
 // State-cache keys: the parts of a configuration's descriptions that distinguish its states.
-struct RasterKey { int32_t fill, cull, depthBias; float clamp, slope; int32_t depthClip; };
-struct BlendKey { int32_t enable, src, dest, op, srcAlpha, destAlpha, opAlpha, writeMask; };
-struct DepthKey { int32_t enable, writeMask, func; };
+struct RasterKey
+{
+    int32_t fill, cull, depthBias;
+    float clamp, slope;
+    int32_t depthClip;
+};
+struct BlendKey
+{
+    int32_t enable, src, dest, op, srcAlpha, destAlpha, opAlpha, writeMask;
+};
+struct DepthKey
+{
+    int32_t enable, writeMask, func;
+};
 // Same 32 bytes as the configuration's sampler record.
-struct SamplerKey { uint8_t defined; int32_t filter, addressU, addressV, addressW, comparison; float minLod, maxLod; };
+struct SamplerKey
+{
+    uint8_t defined;
+    int32_t filter, addressU, addressV, addressW, comparison;
+    float minLod, maxLod;
+};
 static_assert(sizeof(SamplerKey) == 32, "sampler key is the record's 32 bytes");
 
 // What recording needs to know of the engine's resources, by id. The device layer answers from
 // its pools; tests answer from fakes. Lookups return false (or null) for ids that are not live.
-struct PipeTargetInfo { void* rtv; void* dsv; float viewport[6]; /* width, height, minDepth, maxDepth, left, top */ };
+struct PipeTargetInfo
+{
+    void* rtv;
+    void* dsv;
+    float viewport[6]; /* width, height, minDepth, maxDepth, left, top */
+};
 struct PipeModelInfo
 {
     void* vertexBuffer;
@@ -103,7 +197,13 @@ struct PipeModelInfo
     uint32_t stride, positionStride, vertexCount, depthLayout;
     int32_t surfaceCount;
 };
-struct PipeSurfaceInfo { int32_t materialId; uint32_t indexCount; uint32_t type; void* indexBuffer; };
+struct PipeSurfaceInfo
+{
+    int32_t materialId;
+    uint32_t indexCount;
+    uint32_t type;
+    void* indexBuffer;
+};
 struct PipeCfgInfo
 {
     int32_t id;
@@ -128,10 +228,29 @@ struct PipeMaterialInfo
     int32_t alphaTestTextureId;
     int32_t constantBufferId;
 };
-struct PipeShaderInfo { void* shader; void* inputLayout; };
-struct PipeBufferInfo { void* buffer; int32_t registerSlot; uint32_t byteSize; const void* data; uint32_t stride; };
-struct PipeTextureInfo { void* texture; uint32_t width, height; };
-struct PipeGpuResourceInfo { void* srv; void* uav; };
+struct PipeShaderInfo
+{
+    void* shader;
+    void* inputLayout;
+};
+struct PipeBufferInfo
+{
+    void* buffer;
+    int32_t registerSlot;
+    uint32_t byteSize;
+    const void* data;
+    uint32_t stride;
+};
+struct PipeTextureInfo
+{
+    void* texture;
+    uint32_t width, height;
+};
+struct PipeGpuResourceInfo
+{
+    void* srv;
+    void* uav;
+};
 
 class PipeSource
 {
@@ -190,8 +309,8 @@ class DevicePipe
     virtual void SetAuxFlag(bool on) = 0;
     virtual void SetUseBiasedRaster(bool on) = 0;
     virtual void SetRenderTargets(int32_t count, const int32_t* targetIds, const TargetClear* clears) = 0;
-    virtual void DrawModel(int32_t modelId, const Transform* transform, int32_t materialId, int32_t depthMaterialId,
-                           bool instanced, uint32_t instanceCount) = 0;
+    virtual void DrawModel(int32_t modelId, const Transform* transform, int32_t materialId,
+                           int32_t depthMaterialId, bool instanced, uint32_t instanceCount) = 0;
     virtual void DrawLines(uint32_t vertexCount) = 0;
     virtual void UpdateTexture(int32_t textureId, const void* data) = 0;
     virtual void UpdateDynamicVertexBuffer(int32_t bufferId, uint32_t byteCount) = 0;
@@ -275,8 +394,7 @@ class PlatformDevicePipe : public DevicePipe
 
     // False when the recording could not grow; the record is then dropped (and reported).
     bool Append(PipeOp op, const void* payload, uint32_t bytes);
-    template <typename P>
-    bool Record(PipeOp op, const P& payload)
+    template <typename P> bool Record(PipeOp op, const P& payload)
     {
         return Append(op, &payload, static_cast<uint32_t>(sizeof(P)));
     }
@@ -284,7 +402,8 @@ class PlatformDevicePipe : public DevicePipe
     void FlushPendingUavs();
     void ClearPendingUavs();
     void RecordUpload(const PipeBufferInfo& info, const void* data, uint32_t bytes);
-    void RecordConstantBuffer(const PipeCfgInfo* cfg, int32_t bufferId, const void* uploadData, uint32_t uploadBytes);
+    void RecordConstantBuffer(const PipeCfgInfo* cfg, int32_t bufferId, const void* uploadData,
+                              uint32_t uploadBytes);
 
     Cache cache_{};
     uint8_t* buffer_ = nullptr;

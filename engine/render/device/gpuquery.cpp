@@ -12,10 +12,19 @@ namespace
 bool g_broken = false;
 }
 
-bool GpuTimingBroken() { return g_broken; }
-void ResetGpuTimingBroken() { g_broken = false; }
+bool GpuTimingBroken()
+{
+    return g_broken;
+}
+void ResetGpuTimingBroken()
+{
+    g_broken = false;
+}
 
-GpuQueryRing::~GpuQueryRing() { ReleaseRing(); }
+GpuQueryRing::~GpuQueryRing()
+{
+    ReleaseRing();
+}
 
 double GpuQueryRing::Now() const
 {

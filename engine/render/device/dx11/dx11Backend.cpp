@@ -56,7 +56,8 @@ class Backend final : public mirel::FrameBackend
         GetDrawStatistics().countEnabled = &g_countDraws;
         miRender::InitRenderDevice(window);
         if (Renderer* r = GetRenderer())
-            miCamera::SetOutputSize(static_cast<int32_t>(r->outputWidth), static_cast<int32_t>(r->outputHeight));
+            miCamera::SetOutputSize(static_cast<int32_t>(r->outputWidth),
+                                    static_cast<int32_t>(r->outputHeight));
     }
     void SetUpRenderer() override
     {
@@ -150,10 +151,19 @@ class Backend final : public mirel::FrameBackend
 Backend g_backend;
 } // namespace
 
-void InstallDx11FrameBackend() { mirel::SetFrameBackend(&g_backend); }
-mirel::FrameBackend& Dx11FrameBackend() { return g_backend; }
+void InstallDx11FrameBackend()
+{
+    mirel::SetFrameBackend(&g_backend);
+}
+mirel::FrameBackend& Dx11FrameBackend()
+{
+    return g_backend;
+}
 
-void SetGpuQueryEnabled(bool enabled) { g_gpuQueryEnabled = enabled; }
+void SetGpuQueryEnabled(bool enabled)
+{
+    g_gpuQueryEnabled = enabled;
+}
 
 void ApplyPendingRebuild()
 {

@@ -23,7 +23,10 @@ void PlatformConstantBuffer::OnCreate()
     buffer = nullptr;
 }
 
-void PlatformConstantBuffer::OnRelease() { SafeRelease(buffer); }
+void PlatformConstantBuffer::OnRelease()
+{
+    SafeRelease(buffer);
+}
 
 void PlatformConstantBuffer::Create()
 {
@@ -155,7 +158,8 @@ void PlatformStructuredBuffer::Create()
         u.ViewDimension = D3D11_UAV_DIMENSION_BUFFER;
         u.Buffer.FirstElement = 0;
         u.Buffer.NumElements = elements;
-        Check(dev->CreateUnorderedAccessView(buffer, &u, &uav), __LINE__, "D3D error CreateUnorderedAccessView");
+        Check(dev->CreateUnorderedAccessView(buffer, &u, &uav), __LINE__,
+              "D3D error CreateUnorderedAccessView");
     }
     D3D11_SHADER_RESOURCE_VIEW_DESC s{};
     s.Format = viewFormat;
@@ -231,7 +235,10 @@ void PlatformDynamicVertexBuffer::OnCreate()
     buffer = nullptr;
 }
 
-void PlatformDynamicVertexBuffer::OnRelease() { SafeRelease(buffer); }
+void PlatformDynamicVertexBuffer::OnRelease()
+{
+    SafeRelease(buffer);
+}
 
 void PlatformDynamicVertexBuffer::Create()
 {

@@ -61,7 +61,8 @@ class D3DQuerySource final : public GpuQuerySource
     Result ReadTimestamp(void* query, uint64_t& ticks) override
     {
         if (!query || !CurrentContext()) return kFailed;
-        const HRESULT hr = CurrentContext()->GetData(static_cast<ID3D11Query*>(query), &ticks, sizeof ticks, 0);
+        const HRESULT hr =
+            CurrentContext()->GetData(static_cast<ID3D11Query*>(query), &ticks, sizeof ticks, 0);
         if (hr == S_OK) return kReady;
         return hr == S_FALSE ? kNotReady : kFailed;
     }
@@ -94,15 +95,24 @@ EndEventFn g_endEvent = nullptr;
 HMODULE g_d3d9 = nullptr;
 } // namespace
 
-PlatformDevice* CurrentDevice() { return g_current; }
+PlatformDevice* CurrentDevice()
+{
+    return g_current;
+}
 
 void RecreateQueryRing(PlatformDevice& d)
 {
     d.queryRing.ReleaseRing();
     if (d.device) d.queryRing.CreateRing(&g_querySource);
 }
-ID3D11Device* CurrentD3DDevice() { return g_current ? g_current->device : nullptr; }
-ID3D11DeviceContext* CurrentContext() { return g_current ? g_current->context : nullptr; }
+ID3D11Device* CurrentD3DDevice()
+{
+    return g_current ? g_current->device : nullptr;
+}
+ID3D11DeviceContext* CurrentContext()
+{
+    return g_current ? g_current->context : nullptr;
+}
 
 void ListUsableAdapters(RenderSettings& settings)
 {
@@ -131,7 +141,10 @@ void ListUsableAdapters(RenderSettings& settings)
     factory->Release();
 }
 
-PlatformDevice::~PlatformDevice() { Shutdown(); }
+PlatformDevice::~PlatformDevice()
+{
+    Shutdown();
+}
 
 void PlatformDevice::Init(HWND w, const RenderSettings& s)
 {
@@ -189,18 +202,18 @@ void PlatformDevice::SelectMode()
                               ? mirel::GetPropertyFloat("render_init.monitorRefresh", -1.0f)
                               : -1.0f;
     DisplayMode closest{};
-    if (!FindClosestMatchingMode(modes.data(), static_cast<int32_t>(modes.size()), settings.width, settings.height,
-                                 closest))
+    if (!FindClosestMatchingMode(modes.data(), static_cast<int32_t>(modes.size()), settings.width,
+                                 settings.height, closest))
         MIREL_ASSERT(false, __LINE__,
-                      "Can't find fullscreen video mode that matches the desired resolution: %d, %d ",
-                      static_cast<int>(settings.width), static_cast<int>(settings.height));
+                     "Can't find fullscreen video mode that matches the desired resolution: %d, %d ",
+                     static_cast<int>(settings.width), static_cast<int>(settings.height));
     else
     {
         settings.width = closest.width;
         settings.height = closest.height;
     }
-    const RefreshChoice choice =
-        ChooseRefresh(modes.data(), static_cast<int32_t>(modes.size()), settings.width, settings.height, desired);
+    const RefreshChoice choice = ChooseRefresh(modes.data(), static_cast<int32_t>(modes.size()),
+                                               settings.width, settings.height, desired);
     settings.usedRefreshHz = choice.usedRefreshHz;
     settings.maxRefreshHz = choice.maxRefreshHz;
     AdapterRecord& record = settings.adapters[adapterIndex];
@@ -226,8 +239,8 @@ void PlatformDevice::CreateDevice()
 {
     SelectMode();
     const D3D_FEATURE_LEVEL level = D3D_FEATURE_LEVEL_11_0;
-    const HRESULT hr = D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, &level, 1, D3D11_SDK_VERSION,
-                                         &device, nullptr, &context);
+    const HRESULT hr = D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, &level, 1,
+                                         D3D11_SDK_VERSION, &device, nullptr, &context);
     Check(hr, __LINE__, "Error creating D3D device");
     if (FAILED(hr)) return;
     queryRing.CreateRing(&g_querySource);
@@ -337,7 +350,8 @@ void PlatformDevice::Resize(const RenderSettings& s)
         hr = device->CreateDepthStencilView(depthTexture, &dd, &depthView);
         Check(hr, __LINE__, "D3D CreateDepthStencilView error");
     }
-    D3D11_VIEWPORT vp{0.0f, 0.0f, static_cast<float>(settings.width), static_cast<float>(settings.height), 0.0f, 1.0f};
+    D3D11_VIEWPORT vp{0.0f, 0.0f, static_cast<float>(settings.width), static_cast<float>(settings.height),
+                      0.0f, 1.0f};
     context->RSSetViewports(1, &vp);
     if (backBufferView) backBufferView->GetResource(&backBuffer);
     SafeRelease(buffer);
@@ -346,8 +360,12 @@ void PlatformDevice::Resize(const RenderSettings& s)
 void PlatformDevice::SetViewport(const Viewport& v)
 {
     if (!context) return;
-    D3D11_VIEWPORT vp{static_cast<float>(v.left), static_cast<float>(v.top), static_cast<float>(v.width),
-                      static_cast<float>(v.height), v.minDepth, v.maxDepth};
+    D3D11_VIEWPORT vp{static_cast<float>(v.left),
+                      static_cast<float>(v.top),
+                      static_cast<float>(v.width),
+                      static_cast<float>(v.height),
+                      v.minDepth,
+                      v.maxDepth};
     context->RSSetViewports(1, &vp);
 }
 
@@ -400,8 +418,10 @@ void PlatformGPUPerf::Init(void*, void*)
     if (!g_d3d9) g_d3d9 = LoadLibraryW(L"d3d9.dll");
     if (g_d3d9)
     {
-        g_beginEvent = reinterpret_cast<BeginEventFn>(reinterpret_cast<void*>(GetProcAddress(g_d3d9, "D3DPERF_BeginEvent")));
-        g_endEvent = reinterpret_cast<EndEventFn>(reinterpret_cast<void*>(GetProcAddress(g_d3d9, "D3DPERF_EndEvent")));
+        g_beginEvent = reinterpret_cast<BeginEventFn>(
+            reinterpret_cast<void*>(GetProcAddress(g_d3d9, "D3DPERF_BeginEvent")));
+        g_endEvent =
+            reinterpret_cast<EndEventFn>(reinterpret_cast<void*>(GetProcAddress(g_d3d9, "D3DPERF_EndEvent")));
     }
     enabled = g_beginEvent && g_endEvent ? 1 : 0;
 }

@@ -121,8 +121,7 @@ class PlatformGPUPerf : public GPUPerf
     uint8_t enabled = 0;
 };
 
-template <typename T>
-void SafeRelease(T*& p)
+template <typename T> void SafeRelease(T*& p)
 {
     if (p)
     {

@@ -76,7 +76,8 @@ class Dx11Host final : public miRender::DeviceHost
     {
         return miResources::CreateConstantBuffer(name, registerSlot, bytes, data);
     }
-    int32_t CreateNewConstantBuffer(const char* name, int32_t registerSlot, int32_t bytes, void* data) override
+    int32_t CreateNewConstantBuffer(const char* name, int32_t registerSlot, int32_t bytes,
+                                    void* data) override
     {
         PlatformConstantBuffer* cb = ConstantBuffers().Create(name);
         if (!cb) return -1;
@@ -114,8 +115,8 @@ class Dx11Host final : public miRender::DeviceHost
         PlatformRenderTarget* rt = name ? RenderTargets().Find(name) : nullptr;
         return rt ? rt->handle : -1;
     }
-    int32_t CreateRenderTarget(const char* name, uint32_t width, uint32_t height, uint32_t format, bool hasDepth,
-                               int32_t samples) override
+    int32_t CreateRenderTarget(const char* name, uint32_t width, uint32_t height, uint32_t format,
+                               bool hasDepth, int32_t samples) override
     {
         return miResources::CreateRenderTarget(name, width, height, format, hasDepth, -1, samples);
     }
@@ -232,6 +233,9 @@ class Dx11Host final : public miRender::DeviceHost
 Dx11Host g_host;
 } // namespace
 
-miRender::DeviceHost& Dx11DeviceHost() { return g_host; }
+miRender::DeviceHost& Dx11DeviceHost()
+{
+    return g_host;
+}
 
 } // namespace miResources

@@ -33,7 +33,8 @@ void PlatformMaterialCfg::OnRelease()
     SafeRelease(depthState);
     SafeRelease(blend);
     for (auto& stage : samplerStates)
-        for (auto*& s : stage) SafeRelease(s);
+        for (auto*& s : stage)
+            SafeRelease(s);
     MaterialCfg::OnRelease();
 }
 
@@ -63,9 +64,10 @@ void PlatformMaterialCfg::Create()
             d.ComparisonFunc = static_cast<D3D11_COMPARISON_FUNC>(r.comparison);
             d.BorderColor[0] = 1100.0f;
             d.MaxLOD = r.maxLod;
-            Check(dev->CreateSamplerState(&d, &samplerStates[s][i]), __LINE__, "D3D error CreateSamplerState");
-            samplerKeys[s * kSlotCount + i] =
-                miRender::SamplerKey{1, r.filter, r.addressU, r.addressV, r.addressW, r.comparison, r.minLod, r.maxLod};
+            Check(dev->CreateSamplerState(&d, &samplerStates[s][i]), __LINE__,
+                  "D3D error CreateSamplerState");
+            samplerKeys[s * kSlotCount + i] = miRender::SamplerKey{
+                1, r.filter, r.addressU, r.addressV, r.addressW, r.comparison, r.minLod, r.maxLod};
             samplerObjects[s * kSlotCount + i] = samplerStates[s][i];
         }
     D3D11_RASTERIZER_DESC rd{};
@@ -88,8 +90,10 @@ void PlatformMaterialCfg::Create()
     dd.DepthFunc = static_cast<D3D11_COMPARISON_FUNC>(depthFunc);
     dd.StencilEnable = FALSE;
     dd.StencilReadMask = dd.StencilWriteMask = 0xFF;
-    dd.FrontFace = {D3D11_STENCIL_OP_KEEP, D3D11_STENCIL_OP_INCR, D3D11_STENCIL_OP_KEEP, D3D11_COMPARISON_ALWAYS};
-    dd.BackFace = {D3D11_STENCIL_OP_KEEP, D3D11_STENCIL_OP_DECR, D3D11_STENCIL_OP_KEEP, D3D11_COMPARISON_ALWAYS};
+    dd.FrontFace = {D3D11_STENCIL_OP_KEEP, D3D11_STENCIL_OP_INCR, D3D11_STENCIL_OP_KEEP,
+                    D3D11_COMPARISON_ALWAYS};
+    dd.BackFace = {D3D11_STENCIL_OP_KEEP, D3D11_STENCIL_OP_DECR, D3D11_STENCIL_OP_KEEP,
+                   D3D11_COMPARISON_ALWAYS};
     Check(dev->CreateDepthStencilState(&dd, &depthState), __LINE__, "D3D error CreateDepthStencilState");
     D3D11_BLEND_DESC bl{};
     bl.RenderTarget[0].BlendEnable = blendEnable ? TRUE : FALSE;
@@ -109,7 +113,8 @@ void PlatformMaterialCfg::Create()
     p.blend = blend;
     p.depth = depthState;
     p.rasterKey = {fillMode, cullMode, depthBias, depthBiasClamp, slopeScaledDepthBias, depthClip};
-    p.blendKey = {blendEnable, srcBlend, destBlend, blendOp, srcBlendAlpha, destBlendAlpha, blendOpAlpha, writeMask};
+    p.blendKey = {blendEnable,   srcBlend,       destBlend,    blendOp,
+                  srcBlendAlpha, destBlendAlpha, blendOpAlpha, writeMask};
     p.depthKey = {depthEnable, depthWriteMask, depthFunc};
     p.topology = topology;
     p.alphaTest = alphaTest != 0;

@@ -26,7 +26,8 @@ void PlatformModel::OnRelease()
 {
     if (indexBuffers)
     {
-        for (int32_t i = 0; i < surfaceCount; ++i) SafeRelease(indexBuffers[i]);
+        for (int32_t i = 0; i < surfaceCount; ++i)
+            SafeRelease(indexBuffers[i]);
         delete[] indexBuffers;
         indexBuffers = nullptr;
     }
@@ -54,13 +55,15 @@ ID3D11Buffer* ImmutableBuffer(UINT bind, const void* data, size_t bytes)
 
 void PlatformModel::Create()
 {
-    vertexBuffer = ImmutableBuffer(D3D11_BIND_VERTEX_BUFFER, vertices, static_cast<size_t>(stride) * vertexCount);
+    vertexBuffer =
+        ImmutableBuffer(D3D11_BIND_VERTEX_BUFFER, vertices, static_cast<size_t>(stride) * vertexCount);
     if (stride >= 12 && vertexCount > 0)
     {
         float* positions = new float[static_cast<size_t>(vertexCount) * 3];
         for (uint32_t v = 0; v < vertexCount; ++v)
             std::memcpy(positions + 3 * v, vertices + static_cast<size_t>(v) * stride, 12);
-        positionBuffer = ImmutableBuffer(D3D11_BIND_VERTEX_BUFFER, positions, 12 * static_cast<size_t>(vertexCount));
+        positionBuffer =
+            ImmutableBuffer(D3D11_BIND_VERTEX_BUFFER, positions, 12 * static_cast<size_t>(vertexCount));
         delete[] positions;
     }
     positionStride = 12;

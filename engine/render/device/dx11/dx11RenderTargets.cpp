@@ -19,10 +19,14 @@ DXGI_FORMAT TypelessOf(uint32_t format)
 {
     switch (format)
     {
-    case DXGI_FORMAT_R8G8B8A8_UNORM: return DXGI_FORMAT_R8G8B8A8_TYPELESS;
-    case DXGI_FORMAT_R16G16B16A16_FLOAT: return DXGI_FORMAT_R16G16B16A16_TYPELESS;
-    case DXGI_FORMAT_R32_FLOAT: return DXGI_FORMAT_R32_TYPELESS;
-    default: return DXGI_FORMAT_UNKNOWN;
+    case DXGI_FORMAT_R8G8B8A8_UNORM:
+        return DXGI_FORMAT_R8G8B8A8_TYPELESS;
+    case DXGI_FORMAT_R16G16B16A16_FLOAT:
+        return DXGI_FORMAT_R16G16B16A16_TYPELESS;
+    case DXGI_FORMAT_R32_FLOAT:
+        return DXGI_FORMAT_R32_TYPELESS;
+    default:
+        return DXGI_FORMAT_UNKNOWN;
     }
 }
 } // namespace
@@ -89,7 +93,8 @@ void PlatformRenderTarget::Create(uint32_t w, uint32_t h, uint32_t fmt, bool has
     D3D11_RENDER_TARGET_VIEW_DESC rd{};
     rd.Format = static_cast<DXGI_FORMAT>(fmt);
     rd.ViewDimension = ms ? D3D11_RTV_DIMENSION_TEXTURE2DMS : D3D11_RTV_DIMENSION_TEXTURE2D;
-    Check(dev->CreateRenderTargetView(texture, &rd, &colorView), __LINE__, "D3D CreateRenderTargetView error");
+    Check(dev->CreateRenderTargetView(texture, &rd, &colorView), __LINE__,
+          "D3D CreateRenderTargetView error");
     if (depthTargetId != -1)
     {
         PlatformRenderTarget* owner = RenderTargets().FromHandle(depthTargetId);
@@ -122,7 +127,8 @@ void PlatformRenderTarget::Create(uint32_t w, uint32_t h, uint32_t fmt, bool has
     cs.Format = static_cast<DXGI_FORMAT>(fmt);
     cs.ViewDimension = ms ? D3D11_SRV_DIMENSION_TEXTURE2DMS : D3D11_SRV_DIMENSION_TEXTURE2D;
     cs.Texture2D.MipLevels = 1;
-    Check(dev->CreateShaderResourceView(texture, &cs, &colorSrv), __LINE__, "D3D CreateShaderResourceView error");
+    Check(dev->CreateShaderResourceView(texture, &cs, &colorSrv), __LINE__,
+          "D3D CreateShaderResourceView error");
 }
 
 void PlatformRenderTarget::Resolve(const char* targetName)
@@ -134,7 +140,8 @@ void PlatformRenderTarget::Resolve(const char* targetName)
         return;
     }
     if (CurrentContext() && texture && target->texture)
-        CurrentContext()->ResolveSubresource(target->texture, 0, texture, 0, static_cast<DXGI_FORMAT>(target->format));
+        CurrentContext()->ResolveSubresource(target->texture, 0, texture, 0,
+                                             static_cast<DXGI_FORMAT>(target->format));
 }
 
 int32_t detail::MakeGpuResource(const char* name, uint32_t kind, int32_t refId, uint32_t writable)
@@ -233,7 +240,8 @@ void PlatformGPUResource::Create()
         else
             Fail(__LINE__, "Render Target not found in GPU Resource");
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -10,7 +10,10 @@ namespace miResources::detail
 
 constexpr const char* kSource = "render/device/dx11/dx11Resources";
 
-inline void Fail(int line, const char* message) { mirel::Assert(false, kSource, line, "%s", message); }
+inline void Fail(int line, const char* message)
+{
+    mirel::Assert(false, kSource, line, "%s", message);
+}
 inline bool Check(HRESULT hr, int line, const char* message)
 {
     if (FAILED(hr)) Fail(line, message);
@@ -18,8 +21,7 @@ inline bool Check(HRESULT hr, int line, const char* message)
 }
 
 // The recipe every named resource follows: an existing one is reset in place (keeping its id).
-template <typename T>
-T* FindOrCreate(mirel::ObjectManagerPooled<T>& pool, const char* name)
+template <typename T> T* FindOrCreate(mirel::ObjectManagerPooled<T>& pool, const char* name)
 {
     if (T* existing = pool.Find(name))
     {

@@ -68,7 +68,8 @@ class Source final : public miRender::PipeSource
     {
         PlatformRenderTarget* rt = RenderTargets().FromHandle(id);
         if (!rt) return false;
-        out = {rt->colorView, rt->depthView,
+        out = {rt->colorView,
+               rt->depthView,
                {static_cast<float>(rt->width), static_cast<float>(rt->height), rt->minDepth, rt->maxDepth,
                 static_cast<float>(rt->left), static_cast<float>(rt->top)}};
         return true;
@@ -77,8 +78,8 @@ class Source final : public miRender::PipeSource
     {
         PlatformModel* m = PlatformModels().manager.FromHandle(id);
         if (!m) return false;
-        out = {m->vertexBuffer, m->positionBuffer, m->stride, m->positionStride, m->vertexCount, m->depthLayout,
-               m->surfaceCount};
+        out = {m->vertexBuffer, m->positionBuffer, m->stride,      m->positionStride,
+               m->vertexCount,  m->depthLayout,    m->surfaceCount};
         return true;
     }
     bool Surface(int32_t modelId, int32_t index, miRender::PipeSurfaceInfo& out) override
@@ -98,7 +99,8 @@ class Source final : public miRender::PipeSource
     }
     void SetMaterialAlphaTexture(int32_t materialId, int32_t textureId) override
     {
-        if (miResources::Material* m = MaterialManager().FromHandle(materialId)) m->alphaTestTextureId = textureId;
+        if (miResources::Material* m = MaterialManager().FromHandle(materialId))
+            m->alphaTestTextureId = textureId;
     }
     const miRender::PipeCfgInfo* Cfg(int32_t id) override
     {

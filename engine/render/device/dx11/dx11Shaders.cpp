@@ -34,13 +34,26 @@ void SetStageShader(ID3D11DeviceContext* ctx, int32_t stage, ID3D11DeviceChild* 
 {
     switch (stage)
     {
-    case kStagePixel: ctx->PSSetShader(static_cast<ID3D11PixelShader*>(s), nullptr, 0); break;
-    case kStageVertex: ctx->VSSetShader(static_cast<ID3D11VertexShader*>(s), nullptr, 0); break;
-    case kStageGeometry: ctx->GSSetShader(static_cast<ID3D11GeometryShader*>(s), nullptr, 0); break;
-    case kStageHull: ctx->HSSetShader(static_cast<ID3D11HullShader*>(s), nullptr, 0); break;
-    case kStageDomain: ctx->DSSetShader(static_cast<ID3D11DomainShader*>(s), nullptr, 0); break;
-    case kStageCompute: ctx->CSSetShader(static_cast<ID3D11ComputeShader*>(s), nullptr, 0); break;
-    default: break;
+    case kStagePixel:
+        ctx->PSSetShader(static_cast<ID3D11PixelShader*>(s), nullptr, 0);
+        break;
+    case kStageVertex:
+        ctx->VSSetShader(static_cast<ID3D11VertexShader*>(s), nullptr, 0);
+        break;
+    case kStageGeometry:
+        ctx->GSSetShader(static_cast<ID3D11GeometryShader*>(s), nullptr, 0);
+        break;
+    case kStageHull:
+        ctx->HSSetShader(static_cast<ID3D11HullShader*>(s), nullptr, 0);
+        break;
+    case kStageDomain:
+        ctx->DSSetShader(static_cast<ID3D11DomainShader*>(s), nullptr, 0);
+        break;
+    case kStageCompute:
+        ctx->CSSetShader(static_cast<ID3D11ComputeShader*>(s), nullptr, 0);
+        break;
+    default:
+        break;
     }
 }
 
@@ -48,13 +61,26 @@ void SetStageConstants(ID3D11DeviceContext* ctx, int32_t stage, UINT slot, ID3D1
 {
     switch (stage)
     {
-    case kStagePixel: ctx->PSSetConstantBuffers(slot, 1, &b); break;
-    case kStageVertex: ctx->VSSetConstantBuffers(slot, 1, &b); break;
-    case kStageGeometry: ctx->GSSetConstantBuffers(slot, 1, &b); break;
-    case kStageHull: ctx->HSSetConstantBuffers(slot, 1, &b); break;
-    case kStageDomain: ctx->DSSetConstantBuffers(slot, 1, &b); break;
-    case kStageCompute: ctx->CSSetConstantBuffers(slot, 1, &b); break;
-    default: break;
+    case kStagePixel:
+        ctx->PSSetConstantBuffers(slot, 1, &b);
+        break;
+    case kStageVertex:
+        ctx->VSSetConstantBuffers(slot, 1, &b);
+        break;
+    case kStageGeometry:
+        ctx->GSSetConstantBuffers(slot, 1, &b);
+        break;
+    case kStageHull:
+        ctx->HSSetConstantBuffers(slot, 1, &b);
+        break;
+    case kStageDomain:
+        ctx->DSSetConstantBuffers(slot, 1, &b);
+        break;
+    case kStageCompute:
+        ctx->CSSetConstantBuffers(slot, 1, &b);
+        break;
+    default:
+        break;
     }
 }
 
@@ -71,17 +97,20 @@ const struct
     const char* profile;
     const char* createError;
 } kStageInfo[kStageCount] = {
-    {"mainPS", "ps_5_0", "Error creating pixel shader: %s"},    {"mainVS", "vs_5_0", "Error creating vertex shader: %s"},
-    {"mainGS", "gs_5_0", "Error creating geometry shader: %s"}, {"mainHS", "hs_5_0", "Error creating hull shader: %s"},
-    {"mainDS", "ds_5_0", "Error creating domain shader: %s"},   {"mainCS", "cs_5_0", "Error creating compute shader: %s"},
+    {"mainPS", "ps_5_0", "Error creating pixel shader: %s"},
+    {"mainVS", "vs_5_0", "Error creating vertex shader: %s"},
+    {"mainGS", "gs_5_0", "Error creating geometry shader: %s"},
+    {"mainHS", "hs_5_0", "Error creating hull shader: %s"},
+    {"mainDS", "ds_5_0", "Error creating domain shader: %s"},
+    {"mainCS", "cs_5_0", "Error creating compute shader: %s"},
 };
 
 ID3DBlob* Compile(const char* shaderName, const char* source, int32_t stage)
 {
     ID3DBlob* code = nullptr;
     ID3DBlob* errors = nullptr;
-    const HRESULT hr = D3DCompile(source, std::strlen(source) + 1, nullptr, nullptr, nullptr, kStageInfo[stage].entry,
-                                  kStageInfo[stage].profile, 0, 0, &code, &errors);
+    const HRESULT hr = D3DCompile(source, std::strlen(source) + 1, nullptr, nullptr, nullptr,
+                                  kStageInfo[stage].entry, kStageInfo[stage].profile, 0, 0, &code, &errors);
     if (FAILED(hr))
     {
         const char* text = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
@@ -100,13 +129,20 @@ HRESULT CreateStageObject(ID3D11Device* dev, int32_t stage, ID3DBlob* code, ID3D
     const SIZE_T n = code->GetBufferSize();
     switch (stage)
     {
-    case kStagePixel: return dev->CreatePixelShader(p, n, nullptr, reinterpret_cast<ID3D11PixelShader**>(out));
-    case kStageVertex: return dev->CreateVertexShader(p, n, nullptr, reinterpret_cast<ID3D11VertexShader**>(out));
-    case kStageGeometry: return dev->CreateGeometryShader(p, n, nullptr, reinterpret_cast<ID3D11GeometryShader**>(out));
-    case kStageHull: return dev->CreateHullShader(p, n, nullptr, reinterpret_cast<ID3D11HullShader**>(out));
-    case kStageDomain: return dev->CreateDomainShader(p, n, nullptr, reinterpret_cast<ID3D11DomainShader**>(out));
-    case kStageCompute: return dev->CreateComputeShader(p, n, nullptr, reinterpret_cast<ID3D11ComputeShader**>(out));
-    default: return E_INVALIDARG;
+    case kStagePixel:
+        return dev->CreatePixelShader(p, n, nullptr, reinterpret_cast<ID3D11PixelShader**>(out));
+    case kStageVertex:
+        return dev->CreateVertexShader(p, n, nullptr, reinterpret_cast<ID3D11VertexShader**>(out));
+    case kStageGeometry:
+        return dev->CreateGeometryShader(p, n, nullptr, reinterpret_cast<ID3D11GeometryShader**>(out));
+    case kStageHull:
+        return dev->CreateHullShader(p, n, nullptr, reinterpret_cast<ID3D11HullShader**>(out));
+    case kStageDomain:
+        return dev->CreateDomainShader(p, n, nullptr, reinterpret_cast<ID3D11DomainShader**>(out));
+    case kStageCompute:
+        return dev->CreateComputeShader(p, n, nullptr, reinterpret_cast<ID3D11ComputeShader**>(out));
+    default:
+        return E_INVALIDARG;
     }
 }
 } // namespace

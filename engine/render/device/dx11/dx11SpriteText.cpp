@@ -42,7 +42,7 @@ ID3DBlob* Compile(const char* entry, const char* target)
     HRESULT hr = D3DCompile(kSpriteShader, std::strlen(kSpriteShader), "sprite", nullptr, nullptr, entry,
                             target, 0, 0, &code, &errors);
     MIREL_ASSERT(SUCCEEDED(hr), __LINE__, "Sprite shader %s: %s", entry,
-                  errors ? static_cast<const char*>(errors->GetBufferPointer()) : "compile failed");
+                 errors ? static_cast<const char*>(errors->GetBufferPointer()) : "compile failed");
     SafeRelease(errors);
     if (FAILED(hr)) SafeRelease(code);
     return code;

@@ -69,7 +69,8 @@ HRESULT CreateDDSTextureFromFile(ID3D11Device* device, const wchar_t* path, ID3D
     }
     else if (image->arraySize > 1)
     {
-        sv.ViewDimension = image->cube ? D3D11_SRV_DIMENSION_TEXTURECUBEARRAY : D3D11_SRV_DIMENSION_TEXTURE2DARRAY;
+        sv.ViewDimension =
+            image->cube ? D3D11_SRV_DIMENSION_TEXTURECUBEARRAY : D3D11_SRV_DIMENSION_TEXTURE2DARRAY;
         sv.Texture2DArray.MipLevels = d.MipLevels;
         sv.Texture2DArray.ArraySize = image->cube ? d.ArraySize / 6 : d.ArraySize;
     }
@@ -100,10 +101,11 @@ HRESULT CreateWICTextureFromFile(ID3D11Device* device, ID3D11DeviceContext*, con
     IWICBitmapDecoder* decoder = nullptr;
     IWICBitmapFrameDecode* frame = nullptr;
     IWICFormatConverter* converter = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                  reinterpret_cast<void**>(&factory));
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IWICImagingFactory, reinterpret_cast<void**>(&factory));
     if (SUCCEEDED(hr))
-        hr = factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand, &decoder);
+        hr = factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                &decoder);
     if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, &frame);
     if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&converter);
     if (SUCCEEDED(hr))
@@ -189,7 +191,8 @@ void RegisterTextureResource(PlatformTexture& t)
 {
     if (GpuResources().Find(t.name))
     {
-        mirel::Assert(false, kSource, __LINE__, "There is already a resource for this render target: %s", t.name);
+        mirel::Assert(false, kSource, __LINE__, "There is already a resource for this render target: %s",
+                      t.name);
         return;
     }
     t.gpuResourceId = MakeGpuResource(t.name, kGpuTexture, t.handle, 0);
@@ -212,7 +215,8 @@ void PlatformTexture::LoadFile()
     {
         if (FAILED(CreateDDSTextureFromFile(dev, wide, &texture, &srv)))
         {
-            mirel::Assert(false, kSource, __LINE__, "Error Loading dds texture: CreateDDSTextureFromFile: %s", path);
+            mirel::Assert(false, kSource, __LINE__, "Error Loading dds texture: CreateDDSTextureFromFile: %s",
+                          path);
             return;
         }
     }
@@ -232,7 +236,8 @@ void PlatformTexture::LoadDds()
     if (!TexturePath(name, wide, path)) return;
     if (FAILED(CreateDDSTextureFromFile(CurrentD3DDevice(), wide, &texture, &srv)))
     {
-        mirel::Assert(false, kSource, __LINE__, "Error Loading dds texture: CreateDDSTextureFromFile: %s", path);
+        mirel::Assert(false, kSource, __LINE__, "Error Loading dds texture: CreateDDSTextureFromFile: %s",
+                      path);
         return;
     }
     RegisterTextureResource(*this);
@@ -261,7 +266,8 @@ void PlatformTexture::CreateDynamic(uint32_t w, uint32_t h, uint32_t fmt)
     sv.Format = td.Format;
     sv.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
     sv.Texture2D.MipLevels = 1;
-    if (!Check(dev->CreateShaderResourceView(t, &sv, &srv), __LINE__, "Error creating ShaderResourceView")) return;
+    if (!Check(dev->CreateShaderResourceView(t, &sv, &srv), __LINE__, "Error creating ShaderResourceView"))
+        return;
     if (GpuResources().Find(name))
     {
         Fail(__LINE__, "Resource already exists");
@@ -292,11 +298,14 @@ void PlatformTexture::CreateWritable(uint32_t w, uint32_t h, uint32_t fmt)
     sv.Format = td.Format;
     sv.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
     sv.Texture2D.MipLevels = 1;
-    if (!Check(dev->CreateShaderResourceView(t, &sv, &srv), __LINE__, "Error creating ShaderResourceView")) return;
+    if (!Check(dev->CreateShaderResourceView(t, &sv, &srv), __LINE__, "Error creating ShaderResourceView"))
+        return;
     D3D11_UNORDERED_ACCESS_VIEW_DESC uv{};
     uv.Format = td.Format;
     uv.ViewDimension = D3D11_UAV_DIMENSION_TEXTURE2D;
-    if (!Check(dev->CreateUnorderedAccessView(t, &uv, &uav), __LINE__, "Error creating unordered access view")) return;
+    if (!Check(dev->CreateUnorderedAccessView(t, &uv, &uav), __LINE__,
+               "Error creating unordered access view"))
+        return;
     PlatformGPUResource* existing = GpuResources().Find(name);
     if (existing && existing->srv)
     {
