@@ -74,16 +74,6 @@ void RegisterComputeContext(ComputeContext* context)
     if (context) Contexts().push_back(context);
 }
 
-int32_t ComputeContextCount()
-{
-    return static_cast<int32_t>(Contexts().size());
-}
-
-ComputeContext* ComputeContextAt(int32_t index)
-{
-    return index >= 0 && index < ComputeContextCount() ? Contexts()[static_cast<size_t>(index)] : nullptr;
-}
-
 void ClearComputeContexts()
 {
     Contexts().clear();

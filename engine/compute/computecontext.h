@@ -52,8 +52,6 @@ using miRender::ComputeUavInfo;
 
 // The process-wide list, in registration order; the contexts are not owned by it.
 void RegisterComputeContext(ComputeContext* context);
-int32_t ComputeContextCount();
-ComputeContext* ComputeContextAt(int32_t index);
 // Empties the list (end of the program, tests).
 void ClearComputeContexts();
 

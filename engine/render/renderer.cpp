@@ -119,13 +119,6 @@ RenderView* Renderer::View(int32_t index) const
     return index >= 0 && index < views.count ? views.data[index] : nullptr;
 }
 
-RenderView* Renderer::FindView(const char* viewName) const
-{
-    for (int32_t i = 0; i < views.count; ++i)
-        if (viewName && std::strcmp(views.data[i]->name, viewName) == 0) return views.data[i];
-    return nullptr;
-}
-
 void Renderer::InitViews()
 {
     for (int32_t i = 0; i < views.count; ++i)
@@ -139,12 +132,6 @@ void Renderer::RebuildSizeDependent()
         views.data[i]->OnResize();
     // Screen-space shaders (the menu's sprites) scale by it; only loading frames upload it otherwise.
     if (GetRenderer() == this) UpdateFrameSize();
-}
-
-int32_t Renderer::DepthMaterialId(int32_t layout, bool alphaTested) const
-{
-    if (layout < 0 || layout >= kDepthMaterialSlots) return -1;
-    return alphaTested ? depthAlphaMaterialIds[layout] : depthMaterialIds[layout];
 }
 
 } // namespace miRender

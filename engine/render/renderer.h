@@ -143,13 +143,10 @@ class Renderer
     int32_t ViewCount() const { return views.count; }
     // Null outside 0 .. ViewCount() - 1.
     RenderView* View(int32_t index) const;
-    RenderView* FindView(const char* viewName) const;
     // Init() of every view in list order (start-up, after CreateViews()).
     void InitViews();
     // CreateRenderTargets(), every view's OnResize(), then the per-frame block's size fields.
     void RebuildSizeDependent();
-    // The depth-only material of a vertex layout, -1 when none.
-    int32_t DepthMaterialId(int32_t layout, bool alphaTested) const;
 
     mirel::MiArray<miResources::Device*> devices;
     RenderInitSettings settings;

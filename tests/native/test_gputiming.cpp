@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -24,11 +25,7 @@ class FakeSource final : public GpuQuerySource
         return true;
     }
     void ReleaseQueries(QuerySet&) override { ++released; }
-    void Timestamp(void* q) override
-    {
-        stamps[q] = gpuTicks;
-        order.push_back(q);
-    }
+    void Timestamp(void* q) override { stamps[q] = gpuTicks; }
     Result ReadTimestamp(void* q, uint64_t& ticks) override
     {
         ++reads;
@@ -50,7 +47,6 @@ class FakeSource final : public GpuQuerySource
     uintptr_t nextId = 0;
     uint64_t gpuTicks = 0;
     std::map<void*, uint64_t> stamps;
-    std::vector<void*> order;
     int created = 0, released = 0, reads = 0, spins = 0, notReadyPolls = 0;
 };
 
@@ -58,15 +54,6 @@ double g_now = 0.0;
 double FakeClock()
 {
     return g_now;
-}
-
-// One frame lasting ms of GPU time; returns what the ring reads back.
-float Frame(GpuQueryRing& ring, FakeSource& src, uint64_t ms)
-{
-    ring.BeginFrameQuery();
-    src.gpuTicks += ms;
-    ring.EndFrameQuery();
-    return ring.ReadFrameQuery();
 }
 
 class GpuTiming : public ::testing::Test
@@ -80,61 +67,69 @@ class GpuTiming : public ::testing::Test
         ring.SetClock(FakeClock);
     }
     void TearDown() override { mirel::ClearProperties(); }
+    // One frame lasting ms of GPU time; returns what the ring reads back.
+    float Frame(uint64_t ms)
+    {
+        ring.BeginFrameQuery();
+        src.gpuTicks += ms;
+        ring.EndFrameQuery();
+        return ring.ReadFrameQuery();
+    }
     FakeSource src;
     GpuQueryRing ring;
 };
 } // namespace
 
-TEST_F(GpuTiming, DefaultRingReadsThePreviousFrame)
+TEST_F(GpuTiming, RingReadsTheFrameItsSizeLaterAndNeverTheCurrentOne)
 {
-    ring.CreateRing(&src);
-    EXPECT_EQ(ring.size, 2);
-    EXPECT_EQ(src.created, 2);
-    // The primed entry: start and end back to back.
-    EXPECT_EQ(Frame(ring, src, 7), 0.0f);
-    EXPECT_EQ(Frame(ring, src, 11), 7.0f);
-    EXPECT_EQ(Frame(ring, src, 3), 11.0f);
-    EXPECT_EQ(Frame(ring, src, 3), 3.0f);
-    EXPECT_EQ(src.spins, 0);
+    struct Case
+    {
+        float property; // NAN: not set
+        int32_t size;
+        std::vector<uint64_t> frames;
+        std::vector<float> read;
+        int spins;
+    };
+    const Case cases[] = {
+        // The primed entries (start and end back to back) read 0 first.
+        {NAN, 2, {7, 11, 3, 3}, {0, 7, 11, 3}, 0},
+        {4.7f, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {0, 0, 0, 1, 2, 3, 4, 5, 6, 7}, 0},
+        // No priming: the one entry waits for its own frame.
+        {1.0f, 1, {9}, {9}, 3},
+    };
+    for (const Case& c : cases)
+    {
+        mirel::ClearProperties();
+        if (!std::isnan(c.property))
+        {
+            mirel::RegisterProperty(GpuQueryRing::kSizeProperty, mirel::kPropFloat);
+            mirel::SetPropertyFloat(GpuQueryRing::kSizeProperty, c.property);
+        }
+        src = FakeSource();
+        ring.CreateRing(&src);
+        ASSERT_EQ(ring.size, c.size);
+        EXPECT_EQ(src.created, c.size);
+        EXPECT_EQ(src.stamps.size(), 2u * static_cast<size_t>(c.size - 1));
+        src.notReadyPolls = c.spins;
+        std::vector<float> read;
+        for (uint64_t ms : c.frames)
+            read.push_back(Frame(ms));
+        EXPECT_EQ(read, c.read) << c.size;
+        EXPECT_EQ(src.spins, c.spins) << c.size;
+        ring.ReleaseRing();
+        EXPECT_EQ(src.released, c.size);
+    }
     EXPECT_FALSE(GpuTimingBroken());
-}
-
-TEST_F(GpuTiming, SizeFromPropertyWrapsAndNeverReadsTheCurrentFrame)
-{
-    mirel::RegisterProperty(GpuQueryRing::kSizeProperty, mirel::kPropFloat);
-    mirel::SetPropertyFloat(GpuQueryRing::kSizeProperty, 4.7f);
-    ring.CreateRing(&src);
-    ASSERT_EQ(ring.size, 4);
-    std::vector<float> got;
-    for (uint64_t ms = 1; ms <= 10; ++ms)
-        got.push_back(Frame(ring, src, ms));
-    // Three primed entries first, then each frame's time three frames later, around the ring.
-    const std::vector<float> expected = {0, 0, 0, 1, 2, 3, 4, 5, 6, 7};
-    EXPECT_EQ(got, expected);
-    ring.ReleaseRing();
-    EXPECT_EQ(src.released, 4);
-}
-
-TEST_F(GpuTiming, RingOfOneWaitsForItsOwnFrame)
-{
-    mirel::RegisterProperty(GpuQueryRing::kSizeProperty, mirel::kPropFloat);
-    mirel::SetPropertyFloat(GpuQueryRing::kSizeProperty, 1.0f);
-    ring.CreateRing(&src);
-    EXPECT_TRUE(src.order.empty()); // no priming
-    src.notReadyPolls = 3;
-    EXPECT_EQ(Frame(ring, src, 9), 9.0f);
-    EXPECT_EQ(src.spins, 3);
 }
 
 TEST_F(GpuTiming, ImplausibleTimeSetsBrokenForGoodAndIsStillReported)
 {
     ring.CreateRing(&src);
-    Frame(ring, src, 6000);
+    Frame(6000);
     EXPECT_FALSE(GpuTimingBroken());
-    EXPECT_EQ(Frame(ring, src, 5), 6000.0f);
+    EXPECT_EQ(Frame(5), 6000.0f);
     EXPECT_TRUE(GpuTimingBroken());
-    EXPECT_EQ(Frame(ring, src, 5), 5.0f);
-    EXPECT_TRUE(GpuTimingBroken());
+    EXPECT_EQ(Frame(5), 5.0f);
     ring.CreateRing(&src);
     EXPECT_TRUE(GpuTimingBroken());
 }
@@ -147,17 +142,14 @@ TEST_F(GpuTiming, FrameWithoutStartIsNotReadAndAverageWaitsForASecond)
     EXPECT_EQ(ring.writeIndex, 1);
     for (int i = 0; i < 4; ++i)
     {
+        EXPECT_EQ(ring.averageMs, 0.0f) << i;
         g_now += 0.3;
-        Frame(ring, src, 10);
-        if (i < 3)
-        {
-            EXPECT_EQ(ring.averageMs, 0.0f);
-        }
+        Frame(10);
     }
     // Samples 0 (primed), 10, 10, 10 over the first 1.2 s.
     EXPECT_FLOAT_EQ(ring.averageMs, 7.5f);
     g_now += 0.3;
-    Frame(ring, src, 10);
+    Frame(10);
     EXPECT_FLOAT_EQ(ring.averageMs, 7.5f);
 }
 
@@ -165,6 +157,6 @@ TEST_F(GpuTiming, FailedReadDoesNotSpin)
 {
     ring.CreateRing(&src);
     src.stamps.clear(); // results lost, as on a removed device
-    EXPECT_EQ(Frame(ring, src, 5), 0.0f);
+    EXPECT_EQ(Frame(5), 0.0f);
     EXPECT_LE(src.reads, 2);
 }

@@ -1,95 +1,46 @@
-// The renderer and its views over a fake render host and pipe source: view order and enabling,
-// recording on one thread and replay on another, frustum culling of the draw list, view and
-// shared constant blocks, depth materials, targets, full-screen draws, settings and resizing.
+// The renderer and its views over the fake device: view order and enabling, frustum culling of
+// the draw list, view and shared constant blocks, depth materials, the engine's views, full-screen
+// draws, settings and resizing.
 #include "core/props.h"
-#include "scene/siment.h"
-#include "core/sys.h"
 #include "mainloop.h"
-#include "scene/camera.h"
+#include "render/material.h"
 #include "render/renderer.h"
+#include "scene/camera.h"
+#include "scene/siment.h"
 #include "support/fake_device.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
-#include <set>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 using namespace miRender;
+using mirel::test::FakeDevice;
+using mirel::test::g_replayed;
+using mirel::test::Replayed;
 using mirel::test::ReportCapture;
 
 namespace
 {
 
-void* Ptr(uintptr_t v)
-{
-    return reinterpret_cast<void*>(v);
-}
-constexpr uintptr_t kBufferBase = 0x7000;
+const auto Ptr = &FakeDevice::Ptr;
 constexpr int32_t kQuadModel = 3;
 constexpr int32_t kSceneModel = 4;
+const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-// What replay saw: draws, and every upload with a copy of its bytes taken at replay time.
-struct Upload
+template <typename T> T Read(const std::vector<uint8_t>& bytes)
 {
-    uintptr_t buffer;
-    std::vector<uint8_t> bytes;
-};
-struct ReplayLog
-{
-    int draws = 0;
-    std::vector<Upload> uploads;
-    std::vector<TargetsPayload> targets;
-    std::vector<ClearColourPayload> colourClears;
-};
-ReplayLog g_replay;
-
-void Nothing(const void*) {}
-void OnDraw(const void*)
-{
-    ++g_replay.draws;
-}
-void OnUpload(const void* p)
-{
-    UploadPayload u;
-    std::memcpy(&u, p, sizeof u);
-    const uint8_t* data = static_cast<const uint8_t*>(u.data);
-    g_replay.uploads.push_back(
-        {reinterpret_cast<uintptr_t>(u.buffer), std::vector<uint8_t>(data, data + u.bytes)});
-}
-void OnTargets(const void* p)
-{
-    TargetsPayload t;
-    std::memcpy(&t, p, sizeof t);
-    g_replay.targets.push_back(t);
-}
-void OnClearColour(const void* p)
-{
-    ClearColourPayload c;
-    std::memcpy(&c, p, sizeof c);
-    g_replay.colourClears.push_back(c);
-}
-PipeExecutors MakeExecutors()
-{
-    PipeExecutors t;
-    for (PipeExec& e : t.exec)
-        e = Nothing;
-    t.exec[kOpDrawIndexed] = OnDraw;
-    t.exec[kOpUpload] = OnUpload;
-    t.exec[kOpSetTargets] = OnTargets;
-    t.exec[kOpClearColour] = OnClearColour;
+    T t{};
+    std::memcpy(&t, bytes.data(), std::min(sizeof t, bytes.size()));
     return t;
 }
-const PipeExecutors g_executors = MakeExecutors();
 
 // Every slot call of every view, in call order.
-std::vector<std::string> g_calls;
+std::string g_calls;
 
 class LoggingView : public RenderView
 {
@@ -97,40 +48,24 @@ class LoggingView : public RenderView
     using RenderView::RenderView;
     void BeginFrame() override
     {
-        g_calls.push_back(std::string("begin ") + name);
+        Log("begin");
         RenderView::BeginFrame();
     }
     void Record() override
     {
-        g_calls.push_back(std::string("record ") + name);
+        Log("record");
         RenderView::Record();
     }
     void Execute() override
     {
-        g_calls.push_back(std::string("execute ") + name);
+        Log("execute");
         RenderView::Execute();
     }
-    void PostExecute() override { g_calls.push_back(std::string("post ") + name); }
-    void OnResize() override { g_calls.push_back(std::string("resize ") + name); }
-    void Shutdown() override { g_calls.push_back(std::string("shutdown ") + name); }
+    void PostExecute() override { Log("post"); }
+    void OnResize() override { Log("resize"); }
+    void Shutdown() override { Log("shutdown"); }
+    void Log(const char* slot) { g_calls += std::string(g_calls.empty() ? "" : ", ") + slot + " " + name; }
 };
-
-class TestRenderer : public Renderer
-{
-  public:
-    void CreateViews() override
-    {
-        for (const char* n : {"first", "second", "third"})
-            AddView(new LoggingView(n));
-    }
-};
-
-template <typename U> float UploadFloat(const U& u, size_t offset)
-{
-    float f;
-    std::memcpy(&f, u.bytes.data() + offset, sizeof f);
-    return f;
-}
 
 class RendererTest : public ::testing::Test
 {
@@ -150,30 +85,26 @@ class RendererTest : public ::testing::Test
             host.surfaces[{model, 0}] = {model == kSceneModel ? 7 : -1, 6, 0, Ptr(0x40)};
         }
         PipeCfgInfo& cfg = host.cfgs[0];
-        cfg.id = 0;
         for (int32_t& s : cfg.shaderIds)
             s = -1;
         cfg.shaderIds[0] = 1;
         cfg.shaderIds[1] = 2;
-        cfg.samplerKeys = samplerKeys;
-        cfg.samplers = samplers;
         for (int32_t shader : {1, 2})
             host.shaders[shader] = {Ptr(0x500 + static_cast<uintptr_t>(shader)), Ptr(0x600)};
-        host.depthMaterial = [](uint32_t layout, bool alphaTested) {
-            return GetRenderer() ? GetRenderer()->DepthMaterialId(static_cast<int32_t>(layout), alphaTested)
-                                 : -1;
+        // As the device layer answers: the depth material of the layout, by name.
+        host.depthMaterial = [this](uint32_t layout, bool alphaTested) {
+            return host.FindMaterial(
+                miResources::DepthMaterialName(static_cast<int32_t>(layout), alphaTested));
         };
         host.Install();
-        SetPipeExecutors(&g_executors);
-        g_replay = ReplayLog{};
+        SetPipeExecutors(&mirel::test::g_loggingExecutors);
+        g_replayed.clear();
         g_calls.clear();
         mirel::g_resizePending.store(0);
     }
     void TearDown() override
     {
         SetRenderer(nullptr);
-        SetDeviceHost(nullptr);
-        SetPipeSource(nullptr);
         SetPipeExecutors(nullptr);
         miSim::ClearScenePools();
         miSim::g_cameraManager.Clear();
@@ -184,8 +115,6 @@ class RendererTest : public ::testing::Test
     miSim::CameraEnt* MakeCamera(const char* name, float farZ = 100.0f)
     {
         miSim::CameraEnt* c = miSim::g_cameraManager.Create(name);
-        c->transform.position = {0, 0, 0};
-        c->transform.rotation = {0, 0, 0};
         c->transform.dirty = 1;
         miSim::SetPerspective(*c, 1.0f, 0.5f, farZ, 100, 100);
         miSim::UpdateMatrices(*c);
@@ -208,69 +137,81 @@ class RendererTest : public ::testing::Test
         return e;
     }
 
+    // The default views over "ldrMain", initialised.
+    void Start(Renderer& r)
+    {
+        host.CreateRenderTarget("ldrMain", 64, 32, kFormatR8G8B8A8Unorm, true, 1);
+        SetRenderer(&r);
+        r.CreateViews();
+        r.InitViews();
+    }
+    static void Frame(Renderer& r)
+    {
+        g_replayed.clear();
+        r.RecordViews();
+        r.ExecuteViews();
+    }
+    static std::vector<Replayed> Records(int op)
+    {
+        std::vector<Replayed> out;
+        for (const Replayed& r : g_replayed)
+            if (r.op == op) out.push_back(r);
+        return out;
+    }
+    // The bytes of every upload to constant buffer id, in replay order.
+    static std::vector<std::vector<uint8_t>> UploadsTo(int64_t id)
+    {
+        std::vector<std::vector<uint8_t>> out;
+        for (const Replayed& r : g_replayed)
+            if (r.op == kOpUpload && r.As<UploadPayload>().buffer == Ptr(FakeDevice::kBufferBase + id))
+                out.push_back(r.uploaded);
+        return out;
+    }
     // Tags of the entities whose world matrix the replay uploaded, in upload order.
-    std::vector<int> DrawnTags()
+    std::vector<int> DrawnTags() const
     {
         std::vector<int> tags;
-        for (const Upload& u : g_replay.uploads)
+        for (const Replayed& r : g_replayed)
         {
-            const uintptr_t id = u.buffer - kBufferBase;
+            if (r.op != kOpUpload) continue;
+            const uintptr_t id =
+                reinterpret_cast<uintptr_t>(r.As<UploadPayload>().buffer) - FakeDevice::kBufferBase;
             if (id < host.buffers.size() && host.buffers[id].name.find("_entConst") != std::string::npos)
-                tags.push_back(static_cast<int>(UploadFloat(u, 0)));
+                tags.push_back(static_cast<int>(Read<float>(r.uploaded)));
         }
         return tags;
     }
 
-    void StartRenderer(Renderer& r)
-    {
-        SetRenderer(&r);
-        r.CreateRenderTargets();
-        r.Init(nullptr, &r);
-        r.CreateViews();
-        r.InitViews();
-    }
-
-    mirel::test::FakeDevice host;
-    SamplerKey samplerKeys[kPipeStages * kPipeSlots] = {};
-    void* samplers[kPipeStages * kPipeSlots] = {};
+    FakeDevice host;
 };
 
 // ---- views in order, enabling
 
-TEST_F(RendererTest, ViewsRecordAndExecuteInCreationOrderSkippingDisabledOnes)
+TEST_F(RendererTest, ViewsRecordAndExecuteInOrderOnlyWhenEnabledForTheStep)
 {
-    TestRenderer r;
-    StartRenderer(r);
-    ASSERT_EQ(r.ViewCount(), 3);
-    r.RecordViews();
-    r.ExecuteViews();
-    const std::vector<std::string> all = {"begin first",    "record first", "begin second",  "record second",
-                                          "begin third",    "record third", "execute first", "post first",
-                                          "execute second", "post second",  "execute third", "post third"};
-    EXPECT_EQ(g_calls, all);
-
+    Renderer r;
+    SetRenderer(&r);
+    for (const char* n : {"first", "second", "third"})
+        r.AddView(new LoggingView(n));
+    r.InitViews();
+    Frame(r);
+    EXPECT_EQ(g_calls, "begin first, record first, begin second, record second, begin third, record third, "
+                       "execute first, post first, execute second, post second, execute third, post third");
     g_calls.clear();
-    r.FindView("second")->enabled = false;
-    r.RecordViews();
-    r.ExecuteViews();
-    const std::vector<std::string> without = {"begin first",   "record first",  "begin third",
-                                              "record third",  "execute first", "post first",
-                                              "execute third", "post third"};
-    EXPECT_EQ(g_calls, without);
-
+    r.View(1)->enabled = false;
+    Frame(r);
+    EXPECT_EQ(g_calls, "begin first, record first, begin third, record third, execute first, post first, "
+                       "execute third, post third");
     // Switched on after the step: its last recording is from an older frame and is not replayed.
     g_calls.clear();
-    r.FindView("second")->enabled = true;
+    r.View(1)->enabled = true;
     r.ExecuteViews();
-    EXPECT_EQ(g_calls,
-              (std::vector<std::string>{"execute first", "post first", "execute third", "post third"}));
-
+    EXPECT_EQ(g_calls, "execute first, post first, execute third, post third");
     g_calls.clear();
     r.RebuildSizeDependent();
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"resize first", "resize second", "resize third"}));
-    g_calls.clear();
     r.Shutdown();
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"shutdown first", "shutdown second", "shutdown third"}));
+    EXPECT_EQ(g_calls,
+              "resize first, resize second, resize third, shutdown first, shutdown second, shutdown third");
     EXPECT_EQ(r.ViewCount(), 0);
 }
 
@@ -283,7 +224,7 @@ TEST_F(RendererTest, ViewInitCreatesItsConstantBufferAndDuplicateNamesAreReporte
     ReportCapture reports;
     r.InitViews();
     ASSERT_TRUE(host.bufferIds.count("twin"));
-    const mirel::test::FakeDevice::Buffer& b = host.buffers[static_cast<size_t>(host.bufferIds["twin"])];
+    const FakeDevice::Buffer& b = host.buffers[static_cast<size_t>(host.bufferIds["twin"])];
     EXPECT_EQ(b.registerSlot, 1);
     EXPECT_EQ(b.bytes, 304);
     EXPECT_EQ(b.data, &r.View(0)->viewConstants);
@@ -292,125 +233,62 @@ TEST_F(RendererTest, ViewInitCreatesItsConstantBufferAndDuplicateNamesAreReporte
     EXPECT_NE(reports.Last().find("Trying to create an object that already exists: twin"), std::string::npos);
 }
 
-// ---- recording on the update thread, replay on the message thread
-
-TEST_F(RendererTest, RecordingOnOneThreadIsReplayedOnAnotherFrameByFrame)
-{
-    MakeCamera("mainCamera");
-    host.CreateRenderTarget("ldrMain", 64, 32, kFormatR8G8B8A8Unorm, true, 1);
-    miSim::DynamicEnt* e = MakeEntity("mover", 0, 0, -10, 1);
-    Renderer r;
-    SetRenderer(&r);
-    r.CreateViews();
-    r.InitViews();
-
-    mirel::sys::AutoResetEvent start, done;
-    constexpr int kFrames = 40;
-    std::thread update(
-        [&]
-        {
-            for (int frame = 0; frame < kFrames; ++frame)
-            {
-                start.Wait();
-                e->transform.world.m[0] = static_cast<float>(1000 + frame);
-                r.RecordViews();
-                done.Set();
-            }
-        });
-    for (int frame = 0; frame < kFrames; ++frame)
-    {
-        start.Set();
-        done.Wait();
-        g_replay = ReplayLog{};
-        r.ExecuteViews();
-        ASSERT_EQ(g_replay.draws, 1) << frame;
-        ASSERT_EQ(DrawnTags(), std::vector<int>{1000 + frame}) << frame;
-    }
-    update.join();
-}
-
 // ---- gathering and culling
 
 TEST_F(RendererTest, DrawListKeepsVisibleSceneEntitiesOnly)
 {
     MakeCamera("mainCamera");
-    host.CreateRenderTarget("ldrMain", 64, 32, kFormatR8G8B8A8Unorm, true, 1);
     struct Case
     {
         const char* name;
-        float x, y, z, h;
+        float x, z, h;
         uint32_t flags, type;
         bool drawn;
     };
     const Case cases[] = {
-        {"inside", 0, 0, -10, 1, 0, miSim::kEntityScene, true},
-        {"straddlesNear", 0, 0, 0, 1, 0, miSim::kEntityScene, true},
-        {"straddlesFar", 0, 0, -100, 5, 0, miSim::kEntityScene, true},
-        {"behind", 0, 0, 20, 1, 0, miSim::kEntityScene, false},
-        {"farLeft", -80, 0, -10, 1, 0, miSim::kEntityScene, false},
-        {"beyondFar", 0, 0, -150, 1, 0, miSim::kEntityScene, false},
-        {"behindNeverCulled", 0, 0, 20, 1, miSim::kEntityNeverCulled, miSim::kEntityScene, true},
-        {"hiddenInside", 0, 0, -10, 1, miSim::kEntityHidden, miSim::kEntityScene, false},
-        {"hiddenNeverCulled", 0, 0, -10, 1, miSim::kEntityHidden | miSim::kEntityNeverCulled,
+        {"inside", 0, -10, 1, 0, miSim::kEntityScene, true},
+        {"straddlesNear", 0, 0, 1, 0, miSim::kEntityScene, true},
+        {"straddlesFar", 0, -100, 5, 0, miSim::kEntityScene, true},
+        {"behind", 0, 20, 1, 0, miSim::kEntityScene, false},
+        {"farLeft", -80, -10, 1, 0, miSim::kEntityScene, false},
+        {"beyondFar", 0, -150, 1, 0, miSim::kEntityScene, false},
+        {"behindNeverCulled", 0, 20, 1, miSim::kEntityNeverCulled, miSim::kEntityScene, true},
+        {"hiddenInside", 0, -10, 1, miSim::kEntityHidden, miSim::kEntityScene, false},
+        {"hiddenNeverCulled", 0, -10, 1, miSim::kEntityHidden | miSim::kEntityNeverCulled,
          miSim::kEntityScene, false},
-        {"sky", 0, 0, -10, 1, miSim::kEntityNeverCulled, miSim::kEntitySky, false},
-        {"light", 0, 0, -10, 1, 0, miSim::kEntityLight, false},
+        {"sky", 0, -10, 1, miSim::kEntityNeverCulled, miSim::kEntitySky, false},
+        {"light", 0, -10, 1, 0, miSim::kEntityLight, false},
     };
     std::vector<int> expected;
     for (const Case& c : cases)
     {
-        const miSim::DynamicEnt* e = MakeEntity(c.name, c.x, c.y, c.z, c.h, c.flags, c.type);
+        const miSim::DynamicEnt* e = MakeEntity(c.name, c.x, 0, c.z, c.h, c.flags, c.type);
         if (c.drawn) expected.push_back(e->handle + 10);
     }
     Renderer r;
-    SetRenderer(&r);
-    r.CreateViews();
-    r.InitViews();
-    r.RecordViews();
-    r.ExecuteViews();
-    EXPECT_EQ(DrawnTags(), expected);
-    EXPECT_EQ(g_replay.draws, static_cast<int>(expected.size()));
-    RenderView* v = r.View(0);
-    EXPECT_EQ(v->entities.count, 9); // every scene-type entity, hidden ones included
+    Start(r);
+    for (int frame = 0; frame < 2; ++frame) // the second reuses the first's world matrix slots
+    {
+        Frame(r);
+        EXPECT_EQ(DrawnTags(), expected) << frame;
+        EXPECT_EQ(Records(kOpDrawIndexed).size(), expected.size()) << frame;
+    }
+    EXPECT_EQ(r.View(0)->entities.count, 9); // every scene-type entity, hidden ones included
 }
 
 TEST_F(RendererTest, ViewWithoutCameraDrawsEverythingAndLeavesItsConstantsAlone)
 {
-    host.CreateRenderTarget("ldrMain", 64, 32, kFormatR8G8B8A8Unorm, true, 1);
     MakeEntity("behind", 0, 0, 20, 1);
     MakeEntity("far", 0, 0, -5000, 1);
     Renderer r;
-    SetRenderer(&r);
-    r.CreateViews(); // no "mainCamera": the view has none
-    r.InitViews();
+    Start(r); // no "mainCamera": the view has none
     RenderView* v = r.View(0);
     EXPECT_EQ(v->cameraHandle, -1);
     std::memset(&v->viewConstants, 0x5A, sizeof v->viewConstants);
     const ViewConstants before = v->viewConstants;
-    r.RecordViews();
-    r.ExecuteViews();
-    EXPECT_EQ(g_replay.draws, 2);
+    Frame(r);
+    EXPECT_EQ(Records(kOpDrawIndexed).size(), 2u);
     EXPECT_EQ(std::memcmp(&before, &v->viewConstants, sizeof before), 0);
-}
-
-TEST_F(RendererTest, ManyDrawsKeepTheirOwnWorldMatrixUntilReplay)
-{
-    MakeCamera("mainCamera");
-    host.CreateRenderTarget("ldrMain", 64, 32, kFormatR8G8B8A8Unorm, true, 1);
-    std::vector<int> expected;
-    for (int i = 0; i < 90; ++i)
-        expected.push_back(MakeEntity(("e" + std::to_string(i)).c_str(), 0, 0, -10, 1)->handle + 10);
-    Renderer r;
-    SetRenderer(&r);
-    r.CreateViews();
-    r.InitViews();
-    for (int frame = 0; frame < 2; ++frame)
-    {
-        g_replay = ReplayLog{};
-        r.RecordViews();
-        r.ExecuteViews();
-        EXPECT_EQ(DrawnTags(), expected) << frame;
-    }
 }
 
 // ---- view constants
@@ -422,78 +300,63 @@ TEST_F(RendererTest, ViewConstantsFollowTheCameraLayout)
     c->transform.rotation = {0, 90, 0};
     c->transform.dirty = 1;
     miSim::UpdateMatrices(*c);
-    host.CreateRenderTarget("ldrMain", 64, 32, kFormatR8G8B8A8Unorm, true, 1);
     Renderer r;
-    SetRenderer(&r);
-    r.CreateViews();
-    r.InitViews();
-    r.RecordViews();
-    r.ExecuteViews();
-
+    Start(r);
+    Frame(r);
     // The view's block is uploaded first, with the bytes as they are at replay.
-    ASSERT_FALSE(g_replay.uploads.empty());
-    const Upload& u = g_replay.uploads.front();
-    ASSERT_EQ(u.bytes.size(), 304u);
-    EXPECT_EQ(u.buffer - kBufferBase, r.View(0)->constantBufferId);
-    const float* w = c->transform.world.m;
-    for (int i = 0; i < 16; ++i)
-    {
-        EXPECT_FLOAT_EQ(UploadFloat(u, 4 * i), w[i]);
-        EXPECT_FLOAT_EQ(UploadFloat(u, 64 + 4 * i), c->view.m[i]);
-        EXPECT_FLOAT_EQ(UploadFloat(u, 128 + 4 * i), c->projection.m[i]);
-    }
+    ASSERT_FALSE(g_replayed.empty());
+    ASSERT_EQ(g_replayed[0].op, kOpUpload);
+    EXPECT_EQ(g_replayed[0].As<UploadPayload>().buffer,
+              Ptr(FakeDevice::kBufferBase + r.View(0)->constantBufferId));
+    const std::vector<uint8_t>& bytes = g_replayed[0].uploaded;
+    ASSERT_EQ(bytes.size(), 304u);
+    const ViewConstants vc = Read<ViewConstants>(bytes);
+    EXPECT_EQ(std::memcmp(vc.world, c->transform.world.m, 64), 0);
+    EXPECT_EQ(std::memcmp(vc.view, c->view.m, 64), 0);
+    EXPECT_EQ(std::memcmp(vc.projection, c->projection.m, 64), 0);
     mirel::Vec3 corners[8];
     miSim::GetFrustumCorners(*c, corners);
     for (int k = 0; k < 4; ++k)
     {
-        EXPECT_FLOAT_EQ(UploadFloat(u, 192 + 4 * k), corners[4 + k].x);
-        EXPECT_FLOAT_EQ(UploadFloat(u, 208 + 4 * k), corners[4 + k].y);
-        EXPECT_FLOAT_EQ(UploadFloat(u, 224 + 4 * k), corners[4 + k].z);
+        EXPECT_FLOAT_EQ(vc.farCornersX[k], corners[4 + k].x);
+        EXPECT_FLOAT_EQ(vc.farCornersY[k], corners[4 + k].y);
+        EXPECT_FLOAT_EQ(vc.farCornersZ[k], corners[4 + k].z);
     }
+    const float* w = c->transform.world.m;
     const float tail[12] = {3, 4, 5, 1, -w[2], -w[6], -w[10], 1, 0.5f, 250.0f, 2.0f, 1.0f / 250.0f};
-    for (int i = 0; i < 12; ++i)
-        EXPECT_FLOAT_EQ(UploadFloat(u, 256 + 4 * i), tail[i]) << i;
+    EXPECT_EQ(std::memcmp(vc.position, tail, sizeof tail), 0);
     // Rotated a quarter turn about Y, the camera looks along -X.
-    EXPECT_NEAR(UploadFloat(u, 272), -1.0f, 1e-5f);
+    EXPECT_NEAR(vc.forward[0], -1.0f, 1e-5f);
 }
 
 // ---- depth materials
 
-TEST_F(RendererTest, InitLoadsTheDepthMaterialOfEveryLayout)
+TEST_F(RendererTest, InitLoadsTheDepthMaterialOfEveryLayoutAndReportsAMissingOne)
 {
-    host.materials["depth/depthP"] = 7; // already there: not loaded again
+    host.materials["depth/depthP"] = 7;      // already there: not loaded again
+    host.unloadable = {"depth/depthPAlpha"}; // cannot be loaded: reported
     Renderer r;
     SetRenderer(&r);
     int device = 0;
+    ReportCapture reports;
     r.Init(&device, &r);
     EXPECT_EQ(host.perfArgs, (std::pair<void*, void*>{&device, &r}));
+    EXPECT_EQ(reports.Count(), 1);
+    EXPECT_NE(reports.Last().find("Material not found: depth/depthPAlpha"), std::string::npos);
     const char* plain[7] = {"depth/depthPNU",   "depth/depthPNUTB", "depth/depthP",    "depth/depthPNUTB",
                             "depth/depthPNUTB", "depth/depthPNUTB", "depth/depthPNUTB"};
     for (int layout = 0; layout < 7; ++layout)
     {
         EXPECT_EQ(r.depthMaterialIds[layout], host.materials[plain[layout]]) << layout;
-        EXPECT_EQ(r.depthAlphaMaterialIds[layout], host.materials[std::string(plain[layout]) + "Alpha"])
+        EXPECT_EQ(r.depthAlphaMaterialIds[layout],
+                  layout == 2 ? -1 : host.materials[std::string(plain[layout]) + "Alpha"])
             << layout;
-        EXPECT_EQ(r.DepthMaterialId(layout, true), r.depthAlphaMaterialIds[layout]);
     }
     EXPECT_EQ(r.depthMaterialIds[2], 7);
-    EXPECT_EQ(r.DepthMaterialId(7, false), -1);
-    EXPECT_EQ(r.DepthMaterialId(-1, true), -1);
-    // Each of the five distinct materials loaded once; the existing one not at all.
-    EXPECT_EQ(host.loaded.size(), 5u);
-    EXPECT_EQ(std::set<std::string>(host.loaded.begin(), host.loaded.end()).count("depth/depthP"), 0u);
-}
-
-TEST_F(RendererTest, MissingDepthMaterialIsReportedByName)
-{
-    host.unloadable = {"depth/depthPAlpha"};
-    Renderer r;
-    ReportCapture reports;
-    r.Init(nullptr, nullptr);
-    EXPECT_EQ(reports.Count(), 1);
-    EXPECT_NE(reports.Last().find("Material not found: depth/depthPAlpha"), std::string::npos);
-    EXPECT_EQ(r.depthAlphaMaterialIds[2], -1);
-    EXPECT_GE(r.depthMaterialIds[2], 0);
+    // Each of the five absent materials tried once.
+    EXPECT_EQ(host.loaded,
+              (std::vector<std::string>{"depth/depthPNU", "depth/depthPNUAlpha", "depth/depthPNUTB",
+                                        "depth/depthPNUTBAlpha", "depth/depthPAlpha"}));
 }
 
 // ---- engine views, targets and full-screen draws
@@ -501,10 +364,8 @@ TEST_F(RendererTest, MissingDepthMaterialIsReportedByName)
 TEST_F(RendererTest, ZPrepassDrawsDepthMaterialsIntoWorldZClearedToFarDistance)
 {
     MakeCamera("mainCamera", 321.0f);
-    host.CreateRenderTarget("ldrMain", 64, 32, kFormatR8G8B8A8Unorm, true, 1);
     host.CreateRenderTarget("worldZ", 64, 32, kFormatR32Float, false, 1);
-    miSim::DynamicEnt* e = MakeEntity("box", 0, 0, -10, 1);
-    e->depthMaterialId = -1;
+    MakeEntity("box", 0, 0, -10, 1)->depthMaterialId = -1;
     Renderer r;
     SetRenderer(&r);
     r.Init(nullptr, &r);
@@ -513,41 +374,34 @@ TEST_F(RendererTest, ZPrepassDrawsDepthMaterialsIntoWorldZClearedToFarDistance)
     r.InitViews();
     EXPECT_EQ(z->targetIds[0], host.targets["worldZ"].id);
     EXPECT_EQ(z->targetCount, 1u);
-    EXPECT_FLOAT_EQ(z->clears[0].colour[0], 321.0f);
     EXPECT_TRUE(z->clears[0].clearColour && z->clears[0].clearDepth);
     EXPECT_FLOAT_EQ(z->clears[0].depth, 1.0f);
     EXPECT_TRUE(z->pipe.depthOnly);
     EXPECT_FALSE(z->pipe.useBiasedRaster);
-    r.RecordViews();
-    r.ExecuteViews();
-    EXPECT_EQ(g_replay.draws, 1);
-    ASSERT_EQ(g_replay.colourClears.size(), 1u);
-    EXPECT_FLOAT_EQ(g_replay.colourClears[0].colour[0], 321.0f);
+    Frame(r);
+    EXPECT_EQ(Records(kOpDrawIndexed).size(), 1u);
+    EXPECT_EQ(host.depthAsked, std::vector<uint32_t>{2u});
+    ASSERT_EQ(Records(kOpClearColour).size(), 1u);
+    EXPECT_FLOAT_EQ(Records(kOpClearColour)[0].As<ClearColourPayload>().colour[0], 321.0f);
 }
 
 TEST_F(RendererTest, EngineViewsReportWhatTheyCannotFind)
 {
     ReportCapture reports;
     ZPrepass_RV z("zprepass");
-    z.Init();
-    EXPECT_NE(reports.Last().find("Render Target not found: worldZ"), std::string::npos);
+    z.Init(); // neither camera nor target
     EXPECT_EQ(reports.Count(), 2);
+    EXPECT_NE(reports.Last().find("Render Target not found: worldZ"), std::string::npos);
     EXPECT_EQ(z.targetCount, 0u);
     EXPECT_EQ(z.cameraHandle, -1);
-
     MainSceneOpaqueView m("opaque");
     m.Init();
-    EXPECT_NE(reports.Last().find("Render Target not found: ldrMain"), std::string::npos);
     EXPECT_EQ(reports.Count(), 3);
-}
-
-TEST_F(RendererTest, ZPrepassWithoutMainCameraIsReported)
-{
+    EXPECT_NE(reports.Last().find("Render Target not found: ldrMain"), std::string::npos);
     host.CreateRenderTarget("worldZ", 64, 32, kFormatR32Float, false, 1);
-    ReportCapture reports;
-    ZPrepass_RV z("zprepass");
-    z.Init();
-    EXPECT_EQ(reports.Count(), 1);
+    ZPrepass_RV targeted("zprepass2");
+    targeted.Init();
+    EXPECT_EQ(reports.Count(), 4);
     EXPECT_NE(reports.Last().find("Main camera not found"), std::string::npos);
 }
 
@@ -571,56 +425,43 @@ TEST_F(RendererTest, DrawFullscreenUsesTheQuadTheMaterialAndTheIdentityWorld)
     r.InitViews();
     const float green[4] = {0, 1, 0, 1};
     v->SetTarget("swapChain", true, false, green, 1.0f);
-    r.RecordViews();
-    r.ExecuteViews();
-    EXPECT_EQ(g_replay.draws, 1);
-    ASSERT_EQ(g_replay.targets.size(), 1u);
-    EXPECT_EQ(g_replay.targets[0].rtv[0], Ptr(0x100 + static_cast<uintptr_t>(host.targets["swapChain"].id)));
-    bool identityUploaded = false;
-    for (const Upload& u : g_replay.uploads)
-        if (u.buffer - kBufferBase == static_cast<uintptr_t>(IdentityWorldBufferId()))
-        {
-            const float id[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-            identityUploaded = u.bytes.size() == 64 && std::memcmp(u.bytes.data(), id, 64) == 0;
-        }
-    EXPECT_TRUE(identityUploaded);
+    Frame(r);
+    EXPECT_EQ(Records(kOpDrawIndexed).size(), 1u);
+    ASSERT_EQ(Records(kOpSetTargets).size(), 1u);
+    EXPECT_EQ(Records(kOpSetTargets)[0].As<TargetsPayload>().rtv[0],
+              Ptr(0x100 + static_cast<uintptr_t>(host.targets["swapChain"].id)));
+    const auto identity = UploadsTo(IdentityWorldBufferId());
+    ASSERT_EQ(identity.size(), 1u);
+    EXPECT_EQ(identity[0], std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(kIdentity),
+                                                reinterpret_cast<const uint8_t*>(kIdentity) + 64));
 
     v->material = "missing";
     ReportCapture reports;
-    g_replay = ReplayLog{};
-    r.RecordViews();
-    r.ExecuteViews();
-    EXPECT_EQ(g_replay.draws, 0);
+    Frame(r);
+    EXPECT_EQ(Records(kOpDrawIndexed).size(), 0u);
     EXPECT_EQ(reports.Count(), 1);
     EXPECT_NE(reports.Last().find("Fullscreen render material not found: missing"), std::string::npos);
 }
 
 // ---- render initialisation and the shared blocks
 
-TEST_F(RendererTest, InitRenderDeviceNeedsARenderer)
-{
-    ReportCapture reports;
-    InitRenderDevice(nullptr);
-    EXPECT_EQ(reports.Count(), 1);
-    EXPECT_NE(reports.Last().find("InitRenderDevice: No renderer has been set"), std::string::npos);
-    EXPECT_TRUE(host.buffers.empty());
-    EXPECT_FALSE(host.builtins);
-}
-
 int g_mouseRegistrations = 0;
-void CountMouseRegistration()
-{
-    ++g_mouseRegistrations;
-}
 
 TEST_F(RendererTest, InitRenderDeviceMakesTheSharedBuffersModelsAndDevice)
 {
+    {
+        ReportCapture reports;
+        InitRenderDevice(nullptr);
+        EXPECT_NE(reports.Last().find("InitRenderDevice: No renderer has been set"), std::string::npos);
+        EXPECT_TRUE(host.buffers.empty());
+        EXPECT_FALSE(host.builtins);
+    }
     mirel::RegisterProperty("render_init.resolutionX", mirel::kPropFloat);
     mirel::SetPropertyFloat("render_init.resolutionX", 800);
     Renderer r;
     SetRenderer(&r);
     g_mouseRegistrations = 0;
-    SetMouseHandlerRegistration(CountMouseRegistration);
+    SetMouseHandlerRegistration([] { ++g_mouseRegistrations; });
     int window = 0;
     InitRenderDevice(&window);
     SetMouseHandlerRegistration(nullptr);
@@ -629,24 +470,15 @@ TEST_F(RendererTest, InitRenderDeviceMakesTheSharedBuffersModelsAndDevice)
     EXPECT_EQ(r.outputWidth, 800u);
     EXPECT_TRUE(host.builtins);
     EXPECT_EQ(g_mouseRegistrations, 1);
-    ASSERT_EQ(host.buffers.size(), 3u);
-    const mirel::test::FakeDevice::Buffer expected[3] = {{"perFrame", 0, 64, &FrameConstants()},
-                                                         {"cascadedSM", 2, 272, &ShadowConstants()},
-                                                         {"physicsIdentityWorldConstant", 3, 64, nullptr}};
-    for (int i = 0; i < 3; ++i)
-    {
-        EXPECT_EQ(host.buffers[i].name, expected[i].name);
-        EXPECT_EQ(host.buffers[i].registerSlot, expected[i].registerSlot);
-        EXPECT_EQ(host.buffers[i].bytes, expected[i].bytes);
-    }
-    EXPECT_EQ(host.buffers[0].data, expected[0].data);
-    EXPECT_EQ(host.buffers[1].data, expected[1].data);
-    const float* identity = static_cast<const float*>(host.buffers[2].data);
-    for (int i = 0; i < 16; ++i)
-        EXPECT_FLOAT_EQ(identity[i], i % 5 == 0 ? 1.0f : 0.0f);
-    EXPECT_EQ(PerFrameBufferId(), 0);
-    EXPECT_EQ(CascadedSMBufferId(), 1);
-    EXPECT_EQ(IdentityWorldBufferId(), 2);
+    std::string made; // name, register and size of each buffer
+    for (const FakeDevice::Buffer& b : host.buffers)
+        made += b.name + " " + std::to_string(b.registerSlot) + " " + std::to_string(b.bytes) + ", ";
+    ASSERT_EQ(made, "perFrame 0 64, cascadedSM 2 272, physicsIdentityWorldConstant 3 64, ");
+    EXPECT_EQ(host.buffers[0].data, &FrameConstants());
+    EXPECT_EQ(host.buffers[1].data, &ShadowConstants());
+    EXPECT_EQ(std::memcmp(host.buffers[2].data, kIdentity, 64), 0);
+    EXPECT_EQ(std::vector<int32_t>({PerFrameBufferId(), CascadedSMBufferId(), IdentityWorldBufferId()}),
+              std::vector<int32_t>({0, 1, 2}));
 }
 
 TEST_F(RendererTest, FrameConstantsNeedTheSunAndFillBothBlocks)
@@ -672,25 +504,20 @@ TEST_F(RendererTest, FrameConstantsNeedTheSunAndFillBothBlocks)
     r.outputHeight = 100;
     UpdateFrameConstants();
     ASSERT_EQ(host.immediateUploads.size(), 2u);
-    const auto& f = host.immediateUploads[0];
-    ASSERT_EQ(f.bytes.size(), 64u);
-    EXPECT_EQ(f.id, PerFrameBufferId());
-    EXPECT_FLOAT_EQ(UploadFloat(f, 8), 2.0f);
-    EXPECT_FLOAT_EQ(UploadFloat(f, 12), 3.0f);
-    EXPECT_FLOAT_EQ(UploadFloat(f, 16), 200.0f);
-    EXPECT_FLOAT_EQ(UploadFloat(f, 28), 0.01f);
-    EXPECT_NEAR(UploadFloat(f, 36), -1.0f, 1e-5f);
-    EXPECT_FLOAT_EQ(UploadFloat(f, 44), 1.0f);
-    EXPECT_FLOAT_EQ(UploadFloat(f, 48), 251.0f);
-    EXPECT_FLOAT_EQ(UploadFloat(f, 60), 255.0f);
-    const auto& s = host.immediateUploads[1];
-    ASSERT_EQ(s.bytes.size(), 272u);
-    EXPECT_EQ(s.id, CascadedSMBufferId());
-    for (size_t cascade : {16u, 144u})
-    {
-        EXPECT_FLOAT_EQ(UploadFloat(s, cascade + 12), 17.0f);
-        EXPECT_FLOAT_EQ(UploadFloat(s, cascade + 64 + 20), 0.02f);
-    }
+    EXPECT_EQ(host.immediateUploads[0].id, PerFrameBufferId());
+    ASSERT_EQ(host.immediateUploads[0].bytes.size(), 64u);
+    const auto f = Read<PerFrameConstants>(host.immediateUploads[0].bytes);
+    EXPECT_FLOAT_EQ(f.outputWidth, 200.0f);
+    EXPECT_FLOAT_EQ(f.invOutputHeight, 0.01f);
+    EXPECT_NEAR(f.sunDirection[1], -1.0f, 1e-5f);
+    EXPECT_EQ(std::vector<float>(f.sunColor, f.sunColor + 4), (std::vector<float>{251, 248, 219, 255}));
+    EXPECT_EQ(host.immediateUploads[1].id, CascadedSMBufferId());
+    ASSERT_EQ(host.immediateUploads[1].bytes.size(), 272u);
+    const auto s = Read<CascadedSMConstants>(host.immediateUploads[1].bytes);
+    for (const float* cascade : {s.view0, s.view1})
+        EXPECT_FLOAT_EQ(cascade[3], 17.0f);
+    for (const float* cascade : {s.projection0, s.projection1})
+        EXPECT_FLOAT_EQ(cascade[5], 0.02f);
 }
 
 TEST(FrameBlocks, PerFrameFieldsSitAtTheirOffsets)
@@ -702,16 +529,9 @@ TEST(FrameBlocks, PerFrameFieldsSitAtTheirOffsets)
     const float colour[4] = {1, 2, 3, 4};
     PerFrameConstants pf;
     FillPerFrameConstants(pf, 0.016f, 12.5f, 1920, 1080, sun, colour);
-    uint8_t bytes[64];
-    std::memcpy(bytes, &pf, sizeof bytes);
     const float expected[16] = {0.016f, 12.5f, 2,      3, 1920, 1080, 1.0f / 1920, 1.0f / 1080,
                                 -0.25f, 0.5f,  -0.75f, 1, 1,    2,    3,           4};
-    for (int i = 0; i < 16; ++i)
-    {
-        float v;
-        std::memcpy(&v, bytes + 4 * i, sizeof v);
-        EXPECT_FLOAT_EQ(v, expected[i]) << "offset " << 4 * i;
-    }
+    EXPECT_EQ(std::memcmp(&pf, expected, sizeof expected), 0);
     FillPerFrameConstants(pf, 0, 0, 0, 0, sun, colour);
     EXPECT_EQ(pf.invOutputWidth, 0.0f);
     EXPECT_EQ(pf.invOutputHeight, 0.0f);
@@ -719,78 +539,43 @@ TEST(FrameBlocks, PerFrameFieldsSitAtTheirOffsets)
 
 // ---- settings
 
-struct SettingCase
+TEST(RenderSettings, ReadAsTheirRulesSay)
 {
-    const char* key;
-    bool isString;
-    const char* text;
-    float number;
-    bool (*check)(const RenderInitSettings&);
-};
-
-class RenderSettingsTable : public ::testing::TestWithParam<SettingCase>
-{
-  protected:
-    void SetUp() override { mirel::ClearProperties(); }
-    void TearDown() override { mirel::ClearProperties(); }
-};
-
-TEST_P(RenderSettingsTable, ReadsAsTheExactRulesSay)
-{
-    const SettingCase& c = GetParam();
-    if (c.key)
+    // Text for string settings, else the number; the result as vsync, fullscreen, triple
+    // buffering, auto-detection, samples, width and height.
+    struct Case
     {
-        mirel::RegisterProperty(c.key, c.isString ? mirel::kPropString : mirel::kPropFloat);
-        if (c.isString)
-            mirel::SetPropertyString(c.key, c.text);
-        else
-            mirel::SetPropertyFloat(c.key, c.number);
+        const char* key;
+        const char* text;
+        float number;
+        std::vector<uint32_t> read;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, 0, {0, 0, 0, 0, 1, 1280, 720}},
+        {"render_init.vsyncOn", "true", 0, {1, 0, 0, 0, 1, 1280, 720}},
+        {"render_init.fullscreen", "true", 0, {0, 1, 0, 0, 1, 1280, 720}},
+        {"render_init.triple_buffered", "true", 0, {0, 0, 1, 0, 1, 1280, 720}},
+        {"render_init.autoDetect", "auto", 0, {0, 0, 0, 1, 1, 1280, 720}},
+        {"render_init.autoDetect", "true", 0, {0, 0, 0, 0, 1, 1280, 720}},
+        {"render_init.msaaSamples", nullptr, 0, {0, 0, 0, 0, 1, 1280, 720}},
+        {"render_init.msaaSamples", nullptr, 4.9f, {0, 0, 0, 0, 4, 1280, 720}},
+        {"render_init.msaaSamples", nullptr, 1e30f, {0, 0, 0, 0, kMaxSamples, 1280, 720}},
+        {"render_init.resolutionX", nullptr, 1919.7f, {0, 0, 0, 0, 1, 1919, 720}},
+        {"render_init.resolutionY", nullptr, 0, {0, 0, 0, 0, 1, 1280, 1}},
+        {"render_init.resolutionY", nullptr, NAN, {0, 0, 0, 0, 1, 1280, 720}},
+    };
+    for (const Case& c : cases)
+    {
+        mirel::ClearProperties();
+        if (c.key) mirel::RegisterProperty(c.key, c.text ? mirel::kPropString : mirel::kPropFloat);
+        if (c.key && c.text) mirel::SetPropertyString(c.key, c.text);
+        if (c.key && !c.text) mirel::SetPropertyFloat(c.key, c.number);
+        const RenderInitSettings s = ReadRenderSettings();
+        EXPECT_EQ((std::vector<uint32_t>{s.vsync, s.fullscreen, s.tripleBuffered, s.autoDetect, s.msaaSamples,
+                                         s.width, s.height}),
+                  c.read)
+            << (c.key ? c.key : "none") << " " << (c.text ? c.text : "") << c.number;
     }
-    EXPECT_TRUE(c.check(ReadRenderSettings()));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RenderSettingsTable,
-    ::testing::Values(SettingCase{"render_init.vsyncOn", true, "true", 0,
-                                  [](const RenderInitSettings& s) { return s.vsync; }},
-                      SettingCase{"render_init.vsyncOn", true, "True", 0,
-                                  [](const RenderInitSettings& s) { return !s.vsync; }},
-                      SettingCase{"render_init.vsyncOn", true, "true ", 0,
-                                  [](const RenderInitSettings& s) { return !s.vsync; }},
-                      SettingCase{nullptr, true, nullptr, 0,
-                                  [](const RenderInitSettings& s)
-                                  {
-                                      return !s.vsync && !s.fullscreen && !s.tripleBuffered &&
-                                             !s.autoDetect && s.msaaSamples == 1 && s.width == 1280 &&
-                                             s.height == 720;
-                                  }},
-                      SettingCase{"render_init.fullscreen", true, "true", 0,
-                                  [](const RenderInitSettings& s) { return s.fullscreen; }},
-                      SettingCase{"render_init.fullscreen", true, "truex", 0,
-                                  [](const RenderInitSettings& s) { return !s.fullscreen; }},
-                      SettingCase{"render_init.triple_buffered", true, "true", 0,
-                                  [](const RenderInitSettings& s) { return s.tripleBuffered; }},
-                      SettingCase{"render_init.autoDetect", true, "auto", 0,
-                                  [](const RenderInitSettings& s) { return s.autoDetect; }},
-                      SettingCase{"render_init.autoDetect", true, "true", 0,
-                                  [](const RenderInitSettings& s) { return !s.autoDetect; }},
-                      SettingCase{"render_init.msaaSamples", false, nullptr, 0,
-                                  [](const RenderInitSettings& s) { return s.msaaSamples == 1; }},
-                      SettingCase{"render_init.msaaSamples", false, nullptr, -3,
-                                  [](const RenderInitSettings& s) { return s.msaaSamples == 1; }},
-                      SettingCase{"render_init.msaaSamples", false, nullptr, 4.9f,
-                                  [](const RenderInitSettings& s) { return s.msaaSamples == 4; }},
-                      SettingCase{"render_init.msaaSamples", false, nullptr, 1e30f,
-                                  [](const RenderInitSettings& s) { return s.msaaSamples == kMaxSamples; }},
-                      SettingCase{"render_init.resolutionX", false, nullptr, 1919.7f,
-                                  [](const RenderInitSettings& s) { return s.width == 1919; }},
-                      SettingCase{"render_init.resolutionY", false, nullptr, 0,
-                                  [](const RenderInitSettings& s) { return s.height == 1; }},
-                      SettingCase{"render_init.resolutionY", false, nullptr, NAN,
-                                  [](const RenderInitSettings& s) { return s.height == 720; }}));
-
-TEST(RenderSettings, SunColourAndDirectionComeFromTheirFloat4s)
-{
     mirel::ClearProperties();
     mirel::RegisterProperty("render_init.sunColor", mirel::kPropFloat4);
     mirel::SetPropertyFloat4("render_init.sunColor", 10, 20, 30, 40);
@@ -798,8 +583,7 @@ TEST(RenderSettings, SunColourAndDirectionComeFromTheirFloat4s)
     mirel::SetPropertyFloat4("render_init.sunDirection", -45, 12, 0, 0);
     const RenderInitSettings s = ReadRenderSettings();
     EXPECT_EQ(std::vector<float>(s.sunColor, s.sunColor + 4), (std::vector<float>{10, 20, 30, 40}));
-    EXPECT_FLOAT_EQ(s.sunDirection[0], -45.0f);
-    EXPECT_FLOAT_EQ(s.sunDirection[1], 12.0f);
+    EXPECT_EQ(std::vector<float>(s.sunDirection, s.sunDirection + 2), (std::vector<float>{-45, 12}));
     mirel::ClearProperties();
 }
 
@@ -824,30 +608,23 @@ TEST_F(RendererTest, ResizeRequestsRaiseTheFlagAndTheRebuildTakesTheLatestSize)
     RequestResize();
     EXPECT_EQ(mirel::g_resizePending.load(), 1);
     EXPECT_TRUE(ApplyResolutionSettings(r));
-    EXPECT_EQ(r.outputWidth, 640u);
-    EXPECT_EQ(r.outputHeight, 400u);
-    EXPECT_EQ(r.settings.width, 640u);
-    EXPECT_EQ(r.settings.height, 400u);
+    EXPECT_EQ(std::vector<uint32_t>({r.outputWidth, r.outputHeight, r.settings.width, r.settings.height}),
+              std::vector<uint32_t>({640, 400, 640, 400}));
     EXPECT_FALSE(ApplyResolutionSettings(r));
 
-    host.immediateUploads.clear();
     r.RebuildSizeDependent();
-    EXPECT_EQ(host.targets["ldrMain"].width, 640u);
-    EXPECT_EQ(host.targets["ldrMain"].height, 400u);
-    EXPECT_EQ(host.targets["ldrMain"].format, kFormatR8G8B8A8Unorm);
-    EXPECT_TRUE(host.targets["ldrMain"].depth);
-    EXPECT_EQ(host.targets["ldrMain"].samples, 1);
+    const FakeDevice::TargetEntry& t = host.targets["ldrMain"];
+    EXPECT_EQ(std::vector<uint32_t>({t.width, t.height, t.format}),
+              std::vector<uint32_t>({640, 400, kFormatR8G8B8A8Unorm}));
+    EXPECT_TRUE(t.depth);
+    EXPECT_EQ(t.samples, 1);
     // After loading only the rebuild brings the new size to the screen-space shaders.
     ASSERT_EQ(host.immediateUploads.size(), 1u);
     EXPECT_EQ(host.immediateUploads[0].id, PerFrameBufferId());
     ASSERT_EQ(host.immediateUploads[0].bytes.size(), sizeof(PerFrameConstants));
-    PerFrameConstants sent;
-    std::memcpy(&sent, host.immediateUploads[0].bytes.data(), sizeof sent);
-    EXPECT_FLOAT_EQ(sent.outputWidth, 640.0f);
-    EXPECT_FLOAT_EQ(sent.outputHeight, 400.0f);
-    EXPECT_FLOAT_EQ(sent.invOutputWidth, 1.0f / 640.0f);
-    EXPECT_FLOAT_EQ(sent.invOutputHeight, 1.0f / 400.0f);
-    SetRenderer(nullptr);
+    const auto sent = Read<PerFrameConstants>(host.immediateUploads[0].bytes);
+    const float size[4] = {640.0f, 400.0f, 1.0f / 640.0f, 1.0f / 400.0f};
+    EXPECT_EQ(std::memcmp(&sent.outputWidth, size, sizeof size), 0);
 }
 
 } // namespace

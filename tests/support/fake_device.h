@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -66,7 +67,6 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     {
         deviceWindow = window;
         deviceWidth = renderer.outputWidth;
-        ++devicesCreated;
         return true;
     }
     void InitGpuPerf(void* device, void* owner) override { perfArgs = {device, owner}; }
@@ -120,11 +120,6 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         const uint8_t* b = static_cast<const uint8_t*>(data);
         immediateUploads.push_back({id, std::vector<uint8_t>(b, b + bytes)});
     }
-    const Buffer* FindBuffer(const std::string& name) const
-    {
-        auto it = bufferIds.find(name);
-        return it == bufferIds.end() ? nullptr : &buffers[static_cast<size_t>(it->second)];
-    }
 
     // ---- render targets: ids in creation order, a repeated name keeps its id.
     int32_t FindRenderTarget(const char* name) override
@@ -139,7 +134,6 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         auto it = targets.find(name);
         const int32_t id = it != targets.end() ? it->second.id : static_cast<int32_t>(targets.size());
         targets[name] = {id, width, height, format, hasDepth, samples};
-        ++targetCreations;
         return id;
     }
 
@@ -167,7 +161,7 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     void BuildBuiltinModels() override { builtins = true; }
 
     // ---- pools behind material bindings
-    bool HasResourcePools() override { return pools; }
+    bool HasResourcePools() override { return true; }
     int32_t FindGpuResource(const char* name) override { return Get(gpu, name); }
     int32_t FindOrCreateGpuResource(const char* name) override
     {
@@ -187,11 +181,7 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         return textures[name];
     }
     // A texture file is its GPU resource of that name.
-    int32_t LoadTextureFile(const char* fileName) override
-    {
-        textureFiles.push_back(fileName);
-        return Get(gpu, fileName);
-    }
+    int32_t LoadTextureFile(const char* fileName) override { return Get(gpu, fileName); }
 
     // ---- sprite-batch vertex buffers: ids count up; the live ones hold their bytes.
     int32_t CreateVertexBuffer(int32_t vertexCount, uint32_t stride) override
@@ -260,7 +250,7 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         if (Find(pipeBuffers, id, out)) return true;
         if (id < 0 || id >= static_cast<int32_t>(buffers.size())) return false;
         const Buffer& b = buffers[static_cast<size_t>(id)];
-        out = {Ptr(bufferBase + static_cast<uintptr_t>(id)), b.registerSlot, static_cast<uint32_t>(b.bytes),
+        out = {Ptr(kBufferBase + static_cast<uintptr_t>(id)), b.registerSlot, static_cast<uint32_t>(b.bytes),
                const_cast<void*>(b.data), 0};
         return true;
     }
@@ -282,11 +272,12 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     }
 
     static void* Ptr(uintptr_t v) { return reinterpret_cast<void*>(v); }
+    // Constant buffer id n answers as the buffer object kBufferBase + n.
+    static constexpr uintptr_t kBufferBase = 0x7000;
 
     // Device and buffers.
     void* deviceWindow = nullptr;
     uint32_t deviceWidth = 0;
-    int devicesCreated = 0;
     std::pair<void*, void*> perfArgs{nullptr, nullptr};
     std::map<std::string, int32_t> bufferIds;
     std::vector<Buffer> buffers;
@@ -300,7 +291,6 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     std::set<int32_t> released;
     // Targets; anyTarget >= 0 answers every lookup by name.
     std::map<std::string, TargetEntry> targets;
-    int targetCreations = 0;
     int32_t anyTarget = -1;
     // Materials and models.
     std::map<std::string, int32_t> materials, models;
@@ -311,11 +301,9 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     mirel::Vec3 modelBounds[2] = {{-1, 0, -2}, {1, 10, 2}};
     bool builtins = false;
     // Material binding pools.
-    bool pools = true;
     std::map<std::string, int32_t> gpu, textures;
     std::vector<std::string> created;
     int32_t nextResource = 10;
-    std::vector<std::string> textureFiles;
     // Vertex buffers by id; releasing one that is not live counts as stray.
     std::map<int32_t, std::vector<uint8_t>> vertexBuffers;
     int32_t nextVertexBuffer = 0;
@@ -334,7 +322,6 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     std::map<int32_t, miRender::PipeTextureInfo> pipeTextures;
     std::map<int32_t, miRender::PipeGpuResourceInfo> gpuResources;
     std::map<std::string, int32_t> dynamicBufferIds;
-    uintptr_t bufferBase = 0x7000;
     std::function<int32_t(uint32_t, bool)> depthMaterial;
     std::vector<uint32_t> depthAsked;
     int32_t noIds[miRender::kPipeStages * miRender::kPipeSlots];
@@ -353,5 +340,57 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         return true;
     }
 };
+
+// Executors that log what a replay runs: each record's op and payload, an upload's bytes as they
+// are at replay time, and the g_replayTag the test had set when it ran.
+struct Replayed
+{
+    int op;
+    std::vector<uint8_t> payload, uploaded;
+    int tag;
+    template <typename P> P As() const
+    {
+        P p;
+        std::memcpy(&p, payload.data(), sizeof p);
+        return p;
+    }
+};
+inline std::vector<Replayed> g_replayed;
+inline int g_replayTag = -1;
+
+template <int Op> void LogReplay(const void* p)
+{
+    using namespace miRender;
+    static const size_t kSizes[kOpCount] = {
+        sizeof(ViewportPayload),    sizeof(TargetsPayload),       sizeof(ClearColourPayload),
+        sizeof(ClearDepthPayload),  sizeof(StatePayload),         sizeof(StatePayload),
+        sizeof(StatePayload),       sizeof(StatePayload),         sizeof(VertexBufferPayload),
+        sizeof(IndexBufferPayload), sizeof(TopologyPayload),      sizeof(ShaderPayload),
+        sizeof(SamplerPayload),     sizeof(ResourcesPayload),     sizeof(ConstantBufferPayload),
+        sizeof(UploadPayload),      sizeof(UpdateTexturePayload), sizeof(DrawPayload),
+        sizeof(DrawPayload),        sizeof(DrawPayload),          sizeof(TargetsAndUavsPayload),
+        sizeof(ComputeUavPayload),  sizeof(DispatchPayload),      sizeof(ClearUavPayload)};
+    const uint8_t* b = static_cast<const uint8_t*>(p);
+    Replayed r{Op, std::vector<uint8_t>(b, b + kSizes[Op]), {}, g_replayTag};
+    if (Op == kOpUpload)
+    {
+        const UploadPayload u = r.As<UploadPayload>();
+        const uint8_t* data = static_cast<const uint8_t*>(u.data);
+        if (data) r.uploaded.assign(data, data + u.bytes);
+    }
+    g_replayed.push_back(std::move(r));
+}
+template <int... Ops> miRender::PipeExecutors LoggingTable(std::integer_sequence<int, Ops...>)
+{
+    return miRender::PipeExecutors{{&LogReplay<Ops>...}};
+}
+inline const miRender::PipeExecutors g_loggingExecutors =
+    LoggingTable(std::make_integer_sequence<int, miRender::kOpCount>{});
+
+inline int CountOps(const std::vector<Replayed>& log, int op)
+{
+    return static_cast<int>(
+        std::count_if(log.begin(), log.end(), [op](const Replayed& r) { return r.op == op; }));
+}
 
 } // namespace mirel::test
