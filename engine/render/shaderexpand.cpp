@@ -458,9 +458,4 @@ void ReadShaderVars(const char* shaderName, ShaderVarList& list)
     }
 }
 
-int32_t PaddingCounter()
-{
-    return g_paddingCounter;
-}
-
 } // namespace miResources

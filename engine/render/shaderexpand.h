@@ -66,7 +66,4 @@ bool ParseShaderVarLine(const mirel::TextParser& line, ShaderVar& out);
 // followed by its padding entry. A missing file or block leaves the list unchanged.
 void ReadShaderVars(const char* shaderName, ShaderVarList& list);
 
-// Number the next padding variable ("dummy_align_%d") will take; it only grows.
-int32_t PaddingCounter();
-
 } // namespace miResources

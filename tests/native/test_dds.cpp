@@ -123,31 +123,24 @@ TEST(Dds, ExtendedHeaderCubeHasSixFacesInOrder)
 
 TEST(Dds, RefusesWhatItCannotSize)
 {
-    std::vector<std::vector<uint8_t>> bad;
-    bad.push_back({});
-    bad.push_back(std::vector<uint8_t>(127, 0));
-    auto wrongMagic = Header(4, 4, 1, nullptr);
-    wrongMagic.resize(128 + 64);
+    auto sized = [](std::vector<uint8_t> b, size_t size)
+    {
+        b.resize(size);
+        return b;
+    };
+    auto wrongMagic = sized(Header(4, 4, 1, nullptr), 128 + 64);
     wrongMagic[0] = 'X';
-    bad.push_back(wrongMagic);
-    auto unknownFourCC = Header(4, 4, 1, "ABCD");
-    unknownFourCC.resize(1024);
-    bad.push_back(unknownFourCC);
-    auto tooManyMips = Header(4, 4, 4, nullptr); // a 4 x 4 chain has 3 levels
-    tooManyMips.resize(4096);
-    bad.push_back(tooManyMips);
-    auto huge = Header(0x40000000u, 0x40000000u, 1, nullptr);
-    huge.resize(4096);
-    bad.push_back(huge);
-    auto zero = Header(0, 4, 1, nullptr);
-    zero.resize(4096);
-    bad.push_back(zero);
-    auto hugeArray = Header(4, 4, 1, "DX10", 28, 0x4, 0x40000000u);
-    hugeArray.resize(4096);
-    bad.push_back(hugeArray);
-    auto cutExtended = Header(4, 4, 1, "DX10", 28);
-    cutExtended.resize(140);
-    bad.push_back(cutExtended);
-    for (size_t i = 0; i < bad.size(); ++i)
+    const std::vector<uint8_t> bad[] = {
+        {},
+        std::vector<uint8_t>(127, 0),
+        wrongMagic,
+        sized(Header(4, 4, 1, "ABCD"), 1024),
+        sized(Header(4, 4, 4, nullptr), 4096), // a 4 x 4 chain has 3 levels
+        sized(Header(0x40000000u, 0x40000000u, 1, nullptr), 4096),
+        sized(Header(0, 4, 1, nullptr), 4096),
+        sized(Header(4, 4, 1, "DX10", 28, 0x4, 0x40000000u), 4096),
+        sized(Header(4, 4, 1, "DX10", 28), 140), // the extended header cut
+    };
+    for (size_t i = 0; i < std::size(bad); ++i)
         EXPECT_FALSE(Parse(bad[i])) << "case " << i;
 }

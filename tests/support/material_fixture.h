@@ -36,8 +36,6 @@ class AssetTree
     {
         ClearPools();
         std::error_code ec;
-        std::filesystem::permissions(root_ + "/shaders", std::filesystem::perms::owner_all, ec);
-        std::filesystem::permissions(root_ + "/materials", std::filesystem::perms::owner_all, ec);
         std::filesystem::remove_all(root_, ec);
     }
     AssetTree(const AssetTree&) = delete;
