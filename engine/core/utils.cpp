@@ -298,22 +298,6 @@ void SetAssetRoot(const char* root)
     CopyBounded(g_assetRoot, sizeof g_assetRoot, root);
 }
 
-const char* GetFileExtension(const char* path)
-{
-    char* out = TempString();
-    if (!path) return out;
-    size_t n = std::strlen(path);
-    for (size_t i = n; i-- > 1;)
-    {
-        if (path[i] == '.')
-        {
-            CopyBounded(out, 256, path + i + 1);
-            break;
-        }
-    }
-    return out;
-}
-
 const char* GetBaseName(const char* path)
 {
     char* out = TempString();
@@ -379,12 +363,6 @@ TextParser::~TextParser()
 {
     if (file_) std::fclose(file_);
     delete[] tokens_;
-}
-
-void TextParser::SetLine(const char* text)
-{
-    CopyBounded(line_, kLineSize, text);
-    Trim(line_);
 }
 
 bool TextParser::ReadLine()

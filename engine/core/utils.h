@@ -88,7 +88,6 @@ void BuildAssetRoot();
 const char* GetAssetRoot();
 // Points the asset root elsewhere (tests and tools that run outside the installed tree).
 void SetAssetRoot(const char* root);
-const char* GetFileExtension(const char* path);
 const char* GetBaseName(const char* path);
 void Trim(char* text);
 // UTF-16 copy in the wide ring, or null for texts of 256 characters or more.
@@ -115,8 +114,6 @@ class TextParser
     const char* Token(int i) const;
     // The current line, trimmed.
     const char* Line() const { return line_; }
-    // Replaces the current line (tests and readers of in-memory text).
-    void SetLine(const char* text);
 
     int32_t maxTokens;
     int32_t tokenCount = 0;

@@ -3,14 +3,13 @@
 #include "frametimer.h"
 #include "input/input.h"
 #include "scene/camera.h"
+#include "support/scripted_input.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <cmath>
-#include <map>
 
 namespace
 {
@@ -27,55 +26,38 @@ void ExpectNear(Vec3 a, Vec3 b, float tol = 1e-4f)
     EXPECT_NEAR(a.z, b.z, tol);
 }
 
-void ExpectIdentity(const Mat4& m, float tol = 1e-4f)
-{
-    for (int i = 0; i < 16; ++i)
-        EXPECT_NEAR(m.m[i], (i % 5 == 0) ? 1.0f : 0.0f, tol) << "element " << i;
-}
-
-struct PoseCase
-{
-    Vec3 position, rotation, point, expected;
-};
-
 // Expected images worked out by hand from the single-axis rotations; the mixed cases only
 // come out right when X is applied first, then Y, then Z.
-class TransformPose : public ::testing::TestWithParam<PoseCase>
+TEST(Transform, WorldMatrixMapsPointAndViewUndoesIt)
 {
-};
-
-TEST_P(TransformPose, WorldMatrixMapsPoint)
-{
-    const PoseCase& c = GetParam();
-    miSim::Transform t;
-    t.position = c.position;
-    t.rotation = c.rotation;
-    miSim::UpdateTransform(t, false);
-    ExpectNear(mirel::TransformPoint(t.world, c.point), c.expected);
-    EXPECT_EQ(t.dirty, 0);
-    EXPECT_EQ(t.boundsUpdated, 1);
-
-    Mat4 inv;
-    ASSERT_TRUE(mirel::Inverse(t.world, inv));
-    ExpectIdentity(inv * t.world);
-    // The view undoes the world pose and flips Z so that the camera's -Z looks down +Z.
-    Mat4 flip;
-    flip.At(2, 2) = -1.0f;
-    const Mat4 vw = miSim::ViewFromWorld(t.world, t.position) * t.world;
-    for (int i = 0; i < 16; ++i)
-        EXPECT_NEAR(vw.m[i], flip.m[i], 1e-4f);
+    const struct
+    {
+        Vec3 position, rotation, point, expected;
+    } cases[] = {
+        {{0, 0, 0}, {90, 0, 0}, {0, 1, 0}, {0, 0, 1}},    {{0, 0, 0}, {0, 90, 0}, {0, 0, 1}, {1, 0, 0}},
+        {{0, 0, 0}, {0, 0, 90}, {1, 0, 0}, {0, 1, 0}},    {{1, 2, 3}, {0, 90, 0}, {0, 0, -1}, {0, 2, 3}},
+        {{0, 0, 0}, {90, 90, 0}, {0, 1, 0}, {1, 0, 0}},   {{0, 0, 0}, {0, 90, 90}, {0, 1, 0}, {-1, 0, 0}},
+        {{5, -1, 2}, {90, 0, 90}, {0, 0, 1}, {6, -1, 2}},
+    };
+    for (const auto& c : cases)
+    {
+        miSim::Transform t;
+        t.position = c.position;
+        t.rotation = c.rotation;
+        miSim::UpdateTransform(t, false);
+        ExpectNear(mirel::TransformPoint(t.world, c.point), c.expected);
+        EXPECT_EQ(t.dirty, 0);
+        EXPECT_EQ(t.boundsUpdated, 1);
+        // The view undoes the world pose and flips Z so that the camera's -Z looks down +Z.
+        Mat4 flip;
+        flip.At(2, 2) = -1.0f;
+        const Mat4 vw = miSim::ViewFromWorld(t.world, t.position) * t.world;
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(vw.m[i], flip.m[i], 1e-4f);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Poses, TransformPose,
-                         ::testing::Values(PoseCase{{0, 0, 0}, {90, 0, 0}, {0, 1, 0}, {0, 0, 1}},
-                                           PoseCase{{0, 0, 0}, {0, 90, 0}, {0, 0, 1}, {1, 0, 0}},
-                                           PoseCase{{0, 0, 0}, {0, 0, 90}, {1, 0, 0}, {0, 1, 0}},
-                                           PoseCase{{1, 2, 3}, {0, 90, 0}, {0, 0, -1}, {0, 2, 3}},
-                                           PoseCase{{0, 0, 0}, {90, 90, 0}, {0, 1, 0}, {1, 0, 0}},
-                                           PoseCase{{0, 0, 0}, {0, 90, 90}, {0, 1, 0}, {-1, 0, 0}},
-                                           PoseCase{{5, -1, 2}, {90, 0, 90}, {0, 0, 1}, {6, -1, 2}}));
-
-TEST(Transform, WrapsPitchAndYawButNotRoll)
+TEST(Transform, WrapsPitchAndYawButNotRollAndKeepsACleanTransformUnlessForced)
 {
     const float cases[][2] = {{190, -170}, {-180, 180}, {180, 180},      {540, 180},
                               {-190, 170}, {360, 0},    {-720.5f, -0.5f}};
@@ -87,12 +69,6 @@ TEST(Transform, WrapsPitchAndYawButNotRoll)
     EXPECT_FLOAT_EQ(t.rotation.x, -170);
     EXPECT_FLOAT_EQ(t.rotation.y, 180);
     EXPECT_FLOAT_EQ(t.rotation.z, 400);
-}
-
-TEST(Transform, CleanTransformIsKeptUnlessForced)
-{
-    miSim::Transform t;
-    miSim::UpdateTransform(t, false);
     t.position = {4, 0, 0};
     miSim::UpdateTransform(t, false);
     EXPECT_FLOAT_EQ(t.world.At(0, 3), 0.0f);
@@ -172,46 +148,34 @@ TEST_F(CameraTest, OrthographicLastsUntilOutputSizeChanges)
     EXPECT_FLOAT_EQ(cam.projection.At(3, 3), 0.0f);
 }
 
-struct BoxCase
-{
-    const char* what;
-    Vec3 lo, hi;
-    int expected;
-};
-
 // A 90-degree square frustum at the origin looking down -Z, near 1 and far 100: each side
 // plane is |x| = -z or |y| = -z.
-class FrustumBox : public ::testing::TestWithParam<BoxCase>
-{
-};
-
-TEST_P(FrustumBox, Classifies)
+TEST_F(CameraTest, FrustumClassifiesBoxesAgainstEachPlane)
 {
     CameraEnt cam;
     miSim::SetPerspective(cam, 1.5707964f, 1.0f, 100.0f, 100, 100);
     for (const Vec4& p : cam.planes)
         EXPECT_NEAR(p.x * p.x + p.y * p.y + p.z * p.z, 1.0f, 1e-5f);
-    const BoxCase& c = GetParam();
-    EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, c.lo, c.hi), c.expected) << c.what;
+    const int in = miSim::kInside, out = miSim::kOutside, cut = miSim::kIntersecting;
+    const struct
+    {
+        const char* what;
+        Vec3 lo, hi;
+        int expected;
+    } cases[] = {{"inside", {-1, -1, -20}, {1, 1, -10}, in},
+                 {"behind near", {-1, -1, -0.9f}, {1, 1, 5}, out},
+                 {"straddles near", {-1, -1, -2}, {1, 1, 0}, cut},
+                 {"beyond far", {-1, -1, -150}, {1, 1, -101}, out},
+                 {"straddles far", {-1, -1, -120}, {1, 1, -90}, cut},
+                 {"left of left", {-30, -1, -11}, {-20, 1, -10}, out},
+                 {"straddles left", {-12, -1, -11}, {-8, 1, -10}, cut},
+                 {"right of right", {20, -1, -11}, {30, 1, -10}, out},
+                 {"above top", {-1, 20, -11}, {1, 30, -10}, out},
+                 {"below bottom", {-1, -30, -11}, {1, -20, -10}, out},
+                 {"encloses frustum", {-500, -500, -500}, {500, 500, 500}, cut}};
+    for (const auto& c : cases)
+        EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, c.lo, c.hi), c.expected) << c.what;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Planes, FrustumBox,
-    ::testing::Values(BoxCase{"inside", {-1, -1, -20}, {1, 1, -10}, miSim::kInside},
-                      BoxCase{"behind near", {-1, -1, -0.9f}, {1, 1, 5}, miSim::kOutside},
-                      BoxCase{"straddles near", {-1, -1, -2}, {1, 1, 0}, miSim::kIntersecting},
-                      BoxCase{"beyond far", {-1, -1, -150}, {1, 1, -101}, miSim::kOutside},
-                      BoxCase{"straddles far", {-1, -1, -120}, {1, 1, -90}, miSim::kIntersecting},
-                      BoxCase{"left of left", {-30, -1, -11}, {-20, 1, -10}, miSim::kOutside},
-                      BoxCase{"straddles left", {-12, -1, -11}, {-8, 1, -10}, miSim::kIntersecting},
-                      BoxCase{"right of right", {20, -1, -11}, {30, 1, -10}, miSim::kOutside},
-                      BoxCase{"straddles right", {8, -1, -11}, {12, 1, -10}, miSim::kIntersecting},
-                      BoxCase{"above top", {-1, 20, -11}, {1, 30, -10}, miSim::kOutside},
-                      BoxCase{"straddles top", {-1, 8, -11}, {1, 12, -10}, miSim::kIntersecting},
-                      BoxCase{"below bottom", {-1, -30, -11}, {1, -20, -10}, miSim::kOutside},
-                      BoxCase{"straddles bottom", {-1, -12, -11}, {1, -8, -10}, miSim::kIntersecting},
-                      BoxCase{
-                          "encloses frustum", {-500, -500, -500}, {500, 500, 500}, miSim::kIntersecting}));
 
 TEST_F(CameraTest, FrustumFollowsCameraPoseAndCornersLieOnItsPlanes)
 {
@@ -231,29 +195,6 @@ TEST_F(CameraTest, FrustumFollowsCameraPoseAndCornersLieOnItsPlanes)
         ExpectNear(corners[i], expected[i], 1e-2f);
 }
 
-// The operating system's side of input, scripted per frame.
-class ScriptedInput : public miInput::InputPlatform
-{
-  public:
-    bool LoadPad() override { return true; }
-    bool ReadPad(miInput::RawPad& out) override
-    {
-        out = pad;
-        return true;
-    }
-    bool WindowHasFocus() override { return true; }
-    bool KeyHeld(char key) override { return held[key]; }
-    bool CursorPosition(float& x, float& y) override
-    {
-        x = cursorX;
-        y = cursorY;
-        return true;
-    }
-    miInput::RawPad pad{};
-    std::map<char, bool> held;
-    float cursorX = 500, cursorY = 500;
-};
-
 class CameraControls : public ::testing::Test
 {
   protected:
@@ -262,6 +203,8 @@ class CameraControls : public ::testing::Test
         mirel::ClearProperties();
         mirel::SetPropertyFloat("camera.translate_speed", 100);
         mirel::SetPropertyFloat("camera.rotate_speed", 200);
+        mirel::SetPropertyFloat4("render_init.sunDirection", -72, 35, 0, 0);
+        input.cursorX = input.cursorY = 500; // inside the window whichever way the hand moves
         miInput::SetInputPlatform(&input);
         miInput::ClearMouseListeners();
         miInput::g_inputModule.Init();
@@ -285,24 +228,13 @@ class CameraControls : public ::testing::Test
         miInput::g_inputModule.Update();
         miCamera::g_cameraModule.Update();
     }
-    void MoveCursor(float dx, float dy)
-    {
-        input.cursorX += dx;
-        input.cursorY += dy;
-        miInput::OnMouseMessage(0x0200);
-    }
 
-    ScriptedInput input;
+    mirel::test::ScriptedInput input;
     CameraEnt* cam = nullptr;
 };
 
 TEST_F(CameraControls, StandardCamerasAndSunPose)
 {
-    mirel::SetPropertyFloat4("render_init.sunDirection", -72, 35, 0, 0);
-    miCamera::g_cameraModule.Shutdown();
-    miInput::ClearMouseListeners();
-    miInput::g_inputModule.Init();
-    miCamera::g_cameraModule.Init();
     for (const char* name : {"testCamera", "sunCamera", "mainCamera"})
         EXPECT_NE(miSim::FindCamera(name), nullptr);
     EXPECT_FLOAT_EQ(miSim::FindCamera("testCamera")->farZ, 10.0f);
@@ -331,11 +263,11 @@ TEST_P(FrameRates, ControlsMoveByAmountsPerSecond)
     ExpectNear(cam->transform.position, {100, 0, -100}, 0.05f);
 
     // The hand moves the mouse 30 pixels right and 15 up in that second, the left button down.
-    MoveCursor(0, 0);
+    input.MoveCursor(0, 0);
     miInput::OnMouseMessage(0x0201);
     for (int i = 0; i < fps; ++i)
     {
-        MoveCursor(30.0f / fps, -15.0f / fps);
+        input.MoveCursor(30.0f / fps, -15.0f / fps);
         Frame(dt);
     }
     miInput::OnMouseMessage(0x0202);
@@ -362,17 +294,17 @@ INSTANTIATE_TEST_SUITE_P(Fps, FrameRates, ::testing::Values(30, 144));
 
 TEST_F(CameraControls, MouseJumpsAreIgnoredAndMiddleButtonLifts)
 {
-    MoveCursor(0, 0);
+    input.MoveCursor(0, 0);
     miInput::OnMouseMessage(0x0201);
-    MoveCursor(151, 0);
+    input.MoveCursor(151, 0);
     Frame(0.016f);
     EXPECT_FLOAT_EQ(cam->transform.rotation.y, 0.0f);
     miInput::OnMouseMessage(0x0202);
     miInput::OnMouseMessage(0x0207);
-    MoveCursor(0, 2);
+    input.MoveCursor(0, 2);
     Frame(0.016f);
     EXPECT_NEAR(cam->transform.position.y, -2 * 100 * 100 / 60.0f, 1e-2f);
-    MoveCursor(0, -200);
+    input.MoveCursor(0, -200);
     Frame(0.016f);
     EXPECT_NEAR(cam->transform.position.y, -2 * 100 * 100 / 60.0f, 1e-2f);
 }
@@ -395,31 +327,29 @@ TEST_F(CameraControls, ZCyclesThroughStandardCameras)
         miInput::Keyboard().keyState[static_cast<unsigned char>('Z')] = 1;
         Frame(0.016f);
     };
+    auto expectCycle = [&](std::initializer_list<const char*> names)
     {
-        mirel::test::ReportCapture reports;
-        pressZ();
-        EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera("sunCamera"));
-        pressZ();
-        EXPECT_EQ(reports.Count(), 1);
-        EXPECT_NE(reports.Last().find("Camera not found:shadowCam"), std::string::npos);
-        EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera("sunCamera"));
-        pressZ();
-        EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera("mainCamera"));
-    }
-    CameraEnt* shadow = miSim::g_cameraManager.Create("shadowCam");
-    miSim::SetPerspective(*shadow, 0.7855f, 0.01f, 4000.0f, -1, -1);
-    const char* expected[] = {"sunCamera", "shadowCam", "mainCamera"};
-    for (const char* name : expected)
-    {
-        pressZ();
-        EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera(name)) << name;
-    }
+        for (const char* name : names)
+        {
+            pressZ();
+            EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera(name)) << name;
+        }
+    };
+    mirel::test::ReportCapture reports;
+    // The missing third camera is reported and the current one stays in control.
+    expectCycle({"sunCamera", "sunCamera", "mainCamera"});
+    EXPECT_EQ(reports.Count(), 1);
+    EXPECT_NE(reports.Last().find("Camera not found:shadowCam"), std::string::npos);
+    miSim::SetPerspective(*miSim::g_cameraManager.Create("shadowCam"), 0.7855f, 0.01f, 4000.0f, -1, -1);
+    expectCycle({"sunCamera", "shadowCam", "mainCamera"});
     // Held W now flies the controlled camera only.
     pressZ();
     input.held['W'] = true;
     Frame(0.1f);
-    EXPECT_NEAR(miSim::FindCamera("sunCamera")->transform.position.y, 0.0f, 1e-4f);
-    EXPECT_GT(mirel::Length(miSim::FindCamera("sunCamera")->transform.position), 9.99f);
+    // The sun camera looks 72 degrees down.
+    EXPECT_NEAR(miSim::FindCamera("sunCamera")->transform.position.y, 10 * std::sin(-72 * mirel::kDegToRad),
+                1e-3f);
+    EXPECT_NEAR(mirel::Length(miSim::FindCamera("sunCamera")->transform.position), 10.0f, 1e-3f);
     ExpectNear(miSim::FindCamera("mainCamera")->transform.position, {0, 0, 0});
 }
 

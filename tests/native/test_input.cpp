@@ -6,12 +6,13 @@
 #include "input/input.h"
 #include "mainloop.h"
 #include "pump.h"
+#include "support/scripted_input.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -22,53 +23,7 @@ using mirel::msg::kKeyDown;
 using mirel::msg::kKeyUp;
 constexpr uintptr_t kVkGrave = 0xC0;
 
-class ScriptedPlatform : public miInput::InputPlatform
-{
-  public:
-    bool LoadPad() override { return padLibrary; }
-    bool ReadPad(miInput::RawPad& out) override
-    {
-        if (!padPlugged) return false;
-        out = pad;
-        return true;
-    }
-    bool WindowHasFocus() override { return focus; }
-    bool KeyHeld(char key) override { return held[key]; }
-    bool CursorPosition(float& x, float& y) override
-    {
-        if (!cursorKnown) return false;
-        x = cursorX;
-        y = cursorY;
-        return true;
-    }
-    bool padLibrary = true, padPlugged = true, focus = true, cursorKnown = true;
-    miInput::RawPad pad{};
-    std::map<char, bool> held;
-    float cursorX = 0, cursorY = 0;
-};
-
 std::string g_fired;
-void FireM()
-{
-    g_fired += 'M';
-}
-void FireW()
-{
-    g_fired += 'W';
-}
-void FireZ()
-{
-    g_fired += 'Z';
-}
-void Fire4Ctrl()
-{
-    g_fired += '4';
-}
-void Fire4Plain()
-{
-    g_fired += 'f';
-}
-
 std::vector<miInput::MouseEvent> g_moves;
 void OnMove(const miInput::MouseEvent& e)
 {
@@ -77,13 +32,12 @@ void OnMove(const miInput::MouseEvent& e)
 
 miInput::KeyBinding Key(char key, void (*cb)(), int32_t modifier = miInput::kModNone, bool repeat = false)
 {
-    miInput::KeyBinding b;
-    b.key = key;
-    b.callback = cb;
-    b.modifier = modifier;
-    b.repeatWhileHeld = repeat ? 1 : 0;
-    return b;
+    return {key, -1, modifier, static_cast<uint8_t>(repeat ? 1 : 0), cb};
 }
+void (*const FireM)() = [] { g_fired += 'M'; };
+void (*const FireW)() = [] { g_fired += 'W'; };
+void (*const FireZ)() = [] { g_fired += 'Z'; };
+void (*const Fire4)() = [] { g_fired += '4'; };
 
 class InputTest : public ::testing::Test
 {
@@ -107,11 +61,6 @@ class InputTest : public ::testing::Test
     {
         return mirel::RouteFocusedMessage(pump_, message, vk, ch ? ch : static_cast<uint32_t>(vk));
     }
-    void Press(char c)
-    {
-        Send(kKeyDown, static_cast<uintptr_t>(c));
-        Send(kKeyUp, static_cast<uintptr_t>(c));
-    }
     // A real stroke: key-down, the character TranslateMessage makes of it, key-up.
     void Stroke(uintptr_t vk, uint32_t mapped, uintptr_t ch)
     {
@@ -127,7 +76,7 @@ class InputTest : public ::testing::Test
     }
     void Poll() { miInput::g_inputModule.Update(); }
 
-    ScriptedPlatform platform_;
+    mirel::test::ScriptedInput platform_;
     mirel::PumpState pump_;
 };
 
@@ -139,82 +88,88 @@ TEST_F(InputTest, KeyDownFiresOncePerMessageAndHeldRepeatKeysEveryPoll)
     Poll();
     Poll();
     EXPECT_EQ(g_fired, "M") << "the key state is cleared after each poll";
-    Send(kKeyDown, 'M'); // auto-repeat
+    Send(kKeyDown, 'M');
+    Send(kKeyUp, 'M'); // down and up before the next poll: a tap is not lost
     Poll();
     EXPECT_EQ(g_fired, "MM");
-    Press('M'); // down and up before the next poll: a tap is not lost
-    Poll();
-    EXPECT_EQ(g_fired, "MMM");
 
-    g_fired.clear();
     platform_.held['W'] = true;
     Poll();
     Poll();
-    Poll();
-    EXPECT_EQ(g_fired, "WWW");
     platform_.held['W'] = false;
     Poll();
-    EXPECT_EQ(g_fired, "WWW");
+    EXPECT_EQ(g_fired, "MMWW");
 }
 
 TEST_F(InputTest, ModifierRecordsNeedTheirModifierPlainOnesFireRegardless)
 {
     mirel::test::ReportCapture reports; // '4' is registered twice on purpose
-    miInput::RegisterKey(Key('4', Fire4Ctrl, miInput::kModControl));
-    miInput::RegisterKey(Key('4', Fire4Plain));
-    EXPECT_EQ(reports.Count(), 1);
-    Send(kKeyDown, '4');
-    Poll();
-    EXPECT_EQ(g_fired, "f");
-    g_fired.clear();
-    Send(kKeyDown, mirel::msg::kVkControl, 0);
-    Send(kKeyDown, '4');
-    Poll();
-    EXPECT_EQ(g_fired, "4f");
-    Send(kKeyUp, mirel::msg::kVkControl, 0);
-    g_fired.clear();
-    Send(kKeyDown, '4');
-    Poll();
-    EXPECT_EQ(g_fired, "f");
+    miInput::RegisterKey(Key('4', Fire4, miInput::kModControl));
+    miInput::RegisterKey(Key('4', FireM));
+    for (bool control : {false, true, false})
+    {
+        Send(control ? kKeyDown : kKeyUp, mirel::msg::kVkControl, 0);
+        Send(kKeyDown, '4');
+        Poll();
+    }
+    EXPECT_EQ(g_fired, "M4MM");
 }
 
 TEST_F(InputTest, DuplicateRegistrationsAreReportedAndBothFire)
 {
-    struct Case
+    miInput::KeyBinding f5a = Key(0, FireM), f5b = Key(0, FireZ);
+    f5a.functionKey = f5b.functionKey = 5;
+    const struct
     {
         miInput::KeyBinding first, second;
         const char* message;
-    };
-    miInput::KeyBinding f5a = Key(0, FireM), f5b = Key(0, FireZ);
-    f5a.functionKey = f5b.functionKey = 5;
-    const Case cases[] = {
+    } cases[] = {
         {Key('Z', FireZ), Key('Z', FireM, miInput::kModShift), "This key is already registered for: Z"},
         {f5a, f5b, "A function key is used for more than one event: 5"},
+        {Key('A', FireM), Key('B', FireM), ""},
+        {Key('A', FireM), f5a, ""}, // function keys against character keys are no conflict
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         miInput::g_inputModule.Init();
         mirel::test::ReportCapture reports;
         miInput::RegisterKey(c.first);
         miInput::RegisterKey(c.second);
-        EXPECT_EQ(reports.Count(), 1) << c.message;
+        EXPECT_EQ(reports.Count(), *c.message ? 1 : 0) << reports.Last();
         EXPECT_NE(reports.Last().find(c.message), std::string::npos) << reports.Last();
         EXPECT_EQ(miInput::RegisteredKeyCount(), 2);
     }
-    // Different keys, and function keys against character keys, are no conflict.
-    miInput::g_inputModule.Init();
-    mirel::test::ReportCapture reports;
-    miInput::RegisterKey(Key('A', FireM));
-    miInput::RegisterKey(Key('B', FireM));
-    miInput::RegisterKey(f5a);
-    EXPECT_EQ(reports.Count(), 0);
 }
 
-TEST_F(InputTest, ConsoleTakesLettersAndTheGraveAccentStillToggles)
+TEST_F(InputTest, LineEditing)
+{
+    mirel::g_engineState.uiMode.store(mirel::kUiConsole);
+    const struct
+    {
+        std::string typed;
+        std::string line;
+    } cases[] = {
+        {"abc\b", "ab"},
+        {"\b\b", ""},      // backspace on an empty line
+        {"abc\tde", "de"}, // tab discards the typed text
+        {"plq\r", ""},     // carriage return executes and empties
+        {std::string(400, 'x'), std::string(miInput::kConsoleCapacity - 1, 'x')},
+    };
+    for (const auto& c : cases)
+    {
+        miInput::ConsoleClear();
+        Type(c.typed);
+        EXPECT_EQ(miInput::ConsoleLine(), c.line) << c.typed;
+        EXPECT_EQ(miInput::ConsoleLength(), static_cast<int32_t>(c.line.size()));
+    }
+}
+
+TEST_F(InputTest, ConsoleTakesTheKeyboardAndItsLockBlocksEverythingButTheConsoleKey)
 {
     miInput::RegisterKey(Key('`', miInput::ToggleConsole));
     miInput::RegisterKey(Key('Z', FireZ));
-    Press('`');
+    miInput::RegisterMouseListener(miInput::kMouseMove, OnMove);
+    Send(kKeyDown, '`');
     Poll();
     ASSERT_TRUE(miInput::ConsoleOpen());
     Send(kKeyDown, 'Z');
@@ -222,44 +177,10 @@ TEST_F(InputTest, ConsoleTakesLettersAndTheGraveAccentStillToggles)
     Poll();
     EXPECT_EQ(g_fired, "") << "hotkeys are off while the console is open";
     EXPECT_STREQ(miInput::ConsoleLine(), "z");
-    // The grave accent is routed as a key while the console is open.
-    Press('`');
+    Send(kKeyDown, '`');
     Poll();
-    EXPECT_FALSE(miInput::ConsoleOpen()) << "the grave accent closes the console";
-}
-
-TEST_F(InputTest, LineEditing)
-{
-    mirel::g_engineState.uiMode.store(mirel::kUiConsole);
-    struct Case
-    {
-        std::string typed;
-        const char* line;
-    };
-    const Case cases[] = {
-        {"abc\b", "ab"},
-        {"\b\b", ""},      // backspace on an empty line
-        {"abc\tde", "de"}, // tab discards the typed text
-        {"plq\r", ""},     // carriage return executes and empties
-    };
-    for (const Case& c : cases)
-    {
-        miInput::ConsoleClear();
-        Type(c.typed);
-        EXPECT_STREQ(miInput::ConsoleLine(), c.line) << c.typed;
-        EXPECT_EQ(miInput::ConsoleLength(), static_cast<int32_t>(std::string(c.line).size()));
-    }
+    ASSERT_FALSE(miInput::ConsoleOpen()) << "the grave accent is routed as a key while the console is open";
     miInput::ConsoleClear();
-    Type(std::string(400, 'x'));
-    EXPECT_EQ(miInput::ConsoleLength(), miInput::kConsoleCapacity - 1)
-        << "the line never overruns its buffer";
-}
-
-TEST_F(InputTest, KeyboardLockBlocksEverythingButTheConsoleKey)
-{
-    miInput::RegisterKey(Key('`', miInput::ToggleConsole));
-    miInput::RegisterKey(Key('Z', FireZ));
-    miInput::RegisterMouseListener(miInput::kMouseMove, OnMove);
 
     // The console key as typed: its character arrives before the poll toggles the console.
     ConsoleKey();
@@ -296,19 +217,15 @@ TEST_F(InputTest, KeyboardLockBlocksEverythingButTheConsoleKey)
     EXPECT_EQ(Send(kKeyDown, 27, 27), Route::kQuit);
 }
 
-TEST_F(InputTest, PauseAndSpace)
+TEST_F(InputTest, PauseSpaceAndHighCharacters)
 {
     Send(kKeyDown, mirel::msg::kVkPause, 0);
-    EXPECT_TRUE(pump_.paused);
     Send(kKeyDown, 'A');
     EXPECT_TRUE(pump_.paused) << "only Space resumes";
     Send(kKeyDown, mirel::msg::kVkSpace, ' ');
     EXPECT_FALSE(pump_.paused);
-}
-
-TEST_F(InputTest, HighCharactersNeverIndexOutsideTheKeyState)
-{
-    // Dead keys come back from the key mapping with the top bit set.
+    // Dead keys come back from the key mapping with the top bit set: never an index past the table.
+    miInput::g_inputModule.Init();
     Send(kKeyDown, 0xDE, 0x80000000u | '^');
     Send(kKeyDown, 0xBA, 0x1FF);
     int set = 0;
@@ -319,25 +236,22 @@ TEST_F(InputTest, HighCharactersNeverIndexOutsideTheKeyState)
 
 TEST_F(InputTest, MouseDeltasStartAfterTheFirstKnownPosition)
 {
+    // The GUI registers its handlers while the render device starts, before the input module's Init.
     miInput::RegisterMouseListener(miInput::kMouseMove, OnMove);
-    platform_.cursorX = 100;
-    platform_.cursorY = 50;
-    miInput::OnMouseMessage(0x0200);
+    miInput::g_inputModule.Init();
+    platform_.MoveCursor(100, 50);
     Poll();
     ASSERT_EQ(g_moves.size(), 1u);
     EXPECT_EQ(g_moves[0].dx, 0.0f);
-    EXPECT_EQ(g_moves[0].x, 100.0f);
-    platform_.cursorX = 130;
-    platform_.cursorY = 40;
-    miInput::OnMouseMessage(0x0200);
+    EXPECT_EQ(g_moves[0].y, 50.0f);
+    platform_.MoveCursor(30, -10);
     miInput::OnMouseMessage(0x0201); // left down
     Poll();
-    ASSERT_EQ(g_moves.size(), 2u);
+    Poll();
+    ASSERT_EQ(g_moves.size(), 2u) << "events are raised once per message";
     EXPECT_EQ(g_moves[1].dx, 30.0f);
     EXPECT_EQ(g_moves[1].dy, -10.0f);
     EXPECT_EQ(g_moves[1].leftDown, 1);
-    Poll();
-    EXPECT_EQ(g_moves.size(), 2u) << "events are raised once per message";
     platform_.cursorKnown = false;
     miInput::OnMouseMessage(0x0200);
     Poll();
@@ -346,20 +260,21 @@ TEST_F(InputTest, MouseDeltasStartAfterTheFirstKnownPosition)
     EXPECT_EQ(g_moves[2].dx, 0.0f);
 }
 
-TEST_F(InputTest, PadDeadZonesInvertedRightStickAndUnplugging)
+TEST_F(InputTest, PadDeadZonesInvertedRightStickFocusAndUnplugging)
 {
-    struct Case
+    const int16_t p20 = static_cast<int16_t>(0.2 * 32767), p30 = static_cast<int16_t>(0.3 * 32767);
+    const float f20 = p20 / 32767.0f, f30 = p30 / 32767.0f;
+    const struct
     {
         int16_t lx, ly, rx, ry;
         float left[2], right[2];
-    };
-    const int16_t p20 = static_cast<int16_t>(0.2 * 32767), p30 = static_cast<int16_t>(0.3 * 32767);
-    const Case cases[] = {
+    } cases[] = {
         {p20, p20, p20, -p20, {0, 0}, {0, 0}},
-        {p30, p20, p20, p30, {p30 / 32767.0f, p20 / 32767.0f}, {p20 / 32767.0f, -p30 / 32767.0f}},
+        {p30, p20, p20, p30, {f30, f20}, {f20, -f30}},
+        {p20, p30, p30, p20, {f20, f30}, {f30, -f20}},
         {-32767, 0, 0, -32767, {-1, 0}, {0, 1}},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         platform_.pad = {0x1234, 10, 200, c.lx, c.ly, c.rx, c.ry};
         Poll();
@@ -371,32 +286,29 @@ TEST_F(InputTest, PadDeadZonesInvertedRightStickAndUnplugging)
         EXPECT_FLOAT_EQ(pad.rightStick[0], c.right[0]);
         EXPECT_FLOAT_EQ(pad.rightStick[1], c.right[1]);
     }
-    // Losing the focus with a stick and buttons held drops them; the pad is not read meanwhile.
+    // Losing the focus, unplugging or a missing pad library drop what was held.
+    auto expectDropped = [](int connected, const char* why)
+    {
+        const auto& pad = miInput::Gamepad();
+        EXPECT_EQ(pad.connected, connected) << why;
+        EXPECT_EQ(pad.buttons, 0u) << why;
+        EXPECT_EQ(pad.leftStick[0], 0.0f) << why;
+        EXPECT_EQ(pad.rightStick[1], 0.0f) << why;
+    };
     platform_.focus = false;
     Poll();
-    EXPECT_EQ(miInput::Gamepad().buttons, 0u);
-    EXPECT_EQ(miInput::Gamepad().leftStick[0], 0.0f);
-    EXPECT_EQ(miInput::Gamepad().rightStick[1], 0.0f);
+    expectDropped(1, "focus lost");
     platform_.focus = true;
     Poll();
     EXPECT_FLOAT_EQ(miInput::Gamepad().rightStick[1], 1.0f) << "the focus back, the pad is read again";
     platform_.padPlugged = false;
     Poll();
-    EXPECT_EQ(miInput::Gamepad().connected, 0);
-    EXPECT_EQ(miInput::Gamepad().buttons, 0u);
-    EXPECT_EQ(miInput::Gamepad().leftStick[0], 0.0f);
-    EXPECT_EQ(miInput::Gamepad().rightStick[1], 0.0f);
-}
-
-TEST_F(InputTest, NoPadLibraryMeansAZeroedDisconnectedPad)
-{
+    expectDropped(0, "unplugged");
+    platform_.padPlugged = true;
     platform_.padLibrary = false;
     miInput::g_inputModule.Init();
-    platform_.pad = {0xFFFF, 255, 255, 32767, 32767, 32767, 32767};
     Poll();
-    EXPECT_EQ(miInput::Gamepad().connected, 0);
-    EXPECT_EQ(miInput::Gamepad().buttons, 0u);
-    EXPECT_EQ(miInput::Gamepad().leftStick[0], 0.0f);
+    expectDropped(0, "no pad library");
 }
 
 TEST_F(InputTest, DrawConsoleShowsPromptLineAndCursorInTheFontColour)
@@ -410,7 +322,6 @@ TEST_F(InputTest, DrawConsoleShowsPromptLineAndCursorInTheFontColour)
     EXPECT_STREQ(list.lines[0].text, ">> plq_");
     EXPECT_EQ(list.lines[0].colour[0], 1.0f);
     EXPECT_EQ(list.lines[0].colour[3], 0.0f);
-    mirel::RegisterProperty("render_init.fontColor", mirel::kPropFloat4);
     mirel::SetPropertyFloat4("render_init.fontColor", 0.5f, 0.25f, 1.0f, 1.0f);
     miInput::DrawConsole(list);
     ASSERT_EQ(list.count, 1);
@@ -419,37 +330,29 @@ TEST_F(InputTest, DrawConsoleShowsPromptLineAndCursorInTheFontColour)
 
 TEST_F(InputTest, WindowResizeFollowsTheFullscreenSwitch)
 {
-    struct Case
+    const struct
     {
         const char* fullscreen;
         float expectX;
-    };
-    const Case cases[] = {{"false", 640.0f}, {"true", 1280.0f}, {nullptr, 1280.0f}};
-    for (const Case& c : cases)
+    } cases[] = {{"false", 640.0f}, {"true", 1280.0f}, {nullptr, 1280.0f}};
+    for (const auto& c : cases)
     {
         mirel::ClearProperties();
-        mirel::RegisterProperty("render_init.resolutionX", mirel::kPropFloat);
-        mirel::RegisterProperty("render_init.resolutionY", mirel::kPropFloat);
         mirel::SetPropertyFloat("render_init.resolutionX", 1280.0f);
         mirel::SetPropertyFloat("render_init.resolutionY", 720.0f);
-        if (c.fullscreen)
-        {
-            mirel::RegisterProperty("render_init.fullscreen", mirel::kPropString);
-            mirel::SetPropertyString("render_init.fullscreen", c.fullscreen);
-        }
+        if (c.fullscreen) mirel::SetPropertyString("render_init.fullscreen", c.fullscreen);
         mirel::g_resizePending.store(0);
         mirel::OnWindowResized(640, 480);
-        EXPECT_EQ(mirel::GetPropertyFloat("render_init.resolutionX"), c.expectX)
-            << (c.fullscreen ? c.fullscreen : "-");
+        EXPECT_EQ(mirel::GetPropertyFloat("render_init.resolutionX"), c.expectX) << !!c.fullscreen;
         EXPECT_EQ(mirel::g_resizePending.load(), 1) << "a resize is requested in every case";
     }
 }
 
-// The frame timer on a scripted counter (1000 counts per second).
-int64_t g_counter = 0;
+// The frame timer on a scripted counter (1000 counts per second; none when g_frequency is 0).
+int64_t g_counter = 0, g_frequency = 1000;
 int64_t ScriptedCounter(int64_t* frequency)
 {
-    if (frequency) *frequency = 1000;
+    if (frequency) *frequency = g_frequency;
     return g_counter;
 }
 
@@ -458,8 +361,13 @@ TEST(FrameTimer, TicksOncePerArmingAndCountsWholeSeconds)
     mirel::SetCounterSource(ScriptedCounter);
     g_counter = 5000;
     mirel::FrameTimer timer;
-    g_counter += 250;
-    timer.Tick();
+    auto tick = [&timer](int ms)
+    {
+        timer.ticked = 0;
+        g_counter += ms;
+        timer.Tick();
+    };
+    tick(250);
     EXPECT_FLOAT_EQ(timer.delta, 0.25f);
     EXPECT_FLOAT_EQ(timer.instantFps, 4.0f);
     g_counter += 500;
@@ -469,60 +377,27 @@ TEST(FrameTimer, TicksOncePerArmingAndCountsWholeSeconds)
 
     timer.Reset();
     for (int i = 0; i < 4; ++i)
-    {
-        timer.ticked = 0;
-        g_counter += 250;
-        timer.Tick();
-    }
+        tick(250);
     EXPECT_FLOAT_EQ(timer.fps, 0.0f) << "exactly one second is not more than one";
-    timer.ticked = 0;
-    g_counter += 10;
-    timer.Tick();
+    tick(10);
     EXPECT_FLOAT_EQ(timer.fps, 5.0f);
 
     timer.Reset();
     for (int i = 0; i < 15; ++i)
-    {
-        timer.ticked = 0;
-        g_counter += 10;
-        timer.Tick();
-    }
+        tick(10);
     EXPECT_FLOAT_EQ(timer.averageFps, 0.0f);
-    timer.ticked = 0;
-    g_counter += 20;
-    timer.Tick();
+    tick(20);
     EXPECT_NEAR(timer.averageFps, (15 * 100.0f + 50.0f) / 16.0f, 0.01f);
+
+    g_frequency = 0;
+    g_counter = 777;
+    mirel::FrameTimer frozen; // without a frequency only the counter is read
+    frozen.Tick();
+    EXPECT_EQ(frozen.now, 777);
+    EXPECT_EQ(frozen.elapsed, 0.0f);
+    EXPECT_EQ(frozen.ticked, 0);
+    g_frequency = 1000;
     mirel::SetCounterSource(nullptr);
-}
-
-int64_t NoFrequency(int64_t* frequency)
-{
-    if (frequency) *frequency = 0;
-    return 777;
-}
-
-TEST(FrameTimer, WithoutFrequencyOnlyTheCounterIsRead)
-{
-    mirel::SetCounterSource(NoFrequency);
-    mirel::FrameTimer timer;
-    timer.Tick();
-    EXPECT_EQ(timer.now, 777);
-    EXPECT_EQ(timer.elapsed, 0.0f);
-    EXPECT_EQ(timer.ticked, 0);
-    mirel::SetCounterSource(nullptr);
-}
-
-TEST_F(InputTest, InitKeepsListenersRegisteredBeforeTheModulesStart)
-{
-    // The GUI registers its handlers while the render device starts, before the input module's Init.
-    miInput::RegisterMouseListener(miInput::kMouseMove, OnMove);
-    miInput::g_inputModule.Init();
-    platform_.cursorX = 10;
-    platform_.cursorY = 20;
-    miInput::OnMouseMessage(0x0200);
-    Poll();
-    ASSERT_EQ(g_moves.size(), 1u);
-    EXPECT_EQ(g_moves[0].y, 20.0f);
 }
 
 } // namespace
