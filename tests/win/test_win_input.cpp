@@ -13,14 +13,6 @@ namespace
 {
 
 std::string g_fired;
-void FireM()
-{
-    g_fired += 'M';
-}
-void FireW()
-{
-    g_fired += 'W';
-}
 
 void Key(WORD vk, bool up)
 {
@@ -38,15 +30,8 @@ class KeyScriptApp : public mirel::MirelApp
     void Init() override {}
     void Load() override
     {
-        miInput::KeyBinding m;
-        m.key = 'M';
-        m.callback = FireM;
-        miInput::RegisterKey(m);
-        miInput::KeyBinding w;
-        w.key = 'W';
-        w.repeatWhileHeld = 1;
-        w.callback = FireW;
-        miInput::RegisterKey(w);
+        miInput::RegisterKey({'M', -1, miInput::kModNone, 0, [] { g_fired += 'M'; }});
+        miInput::RegisterKey({'W', -1, miInput::kModNone, 1, [] { g_fired += 'W'; }});
     }
     void Shutdown() override { shutDown = true; }
     void Update() override
