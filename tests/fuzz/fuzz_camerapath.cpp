@@ -7,40 +7,32 @@
 #include <cmath>
 #include <cstdio>
 
-namespace
-{
-bool Finite(const mirel::Vec3& v)
-{
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     mirel::SetAssertEcho(false);
-    const char* path = FuzzWriteInput(data, size);
-    miCadora::CameraPath cameraPath;
-    cameraPath.Load(path);
-    std::remove(path);
-    for (int i = 0; i < cameraPath.Count(); ++i)
+    const char* file = FuzzWriteInput(data, size);
+    miCadora::CameraPath path;
+    path.Load(file);
+    std::remove(file);
+    for (int i = 0; i < path.Count(); ++i)
     {
-        for (float v : cameraPath.Key(i).values)
+        for (float v : path.Key(i).values)
             if (!std::isfinite(v)) __builtin_trap();
-        if (i > 0 && cameraPath.Key(i).Time() < cameraPath.Key(i - 1).Time()) __builtin_trap();
+        if (i > 0 && path.Key(i).Time() < path.Key(i - 1).Time()) __builtin_trap();
     }
-    if (cameraPath.Count() == 0) return 0;
-    const float start = cameraPath.StartTime(), end = cameraPath.EndTime();
-    const float span = end - start;
+    if (path.Count() == 0) return 0;
+    const float start = path.StartTime(), span = path.EndTime() - start;
     for (int s = -2; s <= 18; ++s)
     {
         const float t = start + span * static_cast<float>(s) / 16.0f;
         mirel::Vec3 pos, rot;
-        if (!cameraPath.Sample(t, pos, rot)) __builtin_trap();
+        if (!path.Sample(t, pos, rot)) __builtin_trap();
         // Positions far apart can overflow between keys; only a finite path must stay finite.
-        if (std::isfinite(span) && std::fabs(span) < 1e30f && !Finite(rot)) __builtin_trap();
+        const bool finiteRot = std::isfinite(rot.x) && std::isfinite(rot.y) && std::isfinite(rot.z);
+        if (std::isfinite(span) && std::fabs(span) < 1e30f && !finiteRot) __builtin_trap();
         // A clock past the float range (keys near it, tripled here) has no place on the loop.
         const float clock = t * 3.0f;
-        if (std::isfinite(clock) && std::isfinite(span) && !std::isfinite(cameraPath.LoopTime(clock)))
+        if (std::isfinite(clock) && std::isfinite(span) && !std::isfinite(path.LoopTime(clock)))
             __builtin_trap();
     }
     return 0;

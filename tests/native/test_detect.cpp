@@ -16,37 +16,24 @@ namespace
 // Scriptable stand-in for the library: the fakes below read and record through it.
 struct Scenario
 {
-    struct Map
-    {
-        int query, adapter, first, count;
-    };
-    struct Target
-    {
-        int query, display, adapter;
-    };
-    struct Range
-    {
-        int adapter, display, minHz, maxHz, status;
-    };
+    using Map = std::array<int, 4>;    // query, adapter, first, count
+    using Target = std::array<int, 3>; // query, display, adapter
+    using Range = std::array<int, 5>;  // adapter, display, minHz, maxHz, status
 
-    int createStatus = 0, primaryStatus = 0, countStatus = 0, infoStatus = 0;
-    int primary = 0;
-    bool overrideCount = false;
-    int reportedCount = 0;
+    int createStatus = 0, primaryStatus = 0, countStatus = 0, primary = 0;
+    int reportedCount = -2; // -2: the number of adapters
     std::vector<int> adapters;
     std::vector<Map> maps;
     std::vector<Target> targets;
     std::vector<Range> ranges;
     std::vector<int> failMaps;
-    int extraTargetsLater = 0; // appended on every query of an adapter after its first
-    int missingTargetsLater = 0;
-    bool nullTargets = false;
-    bool multiGpu = false;
+    int extraTargetsLater = 0, missingTargetsLater = 0; // on every query of an adapter after its first
+    bool nullTargets = false, multiGpu = false;
 
     // Observations.
     std::vector<int> mapQueries;
     std::vector<std::array<int, 4>> sets;
-    int infoCalls = 0, createCalls = 0, destroyCalls = 0;
+    int createCalls = 0, destroyCalls = 0;
 };
 
 Scenario g_s;
@@ -63,18 +50,13 @@ int32_t FakeCreate(TeskAllocateFn allocate, int32_t)
     g_allocate = allocate;
     return g_s.createStatus;
 }
-int32_t FakeDestroy()
-{
-    return ++g_s.destroyCalls, 0;
-}
 int32_t FakeCount(int32_t* n)
 {
-    *n = g_s.overrideCount ? g_s.reportedCount : static_cast<int>(g_s.adapters.size());
+    *n = g_s.reportedCount != -2 ? g_s.reportedCount : static_cast<int>(g_s.adapters.size());
     return g_s.countStatus;
 }
 int32_t FakeInfo(void* buffer, int32_t size)
 {
-    ++g_s.infoCalls;
     EXPECT_GE(size, static_cast<int>(g_s.adapters.size()) * kAdapterInfoSize);
     for (size_t i = 0; i < g_s.adapters.size() && static_cast<int>(i + 1) * kAdapterInfoSize <= size; ++i)
     {
@@ -82,7 +64,7 @@ int32_t FakeInfo(void* buffer, int32_t size)
         Put(rec, 0, 77); // only the index at byte 4 counts
         Put(rec, 4, g_s.adapters[i]);
     }
-    return g_s.infoStatus;
+    return 0;
 }
 int32_t FakePrimary(int32_t* a)
 {
@@ -102,33 +84,31 @@ int32_t FakeMaps(int32_t adapter, int32_t* mapCount, void** maps, int32_t* targe
     std::vector<Scenario::Map> ms;
     std::vector<Scenario::Target> ts;
     for (auto& m : g_s.maps)
-        if (m.query == adapter) ms.push_back(m);
+        if (m[0] == adapter) ms.push_back(m);
     for (auto& t : g_s.targets)
-        if (t.query == adapter) ts.push_back(t);
-    if (earlier > 0)
-    {
-        for (int i = 0; i < g_s.extraTargetsLater; ++i)
-            ts.push_back({adapter, 50 + i, adapter});
-        for (int i = 0; i < g_s.missingTargetsLater && !ts.empty(); ++i)
-            ts.pop_back();
-    }
+        if (t[0] == adapter) ts.push_back(t);
+    for (int i = 0; earlier > 0 && i < g_s.extraTargetsLater; ++i)
+        ts.push_back({adapter, 50 + i, adapter});
+    for (int i = 0; earlier > 0 && i < g_s.missingTargetsLater && !ts.empty(); ++i)
+        ts.pop_back();
 
+    // Decoys around the fields read catch a wrong offset.
     auto* m = static_cast<unsigned char*>(g_allocate(static_cast<int>(ms.size()) * kDisplayMapSize + 1));
     auto* t = static_cast<unsigned char*>(g_allocate(static_cast<int>(ts.size()) * kDisplayTargetSize + 1));
     for (size_t i = 0; i < ms.size(); ++i)
     {
         unsigned char* rec = m + i * kDisplayMapSize;
         Put(rec, 0, -9);
-        Put(rec, kDisplayMapAdapterOffset, ms[i].adapter);
-        Put(rec, kDisplayMapTargetCountOffset, ms[i].count);
-        Put(rec, kDisplayMapFirstTargetOffset, ms[i].first);
+        Put(rec, kDisplayMapAdapterOffset, ms[i][1]);
+        Put(rec, kDisplayMapFirstTargetOffset, ms[i][2]);
+        Put(rec, kDisplayMapTargetCountOffset, ms[i][3]);
     }
     for (size_t i = 0; i < ts.size(); ++i)
     {
         unsigned char* rec = t + i * kDisplayTargetSize;
-        Put(rec, kDisplayTargetDisplayOffset, ts[i].display);
+        Put(rec, kDisplayTargetDisplayOffset, ts[i][1]);
         Put(rec, 4, -9);
-        Put(rec, kDisplayTargetAdapterOffset, ts[i].adapter);
+        Put(rec, kDisplayTargetAdapterOffset, ts[i][2]);
     }
     if (g_s.nullTargets)
     {
@@ -145,21 +125,12 @@ int32_t FakeStateGet(int32_t a, int32_t d, int32_t* cur, int32_t* def, int32_t* 
 {
     EXPECT_TRUE(*cur == 0 && *def == 0 && *mn == 0 && *mx == 0) << "outputs not zeroed";
     for (auto& r : g_s.ranges)
-        if (r.adapter == a && r.display == d)
+        if (r[0] == a && r[1] == d)
         {
-            *mn = r.minHz;
-            *mx = r.maxHz;
-            return r.status;
+            *mn = r[2];
+            *mx = r[3];
+            return r[4];
         }
-    return 0;
-}
-int32_t FakeStateSet(int32_t a, int32_t d, int32_t state, int32_t reserved)
-{
-    g_s.sets.push_back({a, d, state, reserved});
-    return 0;
-}
-int32_t FakeSend()
-{
     return 0;
 }
 int32_t FakeBifrex(int32_t, void* reserved, int32_t* state)
@@ -173,17 +144,18 @@ int32_t FakeBifrex(int32_t, void* reserved, int32_t* state)
 TeskApi FakeApi()
 {
     TeskApi api;
-    api.mainControlCreate = FakeCreate;
-    api.mainControlDestroy = FakeDestroy;
+    api.mainControlCreate = api.tesk2MainControlCreate = FakeCreate;
+    api.mainControlDestroy = [] { return ++g_s.destroyCalls, 0; };
     api.numberOfAdaptersGet = FakeCount;
     api.adapterInfoGet = FakeInfo;
     api.primaryGet = FakePrimary;
     api.displayMapConfigGet = FakeMaps;
     api.cadoraStateGet = FakeStateGet;
-    api.cadoraStateSet = FakeStateSet;
-    api.send = FakeSend;
+    api.cadoraStateSet = [](int32_t a, int32_t d, int32_t state, int32_t reserved) {
+        return g_s.sets.push_back({a, d, state, reserved}), 0;
+    };
+    api.send = [] { return 0; };
     api.bifrex2Get = FakeBifrex;
-    api.tesk2MainControlCreate = FakeCreate;
     api.module = &g_s;
     return api;
 }
@@ -202,6 +174,7 @@ std::string Detect(const TeskApi& api, const DetectionRecord** record)
 
 // The fixed frames of the output, for cases that differ only inside them.
 const std::string kRule = "===================================\n";
+const std::string kSep = "----------------------------------\n";
 std::string Finding(const std::string& found, int count)
 {
     return kRule + "=     Finding Primary Display     =\n" + kRule + found +
@@ -217,84 +190,16 @@ std::string Listing(const std::string& body)
 {
     return kRule + "=    Listing Cadora Displays    =\n" + kRule + body + kRule + "\n\n";
 }
-const std::string kSep = "----------------------------------\n";
-
-class DetectTest : public ::testing::Test
+std::string Display(int a, int d, const std::string& verdict, int minHz = 0, int maxHz = 0)
 {
-  protected:
-    void SetUp() override
-    {
-        ResetDetection();
-        g_s = Scenario{};
-    }
-    void TearDown() override { ResetDetection(); }
-};
-
-TEST_F(DetectTest, CapablePrimaryDisplayPrintsTheWholeReport)
-{
-    g_s.adapters = {0};
-    g_s.maps = {{0, 0, 0, 1}};
-    g_s.targets = {{0, 0, 0}};
-    g_s.ranges = {{0, 0, 47999999, 144000999, 0}};
-    const DetectionRecord* r = nullptr;
-    const std::string out = Detect(FakeApi(), &r);
-    EXPECT_EQ(out, "===================================\n"
-                   "=     Finding Primary Display     =\n"
-                   "===================================\n"
-                   ">>> Primary display found\n"
-                   ">>> AdapterIndex: 0\n"
-                   ">>> DisplayIndex: 0\n"
-                   "==================================\n\n\n"
-                   "===================================\n"
-                   "=         Active Displays         =\n"
-                   "===================================\n"
-                   "--Number of active displays: 1\n"
-                   "===================================\n\n\n"
-                   "===================================\n"
-                   "=    Listing Cadora Displays    =\n"
-                   "===================================\n"
-                   "--Adapter / Display Index: [0][0]\n"
-                   "--Min Refresh Rate: 48.00 Hz\n"
-                   "--Max Refresh Rate: 144.00 Hz\n"
-                   "--PRIMARY DISPLAY IS CADORA.\n"
-                   "===================================\n\n\n");
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r, GetDetectionRecord());
-    EXPECT_EQ(r->minRefreshMilliHz, 47999); // truncated, not rounded
-    EXPECT_EQ(r->maxRefreshMilliHz, 144000);
-    EXPECT_TRUE(IsUsable(r));
-    EXPECT_TRUE(IsCompatible(r));
-    EXPECT_EQ(r->api.module, &g_s);
+    std::string s = "--Adapter / Display Index: [" + std::to_string(a) + "][" + std::to_string(d) + "]\n";
+    if (minHz)
+        s += "--Min Refresh Rate: " + std::to_string(minHz) +
+             ".00 Hz\n--Max Refresh Rate: " + std::to_string(maxHz) + ".00 Hz\n";
+    return s + verdict;
 }
-
-struct ListingCase
-{
-    const char* name;
-    Scenario scenario;
-    std::string expected;
-    int count, primaryAdapter, primaryDisplay, minMilliHz, maxMilliHz;
-    bool usable, compatible;
-};
-
-class DetectListing : public DetectTest, public ::testing::WithParamInterface<ListingCase>
-{
-};
-
-TEST_P(DetectListing, OutputAndRecord)
-{
-    const ListingCase& c = GetParam();
-    g_s = c.scenario;
-    const DetectionRecord* r = nullptr;
-    EXPECT_EQ(Detect(FakeApi(), &r), c.expected);
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->activeDisplayCount, c.count);
-    EXPECT_EQ(r->primaryAdapter, c.primaryAdapter);
-    EXPECT_EQ(r->primaryDisplay, c.primaryDisplay);
-    EXPECT_EQ(r->minRefreshMilliHz, c.minMilliHz);
-    EXPECT_EQ(r->maxRefreshMilliHz, c.maxMilliHz);
-    EXPECT_EQ(IsUsable(r), c.usable);
-    EXPECT_EQ(IsCompatible(r), c.compatible);
-}
+const std::string kPrimary = "--PRIMARY DISPLAY IS CADORA.\n",
+                  kNotPrimary = "--PRIMARY DISPLAY IS NOT CADORA.\n", kNot = "--DISPLAY IS NOT CADORA.\n";
 
 Scenario Make(std::vector<int> adapters, int primary, std::vector<Scenario::Map> maps,
               std::vector<Scenario::Target> targets, std::vector<Scenario::Range> ranges)
@@ -321,98 +226,106 @@ const Scenario kThreeAdapters = Make(
     {{0, 0, 40000000, 75000000, 0}, {1, 0, 48000000, 144000000, 0}, {2, 0, 50000000, 100000000, 0}});
 const Scenario kCapable = Make({0}, 0, {{0, 0, 0, 1}}, {{0, 0, 0}}, {{0, 0, 30000000, 60000000, 0}});
 
-const std::string kThreeAdaptersBody = "--Adapter / Display Index: [0][0]\n--Min Refresh Rate: 40.00 Hz\n"
-                                       "--Max Refresh Rate: 75.00 Hz\n" +
-                                       kSep +
-                                       "--Adapter / Display Index: [1][0]\n--Min Refresh Rate: 48.00 Hz\n"
-                                       "--Max Refresh Rate: 144.00 Hz\n--PRIMARY DISPLAY IS CADORA.\n" +
-                                       kSep +
-                                       "--Adapter / Display Index: [2][0]\n--Min Refresh Rate: 50.00 Hz\n"
-                                       "--Max Refresh Rate: 100.00 Hz\n" +
-                                       kSep + "--Adapter / Display Index: [2][1]\n--DISPLAY IS NOT CADORA.\n";
+const std::string kAfterFirstAdapter =
+    Display(1, 0, kPrimary, 48, 144) + kSep + Display(2, 0, "", 50, 100) + kSep + Display(2, 1, kNot);
+const std::string kThreeAdaptersBody = Display(0, 0, "", 40, 75) + kSep + kAfterFirstAdapter;
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DetectListing,
-    ::testing::Values(
+class DetectTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ResetDetection();
+        g_s = Scenario{};
+    }
+    void TearDown() override { ResetDetection(); }
+};
+
+TEST_F(DetectTest, OutputAndRecord)
+{
+    struct Case
+    {
+        const char* name;
+        Scenario scenario;
+        std::string expected;
+        int minMilliHz, maxMilliHz;
+        bool usable, compatible;
+    };
+    const Case cases[] = {
+        // Micro-hertz are truncated to milli-hertz, and printed to two places.
+        {"capable primary", Make({0}, 0, {{0, 0, 0, 1}}, {{0, 0, 0}}, {{0, 0, 47999999, 144000999, 0}}),
+         Finding(Found(0, 0), 1) + Listing("--Adapter / Display Index: [0][0]\n--Min Refresh Rate: 48.00 Hz\n"
+                                           "--Max Refresh Rate: 144.00 Hz\n--PRIMARY DISPLAY IS CADORA.\n"),
+         47999, 144000, true, true},
         // Only the display matching primaryDisplay gets a PRIMARY verdict; the other, capable
         // one still leaves its range as the last successful query before a capable primary.
-        ListingCase{"TwoDisplaysOnPrimaryAdapter", kTwoOnPrimary,
-                    Finding(Found(0, 0), 2) +
-                        Listing("--Adapter / Display Index: [0][0]\n--PRIMARY DISPLAY IS NOT CADORA.\n" +
-                                kSep +
-                                "--Adapter / Display Index: [0][1]\n--Min Refresh Rate: 40.00 Hz\n"
-                                "--Max Refresh Rate: 75.00 Hz\n"),
-                    2, 0, 0, 40000, 75000, true, true},
+        {"two displays on the primary adapter", kTwoOnPrimary,
+         Finding(Found(0, 0), 2) + Listing(Display(0, 0, kNotPrimary) + kSep + Display(0, 1, "", 40, 75)),
+         40000, 75000, true, true},
         // Ranges before the capable primary are overwritten, those after it are not.
-        ListingCase{"RangeFreezesAtCapablePrimary", kThreeAdapters,
-                    Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 4, 1, 0, 48000, 144000, true,
-                    true},
-        ListingCase{"MultiGpuIsCompatibleButNotUsable",
-                    With(kCapable, [](Scenario& s) { s.multiGpu = true; }),
-                    Finding(Found(0, 0), 1) +
-                        Listing("--Adapter / Display Index: [0][0]\n--Min Refresh Rate: 30.00 Hz\n"
-                                "--Max Refresh Rate: 60.00 Hz\n--PRIMARY DISPLAY IS CADORA.\n"),
-                    1, 0, 0, 30000, 60000, false, true},
-        ListingCase{"FailedStateQueryPrintsNoRange",
-                    With(kCapable, [](Scenario& s) { s.ranges[0].status = -1; }),
-                    Finding(Found(0, 0), 1) +
-                        Listing("--Adapter / Display Index: [0][0]\n--PRIMARY DISPLAY IS NOT CADORA.\n"),
-                    1, 0, 0, 0, 0, false, false},
-        ListingCase{"FailedMapQuerySkipsAdapter", With(kThreeAdapters, [](Scenario& s) { s.failMaps = {0}; }),
-                    Finding(Found(1, 0), 3) + Listing(kThreeAdaptersBody.substr(kThreeAdaptersBody.find(
-                                                  "--Adapter / Display Index: [1][0]"))),
-                    3, 1, 0, 48000, 144000, true, true},
-        ListingCase{"NoAdapters", Scenario{}, Finding("", 0) + Listing(""), 0, 0, -1, 0, 0, false, false},
-        ListingCase{"PrimaryQueryFailsStopsEnumeration",
-                    With(kCapable, [](Scenario& s) { s.primaryStatus = 1; }), Listing(""), 0, -1, -1, 0, 0,
-                    false, false},
-        ListingCase{"AdapterCountFailsStopsEnumeration",
-                    With(kCapable, [](Scenario& s) { s.countStatus = 1; }), Listing(""), 0, 0, -1, 0, 0,
-                    false, false},
+        {"range freezes at the capable primary", kThreeAdapters,
+         Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 48000, 144000, true, true},
+        {"multi-GPU is compatible but not usable", With(kCapable, [](Scenario& s) { s.multiGpu = true; }),
+         Finding(Found(0, 0), 1) + Listing(Display(0, 0, kPrimary, 30, 60)), 30000, 60000, false, true},
+        {"no maximum is not capable", With(kCapable, [](Scenario& s) { s.ranges[0][3] = 0; }),
+         Finding(Found(0, 0), 1) + Listing(Display(0, 0, kNotPrimary, 30, 0)), 30000, 0, false, false},
+        {"failed state query prints no range", With(kCapable, [](Scenario& s) { s.ranges[0][4] = -1; }),
+         Finding(Found(0, 0), 1) + Listing(Display(0, 0, kNotPrimary)), 0, 0, false, false},
+        {"failed map query skips the adapter", With(kThreeAdapters, [](Scenario& s) { s.failMaps = {0}; }),
+         Finding(Found(1, 0), 3) + Listing(kAfterFirstAdapter), 48000, 144000, true, true},
+        {"primary query fails", With(kCapable, [](Scenario& s) { s.primaryStatus = 1; }), Listing(""), 0, 0,
+         false, false},
+        {"adapter count fails", With(kCapable, [](Scenario& s) { s.countStatus = 1; }), Listing(""), 0, 0,
+         false, false},
         // A first-target index outside the targets finds no primary.
-        ListingCase{"FirstTargetOutOfRange",
-                    With(kTwoOnPrimary,
-                         [](Scenario& s) {
-                             s.maps = {{0, 0, 2, 1}, {0, 0, -1, 1}};
-                         }),
-                    Finding("", 2) +
-                        Listing("--Adapter / Display Index: [0][0]\n--DISPLAY IS NOT CADORA.\n" + kSep +
-                                "--Adapter / Display Index: [0][1]\n--Min Refresh Rate: 40.00 Hz\n"
-                                "--Max Refresh Rate: 75.00 Hz\n"),
-                    2, 0, -1, 40000, 75000, true, true},
+        {"first target out of range",
+         With(kTwoOnPrimary,
+              [](Scenario& s) {
+                  s.maps = {{0, 0, 2, 1}, {0, 0, -1, 1}};
+              }),
+         Finding("", 2) + Listing(Display(0, 0, kNot) + kSep + Display(0, 1, "", 40, 75)), 40000, 75000, true,
+         true},
         // Pass-two targets beyond what each adapter counted in pass one are dropped: never
         // written past the list, nor in place of another adapter's displays.
-        ListingCase{
-            "MoreTargetsOnSecondPass", With(kThreeAdapters, [](Scenario& s) { s.extraTargetsLater = 40; }),
-            Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 4, 1, 0, 48000, 144000, true, true},
-        ListingCase{"FewerTargetsOnSecondPass",
-                    With(kTwoOnPrimary, [](Scenario& s) { s.missingTargetsLater = 1; }),
-                    Finding(Found(0, 0), 1) +
-                        Listing("--Adapter / Display Index: [0][0]\n--PRIMARY DISPLAY IS NOT CADORA.\n"),
-                    1, 0, 0, 0, 0, false, false},
-        ListingCase{"NullTargetArrayIsEmpty", With(kCapable, [](Scenario& s) { s.nullTargets = true; }),
-                    Finding("", 0) + Listing(""), 0, 0, -1, 0, 0, false, false}),
-    [](const ::testing::TestParamInfo<ListingCase>& info) { return std::string(info.param.name); });
+        {"more targets on the second pass",
+         With(kThreeAdapters, [](Scenario& s) { s.extraTargetsLater = 40; }),
+         Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 48000, 144000, true, true},
+        {"fewer targets on the second pass",
+         With(kTwoOnPrimary, [](Scenario& s) { s.missingTargetsLater = 1; }),
+         Finding(Found(0, 0), 1) + Listing(Display(0, 0, kNotPrimary)), 0, 0, false, false},
+        {"null target array is empty", With(kCapable, [](Scenario& s) { s.nullTargets = true; }),
+         Finding("", 0) + Listing(""), 0, 0, false, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ResetDetection();
+        g_s = c.scenario;
+        const DetectionRecord* r = nullptr;
+        EXPECT_EQ(Detect(FakeApi(), &r), c.expected);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r, GetDetectionRecord());
+        EXPECT_EQ(r->minRefreshMilliHz, c.minMilliHz);
+        EXPECT_EQ(r->maxRefreshMilliHz, c.maxMilliHz);
+        EXPECT_EQ(IsUsable(r), c.usable);
+        EXPECT_EQ(IsCompatible(r), c.compatible);
+        EXPECT_EQ(r->api.module, &g_s);
+    }
+}
 
-// Counts that are negative or would overflow the adapter buffer size mean no adapters.
-TEST_F(DetectTest, AbsurdAdapterCountsAreNone)
+// Counts that are negative or would overflow a buffer size mean none.
+TEST_F(DetectTest, AbsurdCountsAreNone)
 {
     for (int count : {-1, INT_MIN, kMaxAdapters + 1, INT32_MAX / kAdapterInfoSize + 1, INT_MAX})
     {
         ResetDetection();
         g_s = kCapable;
-        g_s.overrideCount = true;
         g_s.reportedCount = count;
         const DetectionRecord* r = nullptr;
         EXPECT_EQ(Detect(FakeApi(), &r), Finding("", 0) + Listing("")) << count;
-        ASSERT_NE(r, nullptr);
-        EXPECT_EQ(g_s.infoCalls, 0) << count;
         EXPECT_TRUE(g_s.mapQueries.empty()) << count;
     }
-}
-
-TEST_F(DetectTest, AbsurdMapTargetCountsAddNothing)
-{
+    ResetDetection();
     g_s = kTwoOnPrimary;
     g_s.maps = {{0, 0, 0, -5}, {0, 0, 0, INT_MAX}, {0, 0, 0, 1}};
     const DetectionRecord* r = nullptr;
@@ -422,52 +335,41 @@ TEST_F(DetectTest, AbsurdMapTargetCountsAddNothing)
     EXPECT_EQ(r->displayList[0].displayIndex, 0);
 }
 
-struct NoRecordCase
+TEST_F(DetectTest, MissingEntryOrFailedStartGivesNoRecord)
 {
-    const char* name;
-    void (*breakApi)(TeskApi&);
-    bool createCalled;
-};
-
-class DetectNoRecord : public DetectTest, public ::testing::WithParamInterface<NoRecordCase>
-{
-};
-
-TEST_P(DetectNoRecord, NothingPrintedNoRecord)
-{
-    g_s = kCapable;
-    TeskApi api = FakeApi();
-    GetParam().breakApi(api);
-    static const DetectionRecord sentinel;
-    const DetectionRecord* r = &sentinel;
-    EXPECT_EQ(Detect(api, &r), "");
-    EXPECT_EQ(r, nullptr);
-    EXPECT_EQ(GetDetectionRecord(), nullptr);
-    EXPECT_EQ(g_s.createCalls, GetParam().createCalled ? 1 : 0);
-    SetCadoraState(true);
-    EXPECT_TRUE(g_s.sets.empty());
+    struct Case
+    {
+        void (*breakApi)(TeskApi&);
+        int createCalls;
+        bool record;
+    };
+    const Case cases[] = {
+        {[](TeskApi& a) { a.send = nullptr; }, 0, false},
+        {[](TeskApi& a) { a.bifrex2Get = nullptr; }, 0, false},
+        {[](TeskApi& a) { a.mainControlCreate = nullptr; }, 0, false},
+        {[](TeskApi&) { g_s.createStatus = -1; }, 1, false},
+        {[](TeskApi& a) { a.tesk2MainControlCreate = nullptr; }, 1, true}, // optional
+    };
+    for (const Case& c : cases)
+    {
+        ResetDetection();
+        g_s = kCapable;
+        TeskApi api = FakeApi();
+        c.breakApi(api);
+        static const DetectionRecord sentinel;
+        const DetectionRecord* r = &sentinel;
+        const std::string out = Detect(api, &r);
+        EXPECT_EQ(g_s.createCalls, c.createCalls);
+        EXPECT_EQ(r != nullptr, c.record);
+        if (c.record) continue;
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(GetDetectionRecord(), nullptr);
+        SetCadoraState(true);
+        EXPECT_TRUE(g_s.sets.empty());
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DetectNoRecord,
-    ::testing::Values(NoRecordCase{"MissingSend", [](TeskApi& a) { a.send = nullptr; }, false},
-                      NoRecordCase{"MissingMultiGpuQuery", [](TeskApi& a) { a.bifrex2Get = nullptr; }, false},
-                      NoRecordCase{"MissingCreate", [](TeskApi& a) { a.mainControlCreate = nullptr; }, false},
-                      NoRecordCase{"FailedCreate", [](TeskApi&) { g_s.createStatus = -1; }, true}),
-    [](const ::testing::TestParamInfo<NoRecordCase>& info) { return std::string(info.param.name); });
-
-TEST_F(DetectTest, OptionalSecondCreateMayBeMissing)
-{
-    g_s = kCapable;
-    TeskApi api = FakeApi();
-    api.tesk2MainControlCreate = nullptr;
-    const DetectionRecord* r = nullptr;
-    Detect(api, &r);
-    EXPECT_NE(r, nullptr);
-    EXPECT_EQ(g_s.createCalls, 1);
-}
-
-TEST_F(DetectTest, SetCadoraStateReachesEveryPair)
+TEST_F(DetectTest, SetCadoraStateReachesEveryPairAndShutdownEndsIt)
 {
     g_s = kThreeAdapters;
     const DetectionRecord* r = nullptr;
@@ -478,23 +380,16 @@ TEST_F(DetectTest, SetCadoraStateReachesEveryPair)
     const std::vector<std::array<int, 4>> want = {{0, 0, 7, 0}, {1, 0, 7, 0}, {2, 0, 7, 0}, {2, 1, 7, 0},
                                                   {0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {2, 1, 0, 0}};
     EXPECT_EQ(g_s.sets, want);
-}
 
-void* g_freed = nullptr;
-TEST_F(DetectTest, ShutdownDestroysOnceAndFreesModule)
-{
-    g_s = kCapable;
-    const DetectionRecord* r = nullptr;
-    Detect(FakeApi(), &r);
-    ASSERT_NE(r, nullptr);
-    g_freed = nullptr;
-    ShutdownDisplayWith([](void* m) { g_freed = m; });
+    static void* freed = nullptr;
+    ShutdownDisplayWith([](void* m) { freed = m; });
     EXPECT_EQ(g_s.destroyCalls, 1);
-    EXPECT_EQ(g_freed, &g_s);
+    EXPECT_EQ(freed, &g_s);
     EXPECT_EQ(GetDetectionRecord(), nullptr);
-    EXPECT_FALSE(IsCompatible(GetDetectionRecord()));
+    EXPECT_FALSE(IsUsable(GetDetectionRecord()) || IsCompatible(GetDetectionRecord()));
     ShutdownDisplayWith([](void*) { FAIL() << "freed twice"; });
     EXPECT_EQ(g_s.destroyCalls, 1);
+    g_s.sets.clear();
     SetCadoraState(true);
     EXPECT_TRUE(g_s.sets.empty());
 }

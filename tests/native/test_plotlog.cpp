@@ -53,29 +53,13 @@ uint32_t Be32(const uint8_t* p)
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
-// The chunk types in file order, with the IHDR's size, depth and colour type.
-struct Layout
+// The chunk types in file order.
+std::vector<std::string> ChunksOf(const std::vector<uint8_t>& png)
 {
     std::vector<std::string> types;
-    uint32_t width = 0, height = 0;
-    int depth = 0, colourType = -1;
-};
-
-Layout ChunksOf(const std::vector<uint8_t>& png)
-{
-    Layout l;
     for (size_t at = 8; at + 12 <= png.size(); at += 12 + Be32(&png[at]))
-    {
-        l.types.emplace_back(reinterpret_cast<const char*>(&png[at + 4]), 4);
-        if (l.types.back() == "IHDR" && at + 8 + 13 <= png.size())
-        {
-            l.width = Be32(&png[at + 8]);
-            l.height = Be32(&png[at + 12]);
-            l.depth = png[at + 16];
-            l.colourType = png[at + 17];
-        }
-    }
-    return l;
+        types.emplace_back(reinterpret_cast<const char*>(&png[at + 4]), 4);
+    return types;
 }
 
 TEST(PlotLog, PngDecodesToTheImageAndCarriesNothingElse)
@@ -104,19 +88,15 @@ TEST(PlotLog, PngDecodesToTheImageAndCarriesNothingElse)
     for (const Case& c : cases)
     {
         const std::vector<uint8_t> png = EncodePng(c.image);
-        ASSERT_GT(png.size(), 8u) << c.name;
-        EXPECT_EQ(std::memcmp(png.data(), "\x89PNG\r\n\x1a\n", 8), 0) << c.name;
-        const Layout l = ChunksOf(png);
-        ASSERT_GE(l.types.size(), 3u) << c.name;
-        EXPECT_EQ(l.types.front(), "IHDR") << c.name;
-        EXPECT_EQ(l.types.back(), "IEND") << c.name;
+        const std::vector<std::string> types = ChunksOf(png);
+        ASSERT_GE(types.size(), 3u) << c.name;
+        EXPECT_EQ(types.front(), "IHDR") << c.name;
+        EXPECT_EQ(types.back(), "IEND") << c.name;
         // No time stamp or text: the same plot writes the same bytes.
-        for (size_t i = 1; i + 1 < l.types.size(); ++i)
-            EXPECT_EQ(l.types[i], "IDAT") << c.name << " chunk " << i;
-        EXPECT_EQ(l.width, static_cast<uint32_t>(c.image.width)) << c.name;
-        EXPECT_EQ(l.height, static_cast<uint32_t>(c.image.height)) << c.name;
-        EXPECT_EQ(l.depth, 8) << c.name;
-        EXPECT_EQ(l.colourType, 2) << c.name << ": RGB without alpha";
+        for (size_t i = 1; i + 1 < types.size(); ++i)
+            EXPECT_EQ(types[i], "IDAT") << c.name << " chunk " << i;
+        EXPECT_EQ(png[24], 8) << c.name << ": bit depth";
+        EXPECT_EQ(png[25], 2) << c.name << ": RGB without alpha";
 
         png_image read{};
         read.version = PNG_IMAGE_VERSION;
