@@ -44,11 +44,15 @@ TEST(DeviceModes, RefreshChoice)
 
 TEST(DeviceModes, ClosestSize)
 {
+    // 1323x710 is as close to 1366x700 as to 1280x720: the first listed wins.
     struct Case
     {
         uint32_t w, h, expectW, expectH;
-    } cases[] = {
-        {1920, 1080, 1920, 1080}, {1366, 768, 1366, 700}, {1280, 800, 1280, 720}, {4000, 3000, 2560, 1440}};
+    } cases[] = {{1920, 1080, 1920, 1080},
+                 {1366, 768, 1366, 700},
+                 {1280, 800, 1280, 720},
+                 {4000, 3000, 2560, 1440},
+                 {1323, 710, 1280, 720}};
     for (const Case& c : cases)
     {
         DisplayMode m{};

@@ -2,6 +2,7 @@
 // the draw list, view and shared constant blocks, depth materials, the engine's views, full-screen
 // draws, settings and resizing.
 #include "core/props.h"
+#include "frametimer.h"
 #include "mainloop.h"
 #include "render/material.h"
 #include "render/renderer.h"
@@ -167,18 +168,12 @@ class RendererTest : public ::testing::Test
                 out.push_back(r.uploaded);
         return out;
     }
-    // Tags of the entities whose world matrix the replay uploaded, in upload order.
-    std::vector<int> DrawnTags() const
+    // world[0] of every 64-byte upload (the draws' world matrices here), in replay order.
+    static std::vector<int> DrawnTags()
     {
         std::vector<int> tags;
-        for (const Replayed& r : g_replayed)
-        {
-            if (r.op != kOpUpload) continue;
-            const uintptr_t id =
-                reinterpret_cast<uintptr_t>(r.As<UploadPayload>().buffer) - FakeDevice::kBufferBase;
-            if (id < host.buffers.size() && host.buffers[id].name.find("_entConst") != std::string::npos)
-                tags.push_back(static_cast<int>(Read<float>(r.uploaded)));
-        }
+        for (const Replayed& r : Records(kOpUpload))
+            if (r.uploaded.size() == 64) tags.push_back(static_cast<int>(Read<float>(r.uploaded)));
         return tags;
     }
 
@@ -502,15 +497,19 @@ TEST_F(RendererTest, FrameConstantsNeedTheSunAndFillBothBlocks)
     shadow->projection.m[5] = 0.02f;
     r.outputWidth = 200;
     r.outputHeight = 100;
+    mirel::g_frameTimer.delta = 0.016f;
+    mirel::g_frameTimer.elapsed = 12.5f;
+    r.settings.sunColor[0] = 9.0f;
     UpdateFrameConstants();
     ASSERT_EQ(host.immediateUploads.size(), 2u);
     EXPECT_EQ(host.immediateUploads[0].id, PerFrameBufferId());
     ASSERT_EQ(host.immediateUploads[0].bytes.size(), 64u);
-    const auto f = Read<PerFrameConstants>(host.immediateUploads[0].bytes);
-    EXPECT_FLOAT_EQ(f.outputWidth, 200.0f);
-    EXPECT_FLOAT_EQ(f.invOutputHeight, 0.01f);
-    EXPECT_NEAR(f.sunDirection[1], -1.0f, 1e-5f);
-    EXPECT_EQ(std::vector<float>(f.sunColor, f.sunColor + 4), (std::vector<float>{251, 248, 219, 255}));
+    // The sun's direction is its -Z axis (straight down); the colour is the renderer's setting.
+    const float* w = sun->transform.world.m;
+    EXPECT_NEAR(w[6], 1.0f, 1e-5f);
+    const float frame[16] = {0.016f, 12.5f, 2,      3, 200, 100, 1.0f / 200, 1.0f / 100,
+                             -w[2],  -w[6], -w[10], 1, 9,   248, 219,        255};
+    EXPECT_EQ(std::memcmp(host.immediateUploads[0].bytes.data(), frame, sizeof frame), 0);
     EXPECT_EQ(host.immediateUploads[1].id, CascadedSMBufferId());
     ASSERT_EQ(host.immediateUploads[1].bytes.size(), 272u);
     const auto s = Read<CascadedSMConstants>(host.immediateUploads[1].bytes);
@@ -518,23 +517,11 @@ TEST_F(RendererTest, FrameConstantsNeedTheSunAndFillBothBlocks)
         EXPECT_FLOAT_EQ(cascade[3], 17.0f);
     for (const float* cascade : {s.projection0, s.projection1})
         EXPECT_FLOAT_EQ(cascade[5], 0.02f);
-}
-
-TEST(FrameBlocks, PerFrameFieldsSitAtTheirOffsets)
-{
-    mirel::Mat4 sun;
-    sun.m[2] = 0.25f;
-    sun.m[6] = -0.5f;
-    sun.m[10] = 0.75f;
-    const float colour[4] = {1, 2, 3, 4};
-    PerFrameConstants pf;
-    FillPerFrameConstants(pf, 0.016f, 12.5f, 1920, 1080, sun, colour);
-    const float expected[16] = {0.016f, 12.5f, 2,      3, 1920, 1080, 1.0f / 1920, 1.0f / 1080,
-                                -0.25f, 0.5f,  -0.75f, 1, 1,    2,    3,           4};
-    EXPECT_EQ(std::memcmp(&pf, expected, sizeof expected), 0);
-    FillPerFrameConstants(pf, 0, 0, 0, 0, sun, colour);
-    EXPECT_EQ(pf.invOutputWidth, 0.0f);
-    EXPECT_EQ(pf.invOutputHeight, 0.0f);
+    r.outputWidth = r.outputHeight = 0; // no inverse of a zero size
+    UpdateFrameConstants();
+    const auto empty = Read<PerFrameConstants>(host.immediateUploads[2].bytes);
+    EXPECT_EQ(empty.invOutputWidth, 0.0f);
+    EXPECT_EQ(empty.invOutputHeight, 0.0f);
 }
 
 // ---- settings
