@@ -152,6 +152,9 @@ TEST(SpriteFont, LayoutAdvancesThePenAndFallsBackToTheDefault)
 
     // Bytes above 127 are characters, not negative indices; the capacity bounds the output.
     font.defaultCharacter = 'A';
+    font.glyphs[1].top = 1;
+    EXPECT_EQ(LayoutLine(font, "A", 0.0f, 0.0f, q, 8), 1);
+    EXPECT_FLOAT_EQ(q[0].v0, 0.5f);
     EXPECT_EQ(LayoutLine(font, "\xe9\xe9\xe9", 0.0f, 0.0f, q, 2), 2);
     EXPECT_EQ(LayoutLine(font, nullptr, 0.0f, 0.0f, q, 2), 0);
 }
