@@ -170,8 +170,11 @@ TEST_F(CameraTest, FrustumClassifiesBoxesAgainstEachPlane)
                  {"left of left", {-30, -1, -11}, {-20, 1, -10}, out},
                  {"straddles left", {-12, -1, -11}, {-8, 1, -10}, cut},
                  {"right of right", {20, -1, -11}, {30, 1, -10}, out},
+                 {"straddles right", {8, -1, -11}, {12, 1, -10}, cut},
                  {"above top", {-1, 20, -11}, {1, 30, -10}, out},
+                 {"straddles top", {-1, 8, -11}, {1, 12, -10}, cut},
                  {"below bottom", {-1, -30, -11}, {1, -20, -10}, out},
+                 {"straddles bottom", {-1, -12, -11}, {1, -8, -10}, cut},
                  {"encloses frustum", {-500, -500, -500}, {500, 500, 500}, cut}};
     for (const auto& c : cases)
         EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, c.lo, c.hi), c.expected) << c.what;

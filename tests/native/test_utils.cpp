@@ -31,6 +31,15 @@ std::vector<std::string> Lines(const std::string& content, int maxTokens = 16)
     }
     return out;
 }
+
+int Restricted(char* out, int capacity, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const int n = FormatRestricted(out, capacity, 1, format, args);
+    va_end(args);
+    return n;
+}
 } // namespace
 
 TEST(Assert, MessageHasFileLineAndRestrictedFormat)
@@ -116,6 +125,9 @@ TEST(FormatText, ListStopsAt29AndTextIsBounded)
     std::string big(1000, 'y');
     FormatText(other, kWhite, "%s", big.c_str());
     EXPECT_EQ(std::string(other.lines[0].text), std::string(255, 'y'));
+    char out[16];
+    EXPECT_EQ(Restricted(out, 8, "%s", "abcdefghijk"), 7);
+    EXPECT_STREQ(out, "abcdefg");
 }
 
 TEST(Paths, BaseNameTrimWideAndTempRing)
