@@ -204,7 +204,7 @@ TEST_F(Controller, EachFrameStepsThenDispatchesWithinTheGroupLimit)
         std::vector<DispatchPayload> dispatched;
     } cases[] = {
         {NAN, 0, {{201, 1, 1}}}, // 25 ms target, 5 ms frames: +200 from 1
-        {NAN, 35, {{21, 1, 1}}}, // halved to 17.5 ms: +20
+        {NAN, 48, {{4, 1, 1}}},  // halved to 24 ms: +3
         {0, 0, {}},              // a fixed count replaces the law's, whole groups only
         {-4, 0, {}},
         {123.9f, 0, {{123, 1, 1}}},

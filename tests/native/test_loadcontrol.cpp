@@ -95,7 +95,7 @@ TEST(LoadControl, TargetsFromRateSweepAndSlider)
     sweep35.sweepLowFps = 35; // A = 12, period 2 pi x 1.2 s
     sweep45.sweepLowFps = 45; // A = 7, period 2 pi s
     LoadInputs slow = sweep35;
-    slow.variableFpsFreq = 0.5f; // period 2 pi x 6 s
+    slow.variableFpsFreq = 0.3f; // period 2 pi x 3.6 s
     LoadInputs slider = sweep45;
     slider.sweepToSliderMax = true;
     slider.targetFps = 40;
@@ -115,7 +115,7 @@ TEST(LoadControl, TargetsFromRateSweepAndSlider)
         {"sweep 35-60 at phase 0", sweep35, 0, 47},
         {"sweep 35-60 at its top", sweep35, 1.2f * pi / 2, 59},
         {"sweep 35-60 at its bottom", sweep35, 1.2f * 3 * pi / 2, 35},
-        {"slowed sweep 35-60 at its top", slow, 6 * pi / 2, 59},
+        {"slowed sweep 35-60 at its top", slow, 3.6f * pi / 2, 59},
         {"sweep 45-60 at its top", sweep45, pi / 2, 59},
         {"sweep 45-60 after a period", sweep45, 2 * pi + pi / 2, 59},
         {"slider sweep overrides", slider, 2.95f * pi / 2, 99},
