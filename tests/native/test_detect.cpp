@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -44,6 +45,19 @@ void Put(unsigned char* p, int offset, int v)
     std::memcpy(p + offset, &v, 4);
 }
 
+// Library records of the given size holding fields 1.. of each row at the offsets; every byte
+// not read is a decoy, which catches a wrong offset.
+template <size_t N>
+unsigned char* Records(const std::vector<std::array<int, N>>& rows, int size, const int (&offsets)[N - 1])
+{
+    auto* p = static_cast<unsigned char*>(g_allocate(static_cast<int>(rows.size()) * size + 1));
+    std::memset(p, 0xF7, rows.size() * static_cast<size_t>(size));
+    for (size_t i = 0; i < rows.size(); ++i)
+        for (size_t f = 1; f < N; ++f)
+            Put(p + i * static_cast<size_t>(size), offsets[f - 1], rows[i][f]);
+    return p;
+}
+
 int32_t FakeCreate(TeskAllocateFn allocate, int32_t)
 {
     ++g_s.createCalls;
@@ -61,7 +75,7 @@ int32_t FakeInfo(void* buffer, int32_t size)
     for (size_t i = 0; i < g_s.adapters.size() && static_cast<int>(i + 1) * kAdapterInfoSize <= size; ++i)
     {
         unsigned char* rec = static_cast<unsigned char*>(buffer) + i * kAdapterInfoSize;
-        Put(rec, 0, 77); // only the index at byte 4 counts
+        std::memset(rec, 0xF7, kAdapterInfoSize); // only the index at byte 4 counts
         Put(rec, 4, g_s.adapters[i]);
     }
     return 0;
@@ -74,12 +88,9 @@ int32_t FakePrimary(int32_t* a)
 int32_t FakeMaps(int32_t adapter, int32_t* mapCount, void** maps, int32_t* targetCount, void** targets,
                  int32_t)
 {
-    int earlier = 0;
-    for (int q : g_s.mapQueries)
-        earlier += q == adapter;
+    const bool later = std::count(g_s.mapQueries.begin(), g_s.mapQueries.end(), adapter) > 0;
     g_s.mapQueries.push_back(adapter);
-    for (int f : g_s.failMaps)
-        if (f == adapter) return -1;
+    if (std::count(g_s.failMaps.begin(), g_s.failMaps.end(), adapter)) return -1;
 
     std::vector<Scenario::Map> ms;
     std::vector<Scenario::Target> ts;
@@ -87,29 +98,15 @@ int32_t FakeMaps(int32_t adapter, int32_t* mapCount, void** maps, int32_t* targe
         if (m[0] == adapter) ms.push_back(m);
     for (auto& t : g_s.targets)
         if (t[0] == adapter) ts.push_back(t);
-    for (int i = 0; earlier > 0 && i < g_s.extraTargetsLater; ++i)
+    for (int i = 0; later && i < g_s.extraTargetsLater; ++i)
         ts.push_back({adapter, 50 + i, adapter});
-    for (int i = 0; earlier > 0 && i < g_s.missingTargetsLater && !ts.empty(); ++i)
+    for (int i = 0; later && i < g_s.missingTargetsLater && !ts.empty(); ++i)
         ts.pop_back();
-
-    // Decoys around the fields read catch a wrong offset.
-    auto* m = static_cast<unsigned char*>(g_allocate(static_cast<int>(ms.size()) * kDisplayMapSize + 1));
-    auto* t = static_cast<unsigned char*>(g_allocate(static_cast<int>(ts.size()) * kDisplayTargetSize + 1));
-    for (size_t i = 0; i < ms.size(); ++i)
-    {
-        unsigned char* rec = m + i * kDisplayMapSize;
-        Put(rec, 0, -9);
-        Put(rec, kDisplayMapAdapterOffset, ms[i][1]);
-        Put(rec, kDisplayMapFirstTargetOffset, ms[i][2]);
-        Put(rec, kDisplayMapTargetCountOffset, ms[i][3]);
-    }
-    for (size_t i = 0; i < ts.size(); ++i)
-    {
-        unsigned char* rec = t + i * kDisplayTargetSize;
-        Put(rec, kDisplayTargetDisplayOffset, ts[i][1]);
-        Put(rec, 4, -9);
-        Put(rec, kDisplayTargetAdapterOffset, ts[i][2]);
-    }
+    unsigned char* m =
+        Records(ms, kDisplayMapSize,
+                {kDisplayMapAdapterOffset, kDisplayMapFirstTargetOffset, kDisplayMapTargetCountOffset});
+    unsigned char* t =
+        Records(ts, kDisplayTargetSize, {kDisplayTargetDisplayOffset, kDisplayTargetAdapterOffset});
     if (g_s.nullTargets)
     {
         free(t);
