@@ -8,12 +8,6 @@ const char* const kCadoraViewNames[kCadoraViewCount] = {
     "Redbar_RV", "Gui_RV",       "Debug_RV",          "Snappy_RV",
 };
 
-// The load screen starts on the swap chain and moves to "redbar" for its fade-out.
-const char* const kCadoraViewTargets[kCadoraViewCount] = {
-    "swapChain", "cascade0", "worldZ",    "hdrMain",   "hdrMain",
-    "swapChain", "redbar",   "swapChain", "swapChain", "swapChain",
-};
-
 namespace
 {
 ViewFactory g_factories[kCadoraViewCount] = {};

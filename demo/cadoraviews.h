@@ -28,8 +28,6 @@ enum CadoraViewIndex : int32_t
 
 // Names in list order (the order of recording and execution).
 extern const char* const kCadoraViewNames[kCadoraViewCount];
-// The render target each view draws into.
-extern const char* const kCadoraViewTargets[kCadoraViewCount];
 
 // Factories of the views other modules own; each returns a new view constructed with the name
 // of its slot. Defined by those modules (load screen, red bar and frame-time graph: the overlays;

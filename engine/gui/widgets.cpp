@@ -131,10 +131,6 @@ int32_t WidgetCount()
 {
     return Registry().count;
 }
-Widget* WidgetAt(int32_t index)
-{
-    return index >= 0 && index < Registry().count ? Registry().data[index] : nullptr;
-}
 
 void RegisterWidget(Widget* widget)
 {

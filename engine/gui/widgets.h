@@ -104,7 +104,6 @@ class SliderWidget : public Widget
 
 // Every created widget, in creation order; the mouse listeners walk it.
 int32_t WidgetCount();
-Widget* WidgetAt(int32_t index);
 void RegisterWidget(Widget* widget);
 // A widget about to be deleted must leave the registry first.
 void UnregisterWidget(Widget* widget);
