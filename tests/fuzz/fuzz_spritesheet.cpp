@@ -6,6 +6,7 @@
 #include "support/fuzz_common.h"
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -20,11 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return r;
     }();
     const std::string file = root + "/gui/options.txt";
-    if (std::FILE* f = std::fopen(file.c_str(), "wb"))
-    {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<long>(size));
     mirel::SetAssetRoot(root.c_str());
     miGui::SpriteSheets().Clear();
     miGui::ClearWidgets();
@@ -43,10 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     miGui::BuildQuads(box, 1280, 720);
     miGui::BuildQuads(slider, 1280, 720);
     if (box.batch.vertexCount > 6 || slider.batch.vertexCount > 12) __builtin_trap();
-    miInput::MouseEvent e{};
-    e.x = 5.0f;
-    e.y = 5.0f;
-    e.leftDown = 1;
+    const miInput::MouseEvent e{0.0f, 0.0f, 5.0f, 5.0f, 0.0f, 1, 0, 0}; // left button down at (5, 5)
     miGui::DispatchMouse(1, e);
     miGui::DispatchMouse(0, e);
     if (slider.value != slider.value) __builtin_trap(); // NaN
