@@ -29,55 +29,45 @@ void PressWithControl(char key)
     mirel::RouteFocusedMessage(pump, mirel::msg::kKeyUp, mirel::msg::kVkControl, 0);
 }
 
-TEST(RendererHotkeys, DebugSwitchesNeedTheDebugFlagAndControl)
+// Control 2 and 3 toggle the statistics and the frame-time graph, only with the debug hotkeys on;
+// control 4, 6 and 8 reset their timers.
+TEST(RendererHotkeys, ControlKeysToggleDebugSwitchesAndResetTimers)
 {
     mirel::ClearEngineState();
     mirel::g_engineState.uiMode.store(mirel::kUiNone);
+    mirel::SetCounterSource(Counter);
     miInput::g_inputModule.Init();
     miCadora::RegisterRendererHotkeys();
-    miCadora::State().showStats = miCadora::State().snappyVisible = false;
-
-    mirel::g_debugHotkeysEnabled = false;
-    PressWithControl('2');
-    PressWithControl('3');
-    EXPECT_FALSE(miCadora::State().showStats);
-    EXPECT_FALSE(miCadora::State().snappyVisible);
-
-    mirel::g_debugHotkeysEnabled = true;
-    PressWithControl('2');
-    EXPECT_TRUE(miCadora::State().showStats);
-    EXPECT_FALSE(miCadora::State().snappyVisible);
-    PressWithControl('3');
-    EXPECT_TRUE(miCadora::State().snappyVisible);
+    bool& stats = miCadora::State().showStats;
+    bool& snappy = miCadora::State().snappyVisible;
+    stats = snappy = false;
+    for (bool debug : {false, true})
+    {
+        mirel::g_debugHotkeysEnabled = debug;
+        PressWithControl('2');
+        EXPECT_EQ(stats, debug);
+        EXPECT_FALSE(snappy);
+        PressWithControl('3');
+        EXPECT_EQ(snappy, debug);
+    }
     // Without control nothing toggles.
     mirel::PumpState pump;
     mirel::RouteFocusedMessage(pump, mirel::msg::kKeyDown, '2', '2');
     miInput::g_inputModule.Update();
-    EXPECT_TRUE(miCadora::State().showStats);
+    EXPECT_TRUE(stats);
     mirel::g_debugHotkeysEnabled = false;
-}
 
-TEST(RendererHotkeys, ControlDigitsResetTheirTimers)
-{
-    mirel::SetCounterSource(Counter);
-    miInput::g_inputModule.Init();
-    miCadora::RegisterRendererHotkeys();
-    struct Case
-    {
-        char key;
-        mirel::FrameTimer* reset;
-    };
-    const Case cases[] = {
-        {'4', &mirel::g_frameTimer}, {'6', &mirel::g_presentTimer}, {'8', &mirel::g_updateTimer}};
-    for (const Case& c : cases)
+    mirel::FrameTimer* timers[] = {&mirel::g_frameTimer, &mirel::g_presentTimer, &mirel::g_updateTimer};
+    const char keys[] = {'4', '6', '8'};
+    for (int k = 0; k < 3; ++k)
     {
         g_counter = 1000;
-        for (mirel::FrameTimer* t : {&mirel::g_frameTimer, &mirel::g_presentTimer, &mirel::g_updateTimer})
+        for (mirel::FrameTimer* t : timers)
             t->Reset();
         g_counter = 3000;
-        PressWithControl(c.key);
-        for (mirel::FrameTimer* t : {&mirel::g_frameTimer, &mirel::g_presentTimer, &mirel::g_updateTimer})
-            EXPECT_EQ(t->start, t == c.reset ? 3000 : 1000) << c.key;
+        PressWithControl(keys[k]);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(timers[i]->start, i == k ? 3000 : 1000) << keys[k];
     }
     mirel::SetCounterSource(nullptr);
 }
