@@ -278,13 +278,4 @@ TEST_F(DemoRenderer, ShadowCameraLooksAlongTheSunAtTheWindmill)
         EXPECT_FLOAT_EQ(cam->projection.m[i], before.m[i]) << i;
 }
 
-TEST_F(DemoRenderer, MissingTargetIsReported)
-{
-    mirel::test::ReportCapture reports;
-    renderer.CreateViews();
-    renderer.InitViews();
-    EXPECT_GE(reports.Count(), 1);
-    EXPECT_NE(reports.Last().find("Render Target not found: "), std::string::npos) << reports.Last();
-}
-
 } // namespace

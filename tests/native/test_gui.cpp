@@ -28,11 +28,7 @@ using miGui::SpriteSheet;
 
 miInput::MouseEvent Mouse(float x, float y, bool down)
 {
-    miInput::MouseEvent e{};
-    e.x = x;
-    e.y = y;
-    e.leftDown = down ? 1 : 0;
-    return e;
+    return {0.0f, 0.0f, x, y, 0.0f, static_cast<uint8_t>(down ? 1 : 0), 0, 0};
 }
 
 // A private asset tree; sheets, widgets and the menu are emptied around each test.
