@@ -58,26 +58,7 @@ class ModelFiles : public ::testing::Test
     mirel::test::AssetTree tree;
 };
 
-TEST(ModelReader, RoundTripKeepsVerticesSurfacesAndMaterialNames)
-{
-    const auto bytes = Image(5, {{0, 1, 2, 2, 3, 4}, {}, {4, 0, 1}});
-    MeshData mesh;
-    ASSERT_TRUE(ParseMeshData(bytes.data(), bytes.size(), mesh));
-    EXPECT_EQ(mesh.vertexCount, 5u);
-    ASSERT_EQ(mesh.surfaceCount, 3u);
-    EXPECT_EQ(mesh.surfaces[0].indexCount, 6u);
-    EXPECT_EQ(mesh.surfaces[0].indices[5], 4u);
-    EXPECT_EQ(mesh.surfaces[1].indexCount, 0u);
-    EXPECT_STREQ(mesh.surfaces[2].materialName, "mat2");
-    float f;
-    std::memcpy(&f, mesh.vertices + 4 * 56 + 8, 4);
-    EXPECT_EQ(f, 402.0f);
-    const auto bare = Image(2, {}); // a single chunk: no surfaces
-    ASSERT_TRUE(ParseMeshData(bare.data(), bare.size(), mesh));
-    EXPECT_EQ(mesh.surfaceCount, 0u);
-}
-
-TEST(ModelReader, RejectsMalformedImages)
+TEST(ModelReader, RejectsMalformedImagesAndTakesASingleChunk)
 {
     const auto good = Image(3, {{0, 1, 2}, {2, 1, 0}});
     // Layout: 24 header bytes, 168 vertex bytes, then surfaces at 192 (76 bytes each).
@@ -110,6 +91,9 @@ TEST(ModelReader, RejectsMalformedImages)
     };
     MeshData mesh;
     ASSERT_TRUE(ParseMeshData(good.data(), good.size(), mesh));
+    const auto bare = Image(2, {}); // a single chunk: no surfaces
+    ASSERT_TRUE(ParseMeshData(bare.data(), bare.size(), mesh));
+    EXPECT_EQ(mesh.surfaceCount, 0u);
     for (const auto& c : cases)
     {
         // A copy of exactly the file's size, so reading one byte past it is caught by ASan.
@@ -125,18 +109,24 @@ TEST(ModelReader, RejectsMalformedImages)
 
 TEST_F(ModelFiles, LoadBuildsSurfacesBoundsAndLoadsOnce)
 {
-    Write("thing", Image(4, {{0, 1, 2}, {}}));
+    Write("thing", Image(5, {{0, 1, 2, 2, 3, 4}, {}, {4, 0, 1}}));
     Model* m = LoadModel("thing");
     ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->vertexCount, 4u);
+    EXPECT_EQ(m->vertexCount, 5u);
     EXPECT_EQ(m->stride, 56u);
-    ASSERT_EQ(m->surfaceCount, 2);
-    EXPECT_EQ(m->surfaces[0].indexCount, 3u);
+    float f;
+    std::memcpy(&f, m->vertices + 4 * 56 + 8, 4);
+    EXPECT_EQ(f, 402.0f);
+    ASSERT_EQ(m->surfaceCount, 3);
+    EXPECT_EQ(
+        std::vector<uint32_t>(m->surfaces[0].indices, m->surfaces[0].indices + m->surfaces[0].indexCount),
+        (std::vector<uint32_t>{0, 1, 2, 2, 3, 4}));
     EXPECT_EQ(m->surfaces[1].indexCount, 0u);
     EXPECT_EQ(m->surfaces[1].indices, nullptr);
+    EXPECT_EQ(m->surfaces[2].indexCount, 3u);
     EXPECT_EQ(m->surfaces[0].materialId, -1);
     EXPECT_EQ(std::vector<float>(m->boundsMin, m->boundsMin + 4), (std::vector<float>{0, 1, 2, 0}));
-    EXPECT_EQ(std::vector<float>(m->boundsMax, m->boundsMax + 4), (std::vector<float>{300, 301, 302, 0}));
+    EXPECT_EQ(std::vector<float>(m->boundsMax, m->boundsMax + 4), (std::vector<float>{400, 401, 402, 0}));
     // A second load hands back the same model even after the file is gone.
     Write("thing", {});
     EXPECT_EQ(LoadModel("thing"), m);
