@@ -3,23 +3,13 @@
 // the draw counters, and a resize that rebuilds the targets and the swap chain.
 #include "core/props.h"
 #include "scene/siment.h"
-#include "core/utils.h"
 #include "mainloop.h"
 #include "scene/camera.h"
 #include "render/device/dx11/dx11Backend.h"
-#include "render/device/dx11/dx11Device.h"
 #include "support/readback.h"
-#include "render/device/dx11/dx11Resources.h"
 #include "render/renderer.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 
 using namespace miResources;
 
@@ -45,44 +35,6 @@ struct VSIn { float3 pos : POSITION; float2 uv : TEXCOORD0; };
 float4 mainVS(VSIn i) : SV_Position { return float4(i.pos.xy * 0.5, 0.5, 1); }
 float4 mainPS(float4 p : SV_Position) : SV_Target { return colour; }
 )";
-
-int32_t MakeMaterial(const char* name, const char* shader, const char* layout, float* constants)
-{
-    PlatformMaterialCfg* cfg = static_cast<PlatformMaterialCfg*>(MaterialCfgs().Create(name));
-    cfg->fillMode = 3;
-    cfg->cullMode = 1;
-    cfg->depthClip = 1;
-    cfg->writeMask = 0xF;
-    cfg->blendOp = cfg->blendOpAlpha = 1;
-    cfg->srcBlend = cfg->srcBlendAlpha = 2;
-    cfg->destBlend = cfg->destBlendAlpha = 1;
-    cfg->depthFunc = 8;
-    cfg->stageMask = 3;
-    cfg->layout = FindVertexLayout(layout);
-    cfg->topology = 4;
-    std::snprintf(cfg->shaderName, sizeof cfg->shaderName, "%s", name);
-    cfg->source = static_cast<char*>(std::malloc(std::strlen(shader) + 1));
-    std::strcpy(cfg->source, shader);
-    cfg->Create();
-    Material* m = MaterialManager().Create(name);
-    m->configId = cfg->handle;
-    std::string cb = std::string(name) + "_matConst";
-    m->constantBufferId = CreateConstantBuffer(cb.c_str(), 4, 16, constants);
-    return m->handle;
-}
-
-struct Pixel
-{
-    uint8_t r, g, b, a;
-};
-
-Pixel ReadTexture(ID3D11Resource* resource, uint32_t x, uint32_t y)
-{
-    PlatformDevice& d = *CurrentDevice();
-    Pixel p{};
-    ReadPixelAt(d.device, d.context, resource, x, y, &p);
-    return p;
-}
 
 // The engine's opaque view, plus a full-screen fill into the back buffer.
 class FillView : public miRender::RenderView
@@ -124,23 +76,17 @@ class Dx11Backend : public ::testing::Test
     {
         mirel::SetAssetRoot((std::string(mirel::GetExecutableDirectory()) + "/renderer_assets").c_str());
         mirel::ClearProperties();
-        mirel::RegisterProperty("render_init.fullscreen", mirel::kPropString);
-        mirel::SetPropertyString("render_init.fullscreen", "false");
-        mirel::RegisterProperty("render_init.vsyncOn", mirel::kPropString);
-        mirel::SetPropertyString("render_init.vsyncOn", "false");
+        for (const char* k : {"render_init.fullscreen", "render_init.vsyncOn"})
+        {
+            mirel::RegisterProperty(k, mirel::kPropString);
+            mirel::SetPropertyString(k, "false");
+        }
         for (const char* k : {"render_init.resolutionX", "render_init.resolutionY"})
             mirel::RegisterProperty(k, mirel::kPropFloat);
-        mirel::SetPropertyFloat("render_init.resolutionX", 320);
-        mirel::SetPropertyFloat("render_init.resolutionY", 240);
+        SetResolution(320, 240);
 
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"MirelBackendTest";
-        RegisterClassW(&wc);
         // Never shown: the back end must not need a visible window.
-        window = CreateWindowExW(0, wc.lpszClassName, L"backend", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240,
-                                 nullptr, nullptr, wc.hInstance, nullptr);
+        window = TestWindow(L"MirelBackendTest", 320, 240, false);
 
         miRender::InstallDx11FrameBackend();
         miRender::SetRenderer(&g_renderer);
@@ -173,6 +119,32 @@ class Dx11Backend : public ::testing::Test
         mirel::Backend().ExecuteViews();
     }
     static PlatformRenderTarget* LdrMain() { return RenderTargets().Find("ldrMain"); }
+    static void SetResolution(float w, float h)
+    {
+        mirel::SetPropertyFloat("render_init.resolutionX", w);
+        mirel::SetPropertyFloat("render_init.resolutionY", h);
+    }
+    static void MoveCube(float z)
+    {
+        cube->transform.position = {0, 0, z};
+        cube->transform.dirty = 1;
+        miSim::UpdateTransform(cube->transform, true);
+    }
+    // The back buffer's size is the output size everywhere, and ldrMain's.
+    static void ExpectOutputSize(uint32_t w, uint32_t h)
+    {
+        DXGI_SWAP_CHAIN_DESC d{};
+        CurrentDevice()->swapChain->GetDesc(&d);
+        EXPECT_EQ(d.BufferDesc.Width, w);
+        EXPECT_EQ(d.BufferDesc.Height, h);
+        EXPECT_EQ(g_renderer.outputWidth, w);
+        EXPECT_EQ(g_renderer.outputHeight, h);
+        EXPECT_EQ(miCamera::OutputWidth(), static_cast<int32_t>(w));
+        EXPECT_EQ(miCamera::OutputHeight(), static_cast<int32_t>(h));
+        ASSERT_NE(LdrMain(), nullptr);
+        EXPECT_EQ(LdrMain()->width, w);
+        EXPECT_EQ(LdrMain()->height, h);
+    }
 
     static inline HWND window = nullptr;
     static inline miSim::DynamicEnt* cube = nullptr;
@@ -186,20 +158,18 @@ TEST_F(Dx11Backend, StartsOnAHiddenWindowWithTheSharedBuffersAndModels)
     // The device settles on a display mode (Wine has one); its back buffer is the output size.
     DXGI_SWAP_CHAIN_DESC d{};
     CurrentDevice()->swapChain->GetDesc(&d);
-    EXPECT_EQ(g_renderer.outputWidth, d.BufferDesc.Width);
-    EXPECT_EQ(g_renderer.outputHeight, d.BufferDesc.Height);
-    EXPECT_EQ(miCamera::OutputWidth(), static_cast<int32_t>(d.BufferDesc.Width));
-    EXPECT_EQ(miCamera::OutputHeight(), static_cast<int32_t>(d.BufferDesc.Height));
-    EXPECT_EQ(LdrMain()->width, d.BufferDesc.Width);
-    const char* buffers[3] = {"perFrame", "cascadedSM", "physicsIdentityWorldConstant"};
-    const int32_t sizes[3] = {64, 272, 64};
-    const int32_t registers[3] = {0, 2, 3};
-    for (int i = 0; i < 3; ++i)
+    ExpectOutputSize(d.BufferDesc.Width, d.BufferDesc.Height);
+    const struct
     {
-        PlatformConstantBuffer* cb = ConstantBuffers().Find(buffers[i]);
-        ASSERT_NE(cb, nullptr) << buffers[i];
-        EXPECT_EQ(cb->byteSize, sizes[i]);
-        EXPECT_EQ(cb->registerSlot, registers[i]);
+        const char* name;
+        int32_t size, slot;
+    } buffers[] = {{"perFrame", 64, 0}, {"cascadedSM", 272, 2}, {"physicsIdentityWorldConstant", 64, 3}};
+    for (const auto& b : buffers)
+    {
+        PlatformConstantBuffer* cb = ConstantBuffers().Find(b.name);
+        ASSERT_NE(cb, nullptr) << b.name;
+        EXPECT_EQ(cb->byteSize, b.size);
+        EXPECT_EQ(cb->registerSlot, b.slot);
         EXPECT_NE(cb->buffer, nullptr);
     }
     EXPECT_NE(Models().Find("fullscreen_quad"), nullptr);
@@ -210,7 +180,6 @@ TEST_F(Dx11Backend, StartsOnAHiddenWindowWithTheSharedBuffersAndModels)
         EXPECT_GE(g_renderer.depthMaterialIds[layout], 0) << layout;
         EXPECT_GE(g_renderer.depthAlphaMaterialIds[layout], 0) << layout;
     }
-    ASSERT_NE(cube, nullptr);
     EXPECT_NE(ConstantBuffers().Find("cube_entConst"), nullptr);
 }
 
@@ -222,39 +191,30 @@ TEST_F(Dx11Backend, OpaqueViewDrawsTheCubeIntoLdrMainAndCountsIt)
     EXPECT_EQ(mirel::g_engineState.drawCalls, 2u); // the cube and the full-screen fill
     EXPECT_EQ(mirel::g_engineState.primitives, 12u + 2u);
 
-    PlatformRenderTarget* ldr = LdrMain();
-    ASSERT_NE(ldr, nullptr);
+    ID3D11Resource* ldr = LdrMain()->texture;
     const uint32_t cx = g_renderer.outputWidth / 2, cy = g_renderer.outputHeight / 2;
-    const Pixel centre = ReadTexture(ldr->texture, cx, cy);
+    const Pixel centre = PixelAt(ldr, cx, cy), corner = PixelAt(ldr, 3, 3);
     EXPECT_NEAR(centre.r, 64, 2);
     EXPECT_NEAR(centre.g, 128, 2);
     EXPECT_NEAR(centre.b, 191, 2);
-    const Pixel corner = ReadTexture(ldr->texture, 3, 3);
     EXPECT_EQ(corner.r + corner.g + corner.b, 0);
-
     // The fill covers the middle half of the back buffer; its clear the rest.
-    const Pixel inside = ReadTexture(CurrentDevice()->backBuffer, cx, cy);
+    const Pixel inside = PixelAt(CurrentDevice()->backBuffer, cx, cy);
     EXPECT_EQ(inside.r, 255);
     EXPECT_NEAR(inside.b, 128, 2);
-    const Pixel outside = ReadTexture(CurrentDevice()->backBuffer, 3, 3);
-    EXPECT_EQ(outside.r, 0);
+    EXPECT_EQ(PixelAt(CurrentDevice()->backBuffer, 3, 3).r, 0);
     mirel::Backend().Present();
 
     // Moved out of the camera's frustum, the cube is culled.
-    cube->transform.position = {0, 0, 50};
-    cube->transform.dirty = 1;
-    miSim::UpdateTransform(cube->transform, true);
+    MoveCube(50);
     Frame();
-    EXPECT_EQ(ReadTexture(LdrMain()->texture, cx, cy).b, 0);
-    cube->transform.position = {0, 0, 0};
-    cube->transform.dirty = 1;
-    miSim::UpdateTransform(cube->transform, true);
+    EXPECT_EQ(PixelAt(LdrMain()->texture, cx, cy).b, 0);
+    MoveCube(0);
 }
 
 TEST_F(Dx11Backend, ResizeRebuildsTargetsSwapChainAndBorrowedViews)
 {
-    mirel::SetPropertyFloat("render_init.resolutionX", 200);
-    mirel::SetPropertyFloat("render_init.resolutionY", 150);
+    SetResolution(200, 150);
     mirel::Backend().RequestResize();
     ASSERT_EQ(mirel::g_resizePending.load(), 1);
     // As the loop does: the update step (or the frame) consumes the flag and asks for the rebuild.
@@ -263,22 +223,10 @@ TEST_F(Dx11Backend, ResizeRebuildsTargetsSwapChainAndBorrowedViews)
     miSim::UpdateMatrices(*miSim::FindCamera("mainCamera"));
     mirel::Backend().ExecuteViews();
 
-    EXPECT_EQ(g_renderer.outputWidth, 200u);
-    EXPECT_EQ(g_renderer.outputHeight, 150u);
-    EXPECT_EQ(miCamera::OutputWidth(), 200);
-    DXGI_SWAP_CHAIN_DESC d{};
-    CurrentDevice()->swapChain->GetDesc(&d);
-    EXPECT_EQ(d.BufferDesc.Width, 200u);
-    EXPECT_EQ(d.BufferDesc.Height, 150u);
-    PlatformRenderTarget* ldr = LdrMain();
-    ASSERT_NE(ldr, nullptr);
-    EXPECT_EQ(ldr->width, 200u);
-    EXPECT_EQ(ldr->height, 150u);
-    const Pixel centre = ReadTexture(ldr->texture, 100, 75);
-    EXPECT_NEAR(centre.b, 191, 2);
-    EXPECT_EQ(ReadTexture(ldr->texture, 199, 149).b, 0);
-    const Pixel fill = ReadTexture(CurrentDevice()->backBuffer, 100, 75);
-    EXPECT_EQ(fill.r, 255);
+    ExpectOutputSize(200, 150);
+    EXPECT_NEAR(PixelAt(LdrMain()->texture, 100, 75).b, 191, 2);
+    EXPECT_EQ(PixelAt(LdrMain()->texture, 199, 149).b, 0);
+    EXPECT_EQ(PixelAt(CurrentDevice()->backBuffer, 100, 75).r, 255);
     mirel::Backend().Present();
 }
 

@@ -5,29 +5,19 @@
 #include "cadorarenderer.h"
 
 #include "scene/siment.h"
-#include "core/utils.h"
 #include "mainloop.h"
 #include "scene/camera.h"
-#include "render/device/dx11/dx11Device.h"
 #include "support/readback.h"
-#include "render/device/dx11/dx11Resources.h"
 #include "render/render.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
 
 using namespace miResources;
 
 namespace
 {
 
-constexpr uint32_t kWidth = 640, kHeight = 360;
+constexpr int kWidth = 640, kHeight = 360;
 
 struct Rgb
 {
@@ -35,9 +25,9 @@ struct Rgb
     double Luma() const { return 0.3 * r + 0.59 * g + 0.11 * b; }
 };
 
-std::vector<uint8_t> ReadBackBuffer(PlatformDevice& d)
+std::ostream& operator<<(std::ostream& o, const Rgb& c)
 {
-    return ReadPixels(d.device, d.context, d.backBuffer);
+    return o << c.r << " " << c.g << " " << c.b;
 }
 
 // Mean colour of a 5 x 5 patch around (x, y).
@@ -45,47 +35,34 @@ Rgb Patch(const std::vector<uint8_t>& px, int x, int y)
 {
     Rgb sum{0, 0, 0};
     int n = 0;
-    for (int dy = -2; dy <= 2; ++dy)
-        for (int dx = -2; dx <= 2; ++dx)
-        {
-            const int sx = x + dx, sy = y + dy;
-            if (sx < 0 || sy < 0 || sx >= static_cast<int>(kWidth) || sy >= static_cast<int>(kHeight))
-                continue;
-            const uint8_t* p = &px[(static_cast<size_t>(sy) * kWidth + sx) * 4];
-            sum.r += p[0], sum.g += p[1], sum.b += p[2];
-            ++n;
-        }
+    for (int sy = y - 2; sy <= y + 2; ++sy)
+        for (int sx = x - 2; sx <= x + 2; ++sx)
+            if (sx >= 0 && sy >= 0 && sx < kWidth && sy < kHeight)
+            {
+                const uint8_t* p = &px[(static_cast<size_t>(sy) * kWidth + sx) * 4];
+                sum.r += p[0], sum.g += p[1], sum.b += p[2];
+                ++n;
+            }
     return n ? Rgb{sum.r / n, sum.g / n, sum.b / n} : sum;
 }
 
-void WritePpm(const std::string& path, const std::vector<uint8_t>& px)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fprintf(f, "P6\n%u %u\n255\n", kWidth, kHeight);
-    for (size_t i = 0; i < px.size(); i += 4)
-        std::fwrite(&px[i], 1, 3, f);
-    std::fclose(f);
-}
-
-// Screen position of a world point through a camera.
-bool Project(const miSim::CameraEnt& cam, const mirel::Vec3& p, int& x, int& y)
+// The patch around a world point's place on the screen through a camera.
+Rgb Probe(const std::vector<uint8_t>& px, const miSim::CameraEnt& cam, const mirel::Vec3& p)
 {
     const mirel::Mat4 vp = cam.projection * cam.view;
     float c[4];
     for (int r = 0; r < 4; ++r)
         c[r] = vp.At(r, 0) * p.x + vp.At(r, 1) * p.y + vp.At(r, 2) * p.z + vp.At(r, 3);
-    if (c[3] <= 0.0f) return false;
-    x = static_cast<int>((c[0] / c[3] * 0.5f + 0.5f) * kWidth);
-    y = static_cast<int>((0.5f - c[1] / c[3] * 0.5f) * kHeight);
-    return x >= 0 && y >= 0 && x < static_cast<int>(kWidth) && y < static_cast<int>(kHeight);
+    const int x = static_cast<int>((c[0] / c[3] * 0.5f + 0.5f) * kWidth);
+    const int y = static_cast<int>((0.5f - c[1] / c[3] * 0.5f) * kHeight);
+    EXPECT_TRUE(c[3] > 0.0f && x >= 0 && y >= 0 && x < kWidth && y < kHeight) << "off screen";
+    return Patch(px, x, y);
 }
 
 miSim::CameraEnt* MakeCamera(const char* name, const mirel::Vec3& position, const mirel::Vec3& rotation)
 {
     miSim::CameraEnt* cam = miSim::g_cameraManager.Create(name);
-    miSim::SetPerspective(*cam, 0.7855f, 0.1f, 2000.0f, static_cast<int32_t>(kWidth),
-                          static_cast<int32_t>(kHeight));
+    miSim::SetPerspective(*cam, 0.7855f, 0.1f, 2000.0f, kWidth, kHeight);
     cam->transform.position = position;
     cam->transform.rotation = rotation;
     cam->transform.dirty = 1;
@@ -97,34 +74,12 @@ TEST(SceneRender, SkyGroundWindmillAndItsShadow)
 {
     mirel::SetAssertEcho(true);
     mirel::ResetAssertReports();
-    const std::string dir = mirel::GetExecutableDirectory();
-    mirel::SetAssetRoot((dir + "/scene_assets").c_str());
-
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"MirelSceneTest";
-    RegisterClassW(&wc);
-    RECT rect{0, 0, static_cast<LONG>(kWidth), static_cast<LONG>(kHeight)};
-    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND window =
-        CreateWindowExW(0, wc.lpszClassName, L"scene", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
-                        rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
-    ShowWindow(window, SW_SHOW);
-    InstallDx11Resources();
-    RenderSettings s;
-    ListUsableAdapters(s);
-    s.width = kWidth;
-    s.height = kHeight;
+    mirel::SetAssetRoot((std::string(mirel::GetExecutableDirectory()) + "/scene_assets").c_str());
+    HWND window = TestWindow(L"MirelSceneTest", kWidth, kHeight);
     PlatformDevice device;
-    device.Init(window, s);
+    OpenDevice(device, window, kWidth, kHeight);
     ASSERT_NE(device.swapChain, nullptr);
-    // The mode choice may pick the desktop's size; the test's size is set explicitly.
-    RenderSettings sized = device.settings;
-    sized.width = kWidth;
-    sized.height = kHeight;
-    device.Resize(sized);
-    miCamera::SetOutputSize(static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight));
+    miCamera::SetOutputSize(kWidth, kHeight);
 
     miRender::CadoraRenderer renderer;
     miRender::SetRenderer(&renderer);
@@ -158,36 +113,22 @@ TEST(SceneRender, SkyGroundWindmillAndItsShadow)
         miRender::UpdateFrameConstants();
         renderer.ExecuteViews();
     }
-    const std::vector<uint8_t> px = ReadBackBuffer(device);
+    const std::vector<uint8_t> px = ReadPixels(device.device, device.context, device.backBuffer);
     ASSERT_EQ(px.size(), static_cast<size_t>(kWidth) * kHeight * 4);
-    const char* out = std::getenv("MIREL_TEST_OUTPUT");
-    const std::string image = std::string(out && *out ? out : dir.c_str()) + "/scene_render.ppm";
-    WritePpm(image, px);
-    std::printf("scene image: %s\n", image.c_str());
+    SaveImage("scene_render.ppm", px, kWidth, kHeight);
 
     // Off the centre line, where the windmill's cap reaches the top edge.
-    const Rgb sky = Patch(px, kWidth / 8, 8);
-    const Rgb grass = Patch(px, kWidth / 2, kHeight - 8);
-    EXPECT_GT(sky.b, sky.r + 30) << "sky " << sky.r << " " << sky.g << " " << sky.b;
-    EXPECT_GT(grass.g, grass.r) << "ground " << grass.r << " " << grass.g << " " << grass.b;
-    EXPECT_GT(grass.g, grass.b + 15) << "ground " << grass.r << " " << grass.g << " " << grass.b;
-
-    int x = 0, y = 0;
-    ASSERT_TRUE(Project(*cam, {0.0f, 1012.0f, 2.0f}, x, y));
-    const Rgb tower = Patch(px, x, y);
+    const Rgb sky = Patch(px, kWidth / 8, 8), grass = Patch(px, kWidth / 2, kHeight - 8);
+    EXPECT_GT(sky.b, sky.r + 30) << "sky " << sky;
+    EXPECT_GT(grass.g, grass.r) << "ground " << grass;
+    EXPECT_GT(grass.g, grass.b + 15) << "ground " << grass;
     // The body is a warm grey: neither grass-green nor sky-blue, and not the final pass's green clear.
-    EXPECT_GE(tower.r + 10, tower.g) << "windmill " << tower.r << " " << tower.g << " " << tower.b;
-    EXPECT_LT(tower.b, tower.r + 15) << "windmill " << tower.r << " " << tower.g << " " << tower.b;
-
+    const Rgb tower = Probe(px, *cam, {0.0f, 1012.0f, 2.0f});
+    EXPECT_GE(tower.r + 10, tower.g) << "windmill " << tower;
+    EXPECT_LT(tower.b, tower.r + 15) << "windmill " << tower;
     // The tower's shadow falls 10 units to its -x side; the same distance on the sun side is lit.
-    int sx = 0, sy = 0, lx = 0, ly = 0;
-    ASSERT_TRUE(Project(*cam, {-10.0f, 1000.0f, 0.0f}, sx, sy));
-    ASSERT_TRUE(Project(*cam, {10.0f, 1000.0f, 0.0f}, lx, ly));
-    const Rgb shade = Patch(px, sx, sy), lit = Patch(px, lx, ly);
-    std::printf(
-        "probes: sky %.0f %.0f %.0f, ground %.0f %.0f %.0f, windmill %.0f %.0f %.0f, shadow %.0f, lit %.0f\n",
-        sky.r, sky.g, sky.b, grass.r, grass.g, grass.b, tower.r, tower.g, tower.b, shade.Luma(), lit.Luma());
-    EXPECT_LT(shade.Luma(), 0.75 * lit.Luma());
+    const Rgb shade = Probe(px, *cam, {-10.0f, 1000.0f, 0.0f}), lit = Probe(px, *cam, {10.0f, 1000.0f, 0.0f});
+    EXPECT_LT(shade.Luma(), 0.75 * lit.Luma()) << "shadow " << shade << ", lit " << lit;
     EXPECT_GT(shade.g, shade.b) << "the shadowed region is still grass";
     EXPECT_EQ(mirel::AssertReportCount(), 0);
 

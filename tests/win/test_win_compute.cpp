@@ -5,25 +5,18 @@
 #include "cadoracompute.h"
 #include "demostate.h"
 #include "core/props.h"
-#include "core/utils.h"
 #include "frametimer.h"
 #include "mainloop.h"
-#include "render/device/dx11/dx11Device.h"
-#include "render/device/dx11/dx11Resources.h"
 #include "plotlog.h"
-
-#include <windows.h>
+#include "support/readback.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
 
 using namespace miResources;
 namespace fs = std::filesystem;
@@ -61,21 +54,9 @@ class BusyWork : public ::testing::Test
         root = fs::temp_directory_path() / ("mirel-busy-" + std::to_string(GetCurrentProcessId()));
         fs::create_directories(root);
         mirel::SetAssetRoot(root.generic_string().c_str());
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"MirelBusyTest";
-        RegisterClassW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"busy", WS_OVERLAPPEDWINDOW, 0, 0, 640, 360, nullptr,
-                                 nullptr, wc.hInstance, nullptr);
-        InstallDx11Resources();
-        RenderSettings s;
-        ListUsableAdapters(s);
-        s.width = 640;
-        s.height = 360;
-        s.vsync = 0;
+        window = TestWindow(L"MirelBusyTest", 640, 360, false);
         device = new PlatformDevice;
-        device->Init(window, s);
+        OpenDevice(*device, window, 640, 360);
         static float perFrame[16] = {};
         CreateConstantBuffer("perFrame", 0, 64, perFrame);
     }
@@ -129,13 +110,11 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
     EXPECT_GE(miCadora::g_cadoraCompute.shaderId, 0) << "the held shader compiled";
     PlatformStructuredBuffer* b = StructuredBuffers().Find("busy_buffer0");
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->numElems, 100000);
-    EXPECT_EQ(b->stride, 16);
-    EXPECT_EQ(b->typedFormat, static_cast<uint32_t>(DXGI_FORMAT_R32_FLOAT));
     ASSERT_NE(b->uav, nullptr);
     D3D11_UNORDERED_ACCESS_VIEW_DESC view{};
     b->uav->GetDesc(&view);
-    EXPECT_EQ(view.Buffer.NumElements, 400000u) << "all 1600000 bytes as floats";
+    EXPECT_EQ(view.Format, DXGI_FORMAT_R32_FLOAT);
+    EXPECT_EQ(view.Buffer.NumElements, 400000u) << "all 100000 16-byte elements as floats";
     EXPECT_EQ(miCadora::g_cadoraCompute.uavIds[0], b->gpuResourceId);
     ASSERT_NE(ConstantBuffers().Find("BusyConstBuffer"), nullptr);
     EXPECT_EQ(ConstantBuffers().Find("BusyConstBuffer")->registerSlot, 1);
@@ -160,8 +139,7 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
     const float* got = static_cast<const float*>(m.pData);
     for (int i = 0; i < 16 * 4; ++i)
     {
-        const bool ranAway = i % 4 == 0 && i / 4 < 8 && seed[i] >= 1.0f;
-        if (ranAway)
+        if (i % 4 == 0 && i / 4 < 8 && seed[i] >= 1.0f)
             EXPECT_TRUE(std::isinf(got[i])) << "float " << i << ": " << got[i];
         else
             EXPECT_EQ(got[i], seed[i]) << "float " << i;
@@ -207,20 +185,18 @@ TEST_F(BusyWork, MoreGroupsCostMoreGpuTime)
 // all the frame costs beyond the present.
 TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
 {
-    struct Case
-    {
-        const char* what;
-        float sweep;
-        int frames;
-        float minNear; // fraction within 5 ms after 3 s
-    };
     // On this project's 2-core build machines, with other builds running beside, the software
     // rasteriser's frame time jitters by several ms from frame to frame. Measured runs: fixed
     // 40 fps 10-30% of the frames within 1 ms, 55% within 5 ms, mean error -0.9 ms; the 45-60
     // sweep 14-21%, 69%, -0.3 ms. The 1 ms figure is printed, not judged; a broken law (wrong
     // sign, no steps, lost dispatches) pins the load at one end, far from a mean within 3 ms.
-    const Case cases[] = {{"fixed 40 fps", 0.0f, 400, 0.35f}, {"sweep 45-60", 1.0f, 500, 0.35f}};
-    for (const Case& c : cases)
+    const struct
+    {
+        const char* what;
+        float sweep;
+        int frames;
+    } cases[] = {{"fixed40", 0.0f, 400}, {"sweep", 1.0f, 500}};
+    for (const auto& c : cases)
     {
         mirel::ClearProperties();
         // The controller keeps the shader and buffer of the first test; a cold start of the law.
@@ -248,14 +224,11 @@ TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
         miCadora::CloseLoadLog();
         EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
         std::stringstream text;
-        {
-            std::ifstream in(log.string());
-            text << in.rdbuf();
-        }
+        text << std::ifstream(log.string()).rdbuf();
         const std::vector<plotlog::Sample> samples = plotlog::ParseLog(text.str());
         ASSERT_EQ(samples.size(), static_cast<size_t>(c.frames)) << c.what;
-        const plotlog::Tracking t = plotlog::Measure(samples, 3.0f, 1.0f);
-        const plotlog::Tracking wide = plotlog::Measure(samples, 3.0f, 5.0f);
+        const plotlog::Tracking t = plotlog::Measure(samples, 3.0f, 5.0f);
+        const plotlog::Tracking close = plotlog::Measure(samples, 3.0f, 1.0f);
         double clock = 0, sumError = 0;
         int counted = 0;
         for (const plotlog::Sample& s : samples)
@@ -265,23 +238,16 @@ TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
                 ++counted;
             }
         const double meanError = counted ? sumError / counted : 1e9;
-        std::printf(
-            "%s: %d frames after 3 s, %.1f%% within 1 ms, %.1f%% within 5 ms, mean error %.2f ms, settled "
-            "(1 ms) at %.2f s, %d groups at the end\n",
-            c.what, t.frames, 100.0f * t.withinFraction, 100.0f * wide.withinFraction, meanError,
-            t.settleSeconds, samples.back().threads);
-        if (std::getenv("MIREL_CONTROLLER_TRACE"))
-            for (size_t i = 0; i < samples.size(); i += 5)
-                std::printf("  %zu target %.2f current %.2f threads %d\n", i, samples[i].targetMs,
-                            samples[i].currentMs, samples[i].threads);
+        std::printf("%s: %d frames after 3 s, %.1f%% within 1 ms, %.1f%% within 5 ms, mean error %.2f ms, %d "
+                    "groups at the end\n",
+                    c.what, t.frames, 100.0f * close.withinFraction, 100.0f * t.withinFraction, meanError,
+                    samples.back().threads);
         EXPECT_GE(t.frames, 100) << c.what;
-        EXPECT_GE(wide.withinFraction, c.minNear) << c.what;
+        EXPECT_GE(t.withinFraction, 0.35f) << c.what;
         EXPECT_LT(std::fabs(meanError), 3.0) << c.what;
         // Kept for plotting (tools/plotlog) when asked for.
         if (const char* keep = std::getenv("MIREL_CONTROLLER_OUT"))
-            fs::copy_file(log,
-                          fs::path(keep) /
-                              (std::string("cadoraLog-") + (c.sweep > 0 ? "sweep" : "fixed40") + ".txt"),
+            fs::copy_file(log, fs::path(keep) / (std::string("cadoraLog-") + c.what + ".txt"),
                           fs::copy_options::overwrite_existing);
         fs::remove(log);
     }
