@@ -15,6 +15,7 @@
 #endif
 #include <windows.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,16 @@
 
 namespace
 {
+
+// A line on stderr at once, so that it lands among the demo's own in the order things happened.
+__attribute__((format(printf, 1, 2))) void Say(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fflush(stderr);
+}
 
 struct FindContext
 {
@@ -54,9 +65,8 @@ void PrintClient(HWND window, const char* when)
     GetClientRect(window, &rc);
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
-    std::fprintf(stderr, "driver: client %s %ldx%ld at %ld %ld\n", when, rc.right - rc.left,
-                 rc.bottom - rc.top, origin.x, origin.y);
-    std::fflush(stderr);
+    Say("driver: client %s %ldx%ld at %ld %ld\n", when, rc.right - rc.left, rc.bottom - rc.top, origin.x,
+        origin.y);
 }
 
 bool ClientIs(HWND window, long w, long h)
@@ -75,7 +85,18 @@ void SendKey(WORD vk, bool up)
     SendInput(1, &key, sizeof(INPUT));
 }
 
-void PressKey(HWND window, WORD vk, bool withControl)
+void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0)
+{
+    INPUT m = {};
+    m.type = INPUT_MOUSE;
+    m.mi.dx = dx;
+    m.mi.dy = dy;
+    m.mi.dwFlags = flags;
+    SendInput(1, &m, sizeof(INPUT));
+}
+
+// Held for holdMs, with Control around it when asked for.
+void PressKey(HWND window, WORD vk, DWORD holdMs, bool withControl = false)
 {
     SetForegroundWindow(window);
     SetFocus(window);
@@ -85,20 +106,9 @@ void PressKey(HWND window, WORD vk, bool withControl)
         Sleep(60);
     }
     SendKey(vk, false);
-    // Held across a few frames so that polling readers see it too, and the modifier with it,
-    // also at the few frames per second of a loaded software rasteriser (a pinned 5 fps with
-    // other runs beside it makes frames of 300 ms and more).
-    Sleep(withControl ? 800 : 400);
+    if (holdMs) Sleep(holdMs);
     SendKey(vk, true);
     if (withControl) SendKey(VK_CONTROL, true);
-}
-
-void PressEscape(HWND window)
-{
-    SetForegroundWindow(window);
-    SetFocus(window);
-    SendKey(VK_ESCAPE, false);
-    SendKey(VK_ESCAPE, true);
 }
 
 // Key-down, the character the window's TranslateMessage makes of it, key-up: as typed.
@@ -164,34 +174,17 @@ void ClickAt(HWND window, long x, long y)
     ClientToScreen(window, &p);
     SetCursorPos(p.x, p.y);
     Sleep(150);
-    INPUT m[2] = {};
-    m[0].type = m[1].type = INPUT_MOUSE;
-    m[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    m[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(1, &m[0], sizeof(INPUT));
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
     Sleep(150);
-    SendInput(1, &m[1], sizeof(INPUT));
-}
-
-void HoldKey(HWND window, WORD vk, DWORD ms)
-{
-    SetForegroundWindow(window);
-    SetFocus(window);
-    SendKey(vk, false);
-    Sleep(ms);
-    SendKey(vk, true);
+    SendMouse(MOUSEEVENTF_LEFTUP);
 }
 
 void MoveCursor(HWND window, long x, long y)
 {
     POINT p = {x, y};
     ClientToScreen(window, &p);
-    INPUT m = {};
-    m.type = INPUT_MOUSE;
-    m.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    m.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    m.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &m, sizeof(INPUT));
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+              MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1));
 }
 
 // A button held from one client point to another in small steps over about a second, so that
@@ -201,10 +194,7 @@ void Drag(HWND window, bool middle, long x0, long y0, long x1, long y1)
     SetForegroundWindow(window);
     MoveCursor(window, x0, y0);
     Sleep(150);
-    INPUT b = {};
-    b.type = INPUT_MOUSE;
-    b.mi.dwFlags = middle ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_LEFTDOWN;
-    SendInput(1, &b, sizeof(INPUT));
+    SendMouse(middle ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_LEFTDOWN);
     constexpr int kSteps = 30;
     for (int i = 1; i <= kSteps; ++i)
     {
@@ -212,8 +202,7 @@ void Drag(HWND window, bool middle, long x0, long y0, long x1, long y1)
         MoveCursor(window, x0 + (x1 - x0) * i / kSteps, y0 + (y1 - y0) * i / kSteps);
     }
     Sleep(300);
-    b.mi.dwFlags = middle ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_LEFTUP;
-    SendInput(1, &b, sizeof(INPUT));
+    SendMouse(middle ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_LEFTUP);
 }
 
 // The demo started under a debugger loop on a thread of its own (debug events go to the thread
@@ -249,12 +238,17 @@ void WriteDebugString(std::FILE* out, HANDLE process, const OUTPUT_DEBUG_STRING_
     std::fflush(out);
 }
 
+void Start(DebugCapture& d, DWORD flags)
+{
+    d.ok =
+        CreateProcessA(nullptr, &d.command[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &d.si, &d.pi);
+    d.error = GetLastError();
+}
+
 DWORD WINAPI DebugLoop(LPVOID param)
 {
     auto* d = static_cast<DebugCapture*>(param);
-    d->ok = CreateProcessA(nullptr, &d->command[0], nullptr, nullptr, TRUE, DEBUG_ONLY_THIS_PROCESS, nullptr,
-                           nullptr, &d->si, &d->pi);
-    d->error = GetLastError();
+    Start(*d, DEBUG_ONLY_THIS_PROCESS);
     SetEvent(d->started);
     if (!d->ok) return 1;
     std::FILE* out = std::fopen(d->outPath, "wb");
@@ -302,15 +296,14 @@ void ResizeClient(HWND window, long w, long h)
     PrintClient(window, "after resize");
 }
 
-// A scripted action at a time after the window appeared.
+// A scripted action at a time after the window appeared: kind is the first letter of its name
+// ('K' control+key, 'D' middle drag), v its numbers, text its word.
 struct Event
 {
     DWORD atMs;
-    char kind; // 'k' key, 'K' control+key, 'h' held key, 'c' click, 'd'/'D' left/middle drag, 'm' marker
-               // file, 'r' resize
-    long a, b;
+    char kind;
+    long v[4];
     std::string text;
-    long c = 0, d = 0;
 };
 
 } // namespace
@@ -331,77 +324,65 @@ int main(int argc, char** argv)
     // says it has loaded), so that slow start-ups do not shift the actions into the load.
     const char* startWhen = nullptr;
     const char* debugOut = nullptr;
+    const struct
+    {
+        const char* name;
+        const char** to;
+    } files[] = {{"--start-when", &startWhen}, {"--marker", &marker}, {"--debug-out", &debugOut}};
+    const struct
+    {
+        const char* name;
+        long *w, *h;
+    } sizes[] = {{"--expect", &expectW, &expectH}, {"--resize", &resizeW, &resizeH}};
+    // The numbers each action takes (key codes in any base), or -1 for one word; a drag's first
+    // word is its button.
+    const struct
+    {
+        const char* name;
+        char kind;
+        int numbers;
+    } actions[] = {{"key", 'k', 1},   {"ctrl-key", 'K', 1}, {"hold", 'h', 2},
+                   {"click", 'c', 2}, {"resize", 'r', 2},   {"drag", 'd', 4},
+                   {"type", 't', -1}, {"focus", 'f', -1},   {"mark", 'm', -1}};
     std::vector<Event> events;
     for (int i = 2; i < argc; ++i)
     {
-        if (!std::strcmp(argv[i], "--expect") && i + 2 < argc)
-        {
-            expectW = std::atol(argv[++i]);
-            expectH = std::atol(argv[++i]);
-        }
-        else if (!std::strcmp(argv[i], "--resize") && i + 2 < argc)
-        {
-            resizeW = std::atol(argv[++i]);
-            resizeH = std::atol(argv[++i]);
-        }
-        else if (!std::strcmp(argv[i], "--run-ms") && i + 1 < argc)
+        const char* arg = argv[i];
+        for (const auto& f : files)
+            if (!std::strcmp(arg, f.name) && i + 1 < argc) *f.to = argv[++i];
+        for (const auto& size : sizes)
+            if (!std::strcmp(arg, size.name) && i + 2 < argc)
+            {
+                *size.w = std::atol(argv[++i]);
+                *size.h = std::atol(argv[++i]);
+            }
+        if (!std::strcmp(arg, "--run-ms") && i + 1 < argc)
             runMs = static_cast<DWORD>(std::atol(argv[++i]));
-        else if (!std::strcmp(argv[i], "--start-when") && i + 1 < argc)
-            startWhen = argv[++i];
-        else if (!std::strcmp(argv[i], "--marker") && i + 1 < argc)
-            marker = argv[++i];
-        else if (!std::strcmp(argv[i], "--debug-out") && i + 1 < argc)
-            debugOut = argv[++i];
-        else if (!std::strcmp(argv[i], "--close"))
+        else if (!std::strcmp(arg, "--close"))
             close = true;
-        // --at MS key VK | --at MS ctrl-key VK | --at MS hold VK MS | --at MS click X Y |
-        // --at MS drag left|middle X0 Y0 X1 Y1 | --at MS mark FILE | --at MS resize W H
-        else if (!std::strcmp(argv[i], "--at") && i + 3 < argc)
+        else if (!std::strcmp(arg, "--at") && i + 3 < argc)
         {
-            Event e{static_cast<DWORD>(std::atol(argv[i + 1])), 0, 0, 0, {}};
+            Event e{static_cast<DWORD>(std::atol(argv[i + 1])), 0, {}, {}};
             const char* what = argv[i + 2];
-            if (!std::strcmp(what, "key") || !std::strcmp(what, "ctrl-key"))
+            i += 2;
+            for (const auto& a : actions)
             {
-                e.kind = what[0] == 'k' ? 'k' : 'K';
-                e.a = std::strtol(argv[i + 3], nullptr, 0);
-                i += 3;
+                const int words = a.numbers < 0 ? 1 : a.numbers + (a.kind == 'd');
+                if (std::strcmp(what, a.name) != 0 || i + words >= argc) continue;
+                e.kind = a.kind;
+                if (a.numbers < 0) e.text = argv[i + 1];
+                if (a.kind == 'd' && !std::strcmp(argv[i + 1], "middle")) e.kind = 'D';
+                for (int n = 0; n < a.numbers; ++n)
+                {
+                    const char* word = argv[i + words - a.numbers + 1 + n];
+                    e.v[n] = n == 0 && (a.kind == 'k' || a.kind == 'K' || a.kind == 'h')
+                                 ? std::strtol(word, nullptr, 0)
+                                 : std::atol(word);
+                }
+                i += words;
+                break;
             }
-            else if (!std::strcmp(what, "hold") && i + 4 < argc)
-            {
-                e.kind = 'h';
-                e.a = std::strtol(argv[i + 3], nullptr, 0);
-                e.b = std::atol(argv[i + 4]);
-                i += 4;
-            }
-            else if (!std::strcmp(what, "drag") && i + 7 < argc)
-            {
-                e.kind = !std::strcmp(argv[i + 3], "middle") ? 'D' : 'd';
-                e.a = std::atol(argv[i + 4]);
-                e.b = std::atol(argv[i + 5]);
-                e.c = std::atol(argv[i + 6]);
-                e.d = std::atol(argv[i + 7]);
-                i += 7;
-            }
-            else if ((!std::strcmp(what, "click") || !std::strcmp(what, "resize")) && i + 4 < argc)
-            {
-                e.kind = what[0];
-                e.a = std::atol(argv[i + 3]);
-                e.b = std::atol(argv[i + 4]);
-                i += 4;
-            }
-            else if (!std::strcmp(what, "type") || !std::strcmp(what, "focus"))
-            {
-                e.kind = what[0];
-                e.text = argv[i + 3];
-                i += 3;
-            }
-            else if (!std::strcmp(what, "mark"))
-            {
-                e.kind = 'm';
-                e.text = argv[i + 3];
-                i += 3;
-            }
-            else
+            if (!e.kind)
             {
                 std::fprintf(stderr, "driver: unknown action %s\n", what);
                 return 2;
@@ -409,8 +390,6 @@ int main(int argc, char** argv)
             events.push_back(e);
         }
     }
-    std::stable_sort(events.begin(), events.end(),
-                     [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
 
     std::string command = std::string("\"") + argv[1] + "\"";
     STARTUPINFOA si{};
@@ -419,21 +398,16 @@ int main(int argc, char** argv)
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi{};
     DebugCapture capture{command, si, debugOut, CreateEventW(nullptr, TRUE, FALSE, nullptr), {}, FALSE, 0};
     HANDLE debugThread = nullptr;
     if (debugOut)
     {
         debugThread = CreateThread(nullptr, 0, DebugLoop, &capture, 0, nullptr);
         WaitForSingleObject(capture.started, INFINITE);
-        pi = capture.pi;
     }
     else
-    {
-        capture.ok =
-            CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-        capture.error = GetLastError();
-    }
+        Start(capture, 0);
+    const PROCESS_INFORMATION& pi = capture.pi;
     if (!capture.ok)
     {
         std::fprintf(stderr, "driver: cannot start %s (%lu)\n", argv[1], capture.error);
@@ -461,7 +435,7 @@ int main(int argc, char** argv)
         ++failures;
     }
 
-    if (marker) events.push_back(Event{runMs < 1000 ? runMs : 1000, 'm', 0, 0, marker});
+    if (marker) events.push_back(Event{runMs < 1000 ? runMs : 1000, 'm', {}, marker});
     std::stable_sort(events.begin(), events.end(),
                      [](const Event& x, const Event& y) { return x.atMs < y.atMs; });
     if (startWhen)
@@ -470,9 +444,7 @@ int main(int argc, char** argv)
         while (GetFileAttributesA(startWhen) == INVALID_FILE_ATTRIBUTES &&
                GetTickCount() - waitBegin < 90000 && WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
             PumpFor(100);
-        std::fprintf(stderr, "driver: timeline starts after %lu ms\n",
-                     static_cast<unsigned long>(GetTickCount() - waitBegin));
-        std::fflush(stderr);
+        Say("driver: timeline starts after %lu ms\n", static_cast<unsigned long>(GetTickCount() - waitBegin));
     }
     const DWORD begin = GetTickCount();
     for (const Event& e : events)
@@ -483,19 +455,20 @@ int main(int argc, char** argv)
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) break;
         // With the demo's trace on the same stream, what it printed before an action is told
         // apart from what the action caused.
-        std::fprintf(stderr, "driver: begin at %lu ms %c\n",
-                     static_cast<unsigned long>(GetTickCount() - begin), e.kind);
-        std::fflush(stderr);
+        Say("driver: begin at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin), e.kind);
+        // A key is held across a few frames so that polling readers see it too, and the modifier
+        // with it, also at the few frames per second of a loaded software rasteriser (a pinned
+        // 5 fps with other runs beside it makes frames of 300 ms and more).
         if (e.kind == 'k' || e.kind == 'K')
-            PressKey(ctx.window, static_cast<WORD>(e.a), e.kind == 'K');
+            PressKey(ctx.window, static_cast<WORD>(e.v[0]), e.kind == 'K' ? 800 : 400, e.kind == 'K');
         else if (e.kind == 'h')
-            HoldKey(ctx.window, static_cast<WORD>(e.a), static_cast<DWORD>(e.b));
+            PressKey(ctx.window, static_cast<WORD>(e.v[0]), static_cast<DWORD>(e.v[1]));
         else if (e.kind == 'd' || e.kind == 'D')
-            Drag(ctx.window, e.kind == 'D', e.a, e.b, e.c, e.d);
+            Drag(ctx.window, e.kind == 'D', e.v[0], e.v[1], e.v[2], e.v[3]);
         else if (e.kind == 'c')
-            ClickAt(ctx.window, e.a, e.b);
+            ClickAt(ctx.window, e.v[0], e.v[1]);
         else if (e.kind == 'r')
-            ResizeClient(ctx.window, e.a, e.b);
+            ResizeClient(ctx.window, e.v[0], e.v[1]);
         else if (e.kind == 't')
             TypeText(ctx.window, e.text);
         else if (e.kind == 'f' && e.text == "other")
@@ -504,9 +477,7 @@ int main(int argc, char** argv)
             FocusDemo(ctx.window);
         else if (FILE* f = std::fopen(e.text.c_str(), "w"))
             std::fclose(f);
-        std::fprintf(stderr, "driver: at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin),
-                     e.kind);
-        std::fflush(stderr);
+        Say("driver: at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin), e.kind);
     }
     const DWORD spent = GetTickCount() - begin;
     if (spent < runMs) PumpFor(runMs - spent);
@@ -521,7 +492,7 @@ int main(int argc, char** argv)
     if (close)
         PostMessageW(ctx.window, WM_CLOSE, 0, 0);
     else
-        PressEscape(ctx.window);
+        PressKey(ctx.window, VK_ESCAPE, 0);
     if (WaitForSingleObject(pi.hProcess, 15000) != WAIT_OBJECT_0)
     {
         std::fprintf(stderr, "driver: the demo did not end after %s\n", close ? "WM_CLOSE" : "Escape");
@@ -532,8 +503,7 @@ int main(int argc, char** argv)
     if (debugThread) WaitForSingleObject(debugThread, 5000);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
-    std::fprintf(stderr, "driver: exit code %lu\n", code);
-    std::fflush(stderr);
+    Say("driver: exit code %lu\n", code);
     const DWORD expected = close ? 0 : 27;
     if (code != expected)
     {
