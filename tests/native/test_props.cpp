@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -118,6 +119,54 @@ TEST_F(Props, ConfigLines)
     EXPECT_EQ(FindProperty("render_init.spaced_comma", false), nullptr);
     EXPECT_EQ(reports.Count(), 1); // the dotted key
     EXPECT_NE(reports.Last().find("line: 111"), std::string::npos);
+}
+
+// Files as people edit them by hand. Each row is one file; "" as expected means no property.
+TEST_F(Props, HandEditedConfigFiles)
+{
+    const std::string longValue(300, 'v');
+    const struct
+    {
+        const char* what;
+        std::string text;
+        const char* name;
+        const char* expected; // a float's value as text, or a string's
+        int reports;
+    } rows[] = {
+        {"tabs as separators", "[g]\nx\t=\t5\n", "g.x", "5", 0},
+        {"blanks and tabs repeated", "[g]\n  x  \t =    5\t\t\n", "g.x", "5", 0},
+        {"a second equals sign", "[g]\nx = = 5\n", "g.x", "", 0},
+        {"words after the value", "[g]\nx = 5 # five\n", "g.x", "", 0},
+        {"a comment line", "[g]\n# x = 5\n", "g.x", "", 0},
+        {"CRLF endings", "[g]\r\nx = 5\r\ns = on\r\n", "g.s", "on", 0},
+        {"CRLF endings, float", "[g]\r\nx = 5\r\n", "g.x", "5", 0},
+        {"a byte-order mark before the section", "\xEF\xBB\xBF[g]\nx = 5\n", "g.x", "5", 0},
+        {"a byte-order mark before a key", "\xEF\xBB\xBFx = 5\n", "config.x", "5", 0},
+        {"an unknown section", "[nosuch]\nx = 5\n", "nosuch.x", "5", 0},
+        {"a value over the string slot", "[g]\ns = abcdefghijklmnopq\n", "g.s", "abcdefghijklmno", 1},
+    };
+    for (const auto& row : rows)
+    {
+        ClearProperties();
+        ReportCapture reports;
+        Load(row.text);
+        const char* name = row.name;
+        if (row.expected[0] == '\0')
+            EXPECT_EQ(FindProperty(name, false), nullptr) << row.what;
+        else if (Type(name) == kPropFloat)
+            EXPECT_FLOAT_EQ(F(name)[0], std::strtof(row.expected, nullptr)) << row.what;
+        else
+            EXPECT_EQ(Str(name), row.expected) << row.what;
+        EXPECT_EQ(reports.Count(), row.reports) << row.what;
+    }
+    // A value longer than a token: the reader reports the cut token, the store the string limit,
+    // and the slot keeps the first 15 characters; the lines after it are still read.
+    ClearProperties();
+    ReportCapture reports;
+    Load("[g]\ns = " + longValue + "\nafter = 1\n");
+    EXPECT_EQ(reports.Count(), 2);
+    EXPECT_EQ(Str("g.s"), std::string(15, 'v'));
+    EXPECT_FLOAT_EQ(F("g.after")[0], 1.0f);
 }
 
 TEST_F(Props, ConfigValueOfAnotherKindThanTheRegisteredOne)
