@@ -24,7 +24,9 @@ for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
     out = "".join(e.text or "" for e in case.iter("system-out"))
     done = re.findall(r"#(\d+)\s+DONE .*?corp: (\d+/\S+)", out)
     runs, corp = done[-1] if done else ("?", "?")
-    crashed = case.get("status") != "run" or case.find("failure") is not None or "==ERROR" in out
-    print(f"{case.get('name').split('.', 1)[-1]:<20} {runs:>12} {corp:>16} {int(crashed):>8}")
+    # libFuzzer stops at the first crash; a run cut short without one says "timeout".
+    crashed = "==ERROR" in out or "deadly signal" in out or "crash-" in out
+    verdict = "1" if crashed else "0" if done else "timeout"
+    print(f"{case.get('name').split('.', 1)[-1]:<20} {runs:>12} {corp:>16} {verdict:>8}")
 PY
 exit $status
