@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace miCadora;
@@ -17,23 +18,18 @@ namespace
 // Scriptable stand-in for the library: the fakes below read and record through it.
 struct Scenario
 {
-    using Map = std::array<int, 4>;    // query, adapter, first, count
-    using Target = std::array<int, 3>; // query, display, adapter
-    using Range = std::array<int, 5>;  // adapter, display, minHz, maxHz, status
-
-    int createStatus = 0, primaryStatus = 0, countStatus = 0, primary = 0;
-    int reportedCount = -2; // -2: the number of adapters
     std::vector<int> adapters;
-    std::vector<Map> maps;
-    std::vector<Target> targets;
-    std::vector<Range> ranges;
-    std::vector<int> failMaps;
+    int primary = 0;
+    std::vector<std::array<int, 4>> maps;    // query, adapter, first, count
+    std::vector<std::array<int, 3>> targets; // query, display, adapter
+    std::vector<std::array<int, 5>> ranges;  // adapter, display, minHz, maxHz, status
+    int createStatus = 0, primaryStatus = 0, countStatus = 0;
+    int reportedCount = -2; // -2: the number of adapters
+    std::vector<int> failMaps{};
     int extraTargetsLater = 0, missingTargetsLater = 0; // on every query of an adapter after its first
     bool nullTargets = false, multiGpu = false;
-
-    // Observations.
-    std::vector<int> mapQueries;
-    std::vector<std::array<int, 4>> sets;
+    std::vector<int> mapQueries{}; // observations from here on
+    std::vector<std::array<int, 4>> sets{};
     int createCalls = 0, destroyCalls = 0;
 };
 
@@ -58,42 +54,14 @@ unsigned char* Records(const std::vector<std::array<int, N>>& rows, int size, co
     return p;
 }
 
-int32_t FakeCreate(TeskAllocateFn allocate, int32_t)
-{
-    ++g_s.createCalls;
-    g_allocate = allocate;
-    return g_s.createStatus;
-}
-int32_t FakeCount(int32_t* n)
-{
-    *n = g_s.reportedCount != -2 ? g_s.reportedCount : static_cast<int>(g_s.adapters.size());
-    return g_s.countStatus;
-}
-int32_t FakeInfo(void* buffer, int32_t size)
-{
-    EXPECT_GE(size, static_cast<int>(g_s.adapters.size()) * kAdapterInfoSize);
-    for (size_t i = 0; i < g_s.adapters.size() && static_cast<int>(i + 1) * kAdapterInfoSize <= size; ++i)
-    {
-        unsigned char* rec = static_cast<unsigned char*>(buffer) + i * kAdapterInfoSize;
-        std::memset(rec, 0xF7, kAdapterInfoSize); // only the index at byte 4 counts
-        Put(rec, 4, g_s.adapters[i]);
-    }
-    return 0;
-}
-int32_t FakePrimary(int32_t* a)
-{
-    *a = g_s.primary;
-    return g_s.primaryStatus;
-}
 int32_t FakeMaps(int32_t adapter, int32_t* mapCount, void** maps, int32_t* targetCount, void** targets,
                  int32_t)
 {
     const bool later = std::count(g_s.mapQueries.begin(), g_s.mapQueries.end(), adapter) > 0;
     g_s.mapQueries.push_back(adapter);
     if (std::count(g_s.failMaps.begin(), g_s.failMaps.end(), adapter)) return -1;
-
-    std::vector<Scenario::Map> ms;
-    std::vector<Scenario::Target> ts;
+    std::vector<std::array<int, 4>> ms;
+    std::vector<std::array<int, 3>> ts;
     for (auto& m : g_s.maps)
         if (m[0] == adapter) ms.push_back(m);
     for (auto& t : g_s.targets)
@@ -102,76 +70,60 @@ int32_t FakeMaps(int32_t adapter, int32_t* mapCount, void** maps, int32_t* targe
         ts.push_back({adapter, 50 + i, adapter});
     for (int i = 0; later && i < g_s.missingTargetsLater && !ts.empty(); ++i)
         ts.pop_back();
-    unsigned char* m =
-        Records(ms, kDisplayMapSize,
-                {kDisplayMapAdapterOffset, kDisplayMapFirstTargetOffset, kDisplayMapTargetCountOffset});
-    unsigned char* t =
-        Records(ts, kDisplayTargetSize, {kDisplayTargetDisplayOffset, kDisplayTargetAdapterOffset});
-    if (g_s.nullTargets)
-    {
-        free(t);
-        t = nullptr;
-    }
     *mapCount = static_cast<int>(ms.size());
-    *maps = m;
+    *maps = Records(ms, kDisplayMapSize,
+                    {kDisplayMapAdapterOffset, kDisplayMapFirstTargetOffset, kDisplayMapTargetCountOffset});
     *targetCount = static_cast<int>(ts.size());
-    *targets = t;
-    return 0;
-}
-int32_t FakeStateGet(int32_t a, int32_t d, int32_t* cur, int32_t* def, int32_t* mn, int32_t* mx)
-{
-    EXPECT_TRUE(*cur == 0 && *def == 0 && *mn == 0 && *mx == 0) << "outputs not zeroed";
-    for (auto& r : g_s.ranges)
-        if (r[0] == a && r[1] == d)
-        {
-            *mn = r[2];
-            *mx = r[3];
-            return r[4];
-        }
-    return 0;
-}
-int32_t FakeBifrex(int32_t, void* reserved, int32_t* state)
-{
-    EXPECT_EQ(reserved, nullptr);
-    EXPECT_TRUE(state[0] == 0 && state[1] == 0 && state[2] == 0);
-    state[1] = g_s.multiGpu ? 1 : 0;
+    *targets = Records(ts, kDisplayTargetSize, {kDisplayTargetDisplayOffset, kDisplayTargetAdapterOffset});
+    if (g_s.nullTargets) free(*targets), *targets = nullptr;
     return 0;
 }
 
 TeskApi FakeApi()
 {
     TeskApi api;
-    api.mainControlCreate = api.tesk2MainControlCreate = FakeCreate;
+    api.mainControlCreate = api.tesk2MainControlCreate = [](TeskAllocateFn allocate, int32_t)
+    { return ++g_s.createCalls, g_allocate = allocate, g_s.createStatus; };
     api.mainControlDestroy = [] { return ++g_s.destroyCalls, 0; };
-    api.numberOfAdaptersGet = FakeCount;
-    api.adapterInfoGet = FakeInfo;
-    api.primaryGet = FakePrimary;
+    api.numberOfAdaptersGet = [](int32_t* n)
+    { return *n = g_s.reportedCount != -2 ? g_s.reportedCount : int(g_s.adapters.size()), g_s.countStatus; };
+    api.adapterInfoGet = [](void* buffer, int32_t size)
+    {
+        EXPECT_GE(size, static_cast<int>(g_s.adapters.size()) * kAdapterInfoSize);
+        for (size_t i = 0; i < g_s.adapters.size() && static_cast<int>(i + 1) * kAdapterInfoSize <= size; ++i)
+        {
+            unsigned char* rec = static_cast<unsigned char*>(buffer) + i * kAdapterInfoSize;
+            std::memset(rec, 0xF7, kAdapterInfoSize); // only the index at byte 4 counts
+            Put(rec, 4, g_s.adapters[i]);
+        }
+        return 0;
+    };
+    api.primaryGet = [](int32_t* a) { return *a = g_s.primary, g_s.primaryStatus; };
     api.displayMapConfigGet = FakeMaps;
-    api.cadoraStateGet = FakeStateGet;
+    api.cadoraStateGet = [](int32_t a, int32_t d, int32_t* cur, int32_t* def, int32_t* mn, int32_t* mx)
+    {
+        EXPECT_TRUE(*cur == 0 && *def == 0 && *mn == 0 && *mx == 0) << "outputs not zeroed";
+        for (auto& r : g_s.ranges)
+            if (r[0] == a && r[1] == d) return *mn = r[2], *mx = r[3], r[4];
+        return 0;
+    };
     api.cadoraStateSet = [](int32_t a, int32_t d, int32_t state, int32_t reserved) {
         return g_s.sets.push_back({a, d, state, reserved}), 0;
     };
     api.send = [] { return 0; };
-    api.bifrex2Get = FakeBifrex;
+    api.bifrex2Get = [](int32_t, void* reserved, int32_t* state)
+    {
+        EXPECT_EQ(reserved, nullptr);
+        EXPECT_TRUE(state[0] == 0 && state[1] == 0 && state[2] == 0);
+        return state[1] = g_s.multiGpu ? 1 : 0, 0;
+    };
     api.module = &g_s;
     return api;
 }
 
-std::string Detect(const TeskApi& api, const DetectionRecord** record)
-{
-    std::FILE* f = std::tmpfile();
-    *record = DetectDisplayWith(api, f);
-    std::string text;
-    std::rewind(f);
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        text += static_cast<char>(c);
-    std::fclose(f);
-    return text;
-}
-
 // The fixed frames of the output, for cases that differ only inside them.
-const std::string kRule = "===================================\n";
-const std::string kSep = "----------------------------------\n";
+const std::string kRule = "===================================\n",
+                  kSep = "----------------------------------\n";
 std::string Finding(const std::string& found, int count)
 {
     return kRule + "=     Finding Primary Display     =\n" + kRule + found +
@@ -198,30 +150,25 @@ std::string Display(int a, int d, const std::string& verdict, int minHz = 0, int
 const std::string kPrimary = "--PRIMARY DISPLAY IS CADORA.\n",
                   kNotPrimary = "--PRIMARY DISPLAY IS NOT CADORA.\n", kNot = "--DISPLAY IS NOT CADORA.\n";
 
-Scenario Make(std::vector<int> adapters, int primary, std::vector<Scenario::Map> maps,
-              std::vector<Scenario::Target> targets, std::vector<Scenario::Range> ranges)
-{
-    Scenario s;
-    s.adapters = std::move(adapters);
-    s.primary = primary;
-    s.maps = std::move(maps);
-    s.targets = std::move(targets);
-    s.ranges = std::move(ranges);
-    return s;
-}
-
 Scenario With(Scenario s, void (*tweak)(Scenario&))
 {
     tweak(s);
     return s;
 }
 
-const Scenario kTwoOnPrimary =
-    Make({0}, 0, {{0, 0, 0, 2}}, {{0, 0, 0}, {0, 1, 0}}, {{0, 1, 40000000, 75000000, 0}});
-const Scenario kThreeAdapters = Make(
-    {0, 1, 2}, 1, {{0, 0, 0, 1}, {1, 1, 0, 1}, {2, 2, 0, 2}}, {{0, 0, 0}, {1, 0, 1}, {2, 0, 2}, {2, 1, 2}},
-    {{0, 0, 40000000, 75000000, 0}, {1, 0, 48000000, 144000000, 0}, {2, 0, 50000000, 100000000, 0}});
-const Scenario kCapable = Make({0}, 0, {{0, 0, 0, 1}}, {{0, 0, 0}}, {{0, 0, 30000000, 60000000, 0}});
+const Scenario kTwoOnPrimary{{0}, 0, {{0, 0, 0, 2}}, {{0, 0, 0}, {0, 1, 0}}, {{0, 1, 40000000, 75000000, 0}}};
+const Scenario kThreeAdapters{
+    {0, 1, 2},
+    1,
+    {{0, 0, 0, 1}, {1, 1, 0, 1}, {2, 2, 0, 2}},
+    {{0, 0, 0}, {1, 0, 1}, {2, 0, 2}, {2, 1, 2}},
+    {{0, 0, 40000000, 75000000, 0}, {1, 0, 48000000, 144000000, 0}, {2, 0, 50000000, 100000000, 0}}};
+const Scenario kFirstOutside{
+    {0}, 0, {{0, 0, 2, 1}, {0, 0, -1, 1}}, {{0, 0, 0}, {0, 1, 0}}, {{0, 1, 40000000, 75000000, 0}}};
+const Scenario kBadMapCounts{
+    {0}, 0, {{0, 0, 0, -5}, {0, 0, 0, INT_MAX}, {0, 0, 0, 1}}, {{0, 0, 0}, {0, 1, 0}}, {}};
+const Scenario kTruncated{{0}, 0, {{0, 0, 0, 1}}, {{0, 0, 0}}, {{0, 0, 47999999, 144000999, 0}}};
+const Scenario kCapable{{0}, 0, {{0, 0, 0, 1}}, {{0, 0, 0}}, {{0, 0, 30000000, 60000000, 0}}};
 
 const std::string kAfterFirstAdapter =
     Display(1, 0, kPrimary, 48, 144) + kSep + Display(2, 0, "", 50, 100) + kSep + Display(2, 1, kNot);
@@ -230,29 +177,30 @@ const std::string kThreeAdaptersBody = Display(0, 0, "", 40, 75) + kSep + kAfter
 class DetectTest : public ::testing::Test
 {
   protected:
-    void SetUp() override
+    void TearDown() override { ResetDetection(); }
+    // Detects afresh in the scenario, with the entry points broken as given; returns the output.
+    std::string Output(const Scenario& s, void (*breakApi)(TeskApi&) = nullptr)
     {
         ResetDetection();
-        g_s = Scenario{};
+        g_s = s;
+        TeskApi api = FakeApi();
+        if (breakApi) breakApi(api);
+        std::FILE* f = std::tmpfile();
+        r = DetectDisplayWith(api, f);
+        std::rewind(f);
+        std::string text(1 << 16, '\0');
+        text.resize(std::fread(&text[0], 1, text.size(), f));
+        std::fclose(f);
+        return text;
     }
-    void TearDown() override { ResetDetection(); }
+    const DetectionRecord* r = nullptr;
 };
 
 TEST_F(DetectTest, OutputAndRecord)
 {
-    struct Case
-    {
-        const char* name;
-        Scenario scenario;
-        std::string expected;
-        int minMilliHz, maxMilliHz;
-        bool usable, compatible;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, Scenario, std::string, int, int, bool, bool> cases[] = {
         // Micro-hertz are truncated to milli-hertz, and printed to two places.
-        {"capable primary", Make({0}, 0, {{0, 0, 0, 1}}, {{0, 0, 0}}, {{0, 0, 47999999, 144000999, 0}}),
-         Finding(Found(0, 0), 1) + Listing("--Adapter / Display Index: [0][0]\n--Min Refresh Rate: 48.00 Hz\n"
-                                           "--Max Refresh Rate: 144.00 Hz\n--PRIMARY DISPLAY IS CADORA.\n"),
+        {"capable primary", kTruncated, Finding(Found(0, 0), 1) + Listing(Display(0, 0, kPrimary, 48, 144)),
          47999, 144000, true, true},
         // Only the display matching primaryDisplay gets a PRIMARY verdict; the other, capable
         // one still leaves its range as the last successful query before a capable primary.
@@ -275,36 +223,25 @@ TEST_F(DetectTest, OutputAndRecord)
         {"adapter count fails", With(kCapable, [](Scenario& s) { s.countStatus = 1; }), Listing(""), 0, 0,
          false, false},
         // A first-target index outside the targets finds no primary.
-        {"first target out of range",
-         With(kTwoOnPrimary,
-              [](Scenario& s) {
-                  s.maps = {{0, 0, 2, 1}, {0, 0, -1, 1}};
-              }),
+        {"first target outside", kFirstOutside,
          Finding("", 2) + Listing(Display(0, 0, kNot) + kSep + Display(0, 1, "", 40, 75)), 40000, 75000, true,
          true},
         // Pass-two targets beyond what each adapter counted in pass one are dropped: never
         // written past the list, nor in place of another adapter's displays.
-        {"more targets on the second pass",
-         With(kThreeAdapters, [](Scenario& s) { s.extraTargetsLater = 40; }),
+        {"more targets later", With(kThreeAdapters, [](Scenario& s) { s.extraTargetsLater = 40; }),
          Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 48000, 144000, true, true},
-        {"fewer targets on the second pass",
-         With(kTwoOnPrimary, [](Scenario& s) { s.missingTargetsLater = 1; }),
+        {"fewer targets later", With(kTwoOnPrimary, [](Scenario& s) { s.missingTargetsLater = 1; }),
          Finding(Found(0, 0), 1) + Listing(Display(0, 0, kNotPrimary)), 0, 0, false, false},
         {"null target array is empty", With(kCapable, [](Scenario& s) { s.nullTargets = true; }),
          Finding("", 0) + Listing(""), 0, 0, false, false},
     };
-    for (const Case& c : cases)
+    for (const auto& [name, scenario, expected, minMilliHz, maxMilliHz, usable, compatible] : cases)
     {
-        SCOPED_TRACE(c.name);
-        ResetDetection();
-        g_s = c.scenario;
-        const DetectionRecord* r = nullptr;
-        EXPECT_EQ(Detect(FakeApi(), &r), c.expected);
+        EXPECT_EQ(Output(scenario), expected) << name;
         ASSERT_NE(r, nullptr);
-        EXPECT_EQ(r->minRefreshMilliHz, c.minMilliHz);
-        EXPECT_EQ(r->maxRefreshMilliHz, c.maxMilliHz);
-        EXPECT_EQ(IsUsable(r), c.usable);
-        EXPECT_EQ(IsCompatible(r), c.compatible);
+        EXPECT_EQ(std::make_tuple(r->minRefreshMilliHz, r->maxRefreshMilliHz, IsUsable(r), IsCompatible(r)),
+                  std::tie(minMilliHz, maxMilliHz, usable, compatible))
+            << name;
     }
 }
 
@@ -313,18 +250,12 @@ TEST_F(DetectTest, AbsurdCountsAreNone)
 {
     for (int count : {-1, INT_MIN, kMaxAdapters + 1, INT32_MAX / kAdapterInfoSize + 1, INT_MAX})
     {
-        ResetDetection();
-        g_s = kCapable;
-        g_s.reportedCount = count;
-        const DetectionRecord* r = nullptr;
-        EXPECT_EQ(Detect(FakeApi(), &r), Finding("", 0) + Listing("")) << count;
+        Scenario s = kCapable;
+        s.reportedCount = count;
+        EXPECT_EQ(Output(s), Finding("", 0) + Listing("")) << count;
         EXPECT_TRUE(g_s.mapQueries.empty()) << count;
     }
-    ResetDetection();
-    g_s = kTwoOnPrimary;
-    g_s.maps = {{0, 0, 0, -5}, {0, 0, 0, INT_MAX}, {0, 0, 0, 1}};
-    const DetectionRecord* r = nullptr;
-    Detect(FakeApi(), &r);
+    Output(kBadMapCounts);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->activeDisplayCount, 1);
     EXPECT_EQ(r->displayList[0].displayIndex, 0);
@@ -332,31 +263,18 @@ TEST_F(DetectTest, AbsurdCountsAreNone)
 
 TEST_F(DetectTest, MissingEntryOrFailedStartGivesNoRecord)
 {
-    struct Case
-    {
-        void (*breakApi)(TeskApi&);
-        int createCalls;
-        bool record;
-    };
-    const Case cases[] = {
+    const std::tuple<void (*)(TeskApi&), int, bool> cases[] = {
         {[](TeskApi& a) { a.send = nullptr; }, 0, false},
         {[](TeskApi& a) { a.bifrex2Get = nullptr; }, 0, false},
         {[](TeskApi& a) { a.mainControlCreate = nullptr; }, 0, false},
         {[](TeskApi&) { g_s.createStatus = -1; }, 1, false},
         {[](TeskApi& a) { a.tesk2MainControlCreate = nullptr; }, 1, true}, // optional
     };
-    for (const Case& c : cases)
+    for (const auto& [breakApi, createCalls, record] : cases)
     {
-        ResetDetection();
-        g_s = kCapable;
-        TeskApi api = FakeApi();
-        c.breakApi(api);
-        static const DetectionRecord sentinel;
-        const DetectionRecord* r = &sentinel;
-        const std::string out = Detect(api, &r);
-        EXPECT_EQ(g_s.createCalls, c.createCalls);
-        EXPECT_EQ(r != nullptr, c.record);
-        if (c.record) continue;
+        const std::string out = Output(kCapable, breakApi);
+        EXPECT_EQ(std::make_tuple(g_s.createCalls, r != nullptr), std::make_tuple(createCalls, record));
+        if (record) continue;
         EXPECT_EQ(out, "");
         EXPECT_EQ(GetDetectionRecord(), nullptr);
         SetCadoraState(true);
@@ -366,22 +284,18 @@ TEST_F(DetectTest, MissingEntryOrFailedStartGivesNoRecord)
 
 TEST_F(DetectTest, SetCadoraStateReachesEveryPairAndShutdownEndsIt)
 {
-    g_s = kThreeAdapters;
-    const DetectionRecord* r = nullptr;
-    Detect(FakeApi(), &r);
+    Output(kThreeAdapters);
     ASSERT_NE(r, nullptr);
     SetCadoraState(true);
     SetCadoraState(false);
     const std::vector<std::array<int, 4>> want = {{0, 0, 7, 0}, {1, 0, 7, 0}, {2, 0, 7, 0}, {2, 1, 7, 0},
                                                   {0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {2, 1, 0, 0}};
     EXPECT_EQ(g_s.sets, want);
-
     static void* freed = nullptr;
     ShutdownDisplayWith([](void* m) { freed = m; });
     EXPECT_EQ(g_s.destroyCalls, 1);
     EXPECT_EQ(freed, &g_s);
-    EXPECT_EQ(GetDetectionRecord(), nullptr);
-    EXPECT_FALSE(IsUsable(GetDetectionRecord()) || IsCompatible(GetDetectionRecord()));
+    EXPECT_FALSE(GetDetectionRecord() || IsUsable(nullptr) || IsCompatible(nullptr));
     ShutdownDisplayWith([](void*) { FAIL() << "freed twice"; });
     EXPECT_EQ(g_s.destroyCalls, 1);
     g_s.sets.clear();
