@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -18,18 +20,13 @@ namespace
 bool WaitUntil(const std::function<bool()>& condition)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition())
-    {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return condition();
 }
 
-void Pause(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+const auto Pause = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+const auto StateOf = [](int i) { return GetSlot(i)->state.load(); };
 
 // Each run blocks until the gate is opened (once open it stays open).
 class GateJob : public Job
@@ -50,10 +47,8 @@ class GateJob : public Job
     void OnFailure() override { ++failures; }
     void Open()
     {
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            open_ = true;
-        }
+        std::lock_guard<std::mutex> lock(m_);
+        open_ = true;
         cv_.notify_all();
     }
 
@@ -63,14 +58,8 @@ class GateJob : public Job
   private:
     std::mutex m_;
     std::condition_variable cv_;
-    bool open_;
-    bool result_;
+    bool open_, result_;
 };
-
-int32_t StateOf(int i)
-{
-    return GetSlot(i)->state.load();
-}
 } // namespace
 
 TEST(ThreadPool, CreatesOneIdleSlotAndDestroyFreesItOnce)
@@ -79,17 +68,14 @@ TEST(ThreadPool, CreatesOneIdleSlotAndDestroyFreesItOnce)
     CreateThreadPool();
     ASSERT_EQ(SlotCount(), 1);
     ThreadSlot* slot = GetSlot(0);
-    ASSERT_NE(slot, nullptr);
     EXPECT_EQ(GetSlot(1), nullptr);
     EXPECT_EQ(slot->state.load(), kSlotWaiting);
     EXPECT_EQ(slot->thread, nullptr);
-    ASSERT_NE(slot->startEvent, nullptr);
-    EXPECT_TRUE(slot->startEvent->Valid());
+    ASSERT_TRUE(slot->startEvent && slot->startEvent->Valid());
     DestroyThreadPool();
     EXPECT_EQ(SlotCount(), 0);
     EXPECT_EQ(GetSlot(0), nullptr);
-    EXPECT_EQ(reports.Count(), 0);
-    DestroyThreadPool(); // no slots left to shut down
+    DestroyThreadPool(); // no slots left to shut down: reported, once
     EXPECT_EQ(reports.Count(), 1);
     EXPECT_EQ(reports.Last(), "\n\nfile: core/threading, line: 130 \n\nBad thread slot");
 }
@@ -113,9 +99,8 @@ TEST(ThreadPool, EachSignalRunsTheJobOnceAndRoutesItsResult)
         }
         EXPECT_EQ(job.seenSlot.load(), slot);
         EXPECT_EQ(slot->job, &job); // ordered by the counters the worker wrote after it
-        EXPECT_EQ(job.successes.load(), result ? 3 : 0);
-        EXPECT_EQ(job.failures.load(), result ? 0 : 3);
-        EXPECT_EQ(job.cancels.load(), 0);
+        EXPECT_EQ((std::array<int, 3>{job.successes, job.failures, job.cancels}),
+                  (std::array<int, 3>{result ? 3 : 0, result ? 0 : 3, 0}));
         DestroyThreadPool();
         EXPECT_EQ(job.started.load(), 3);
     }
@@ -146,21 +131,11 @@ TEST(ThreadPool, ShutdownWaitsForTheRunningJob)
     StartWorker(GetSlot(0), &job);
     SignalAll();
     ASSERT_TRUE(WaitUntil([&] { return StateOf(0) == kSlotRunning; }));
-
-    std::atomic<bool> returned{false};
-    std::atomic<int> finishedAtReturn{-1};
-    std::thread shutdown(
-        [&]
-        {
-            DestroyThreadPool();
-            finishedAtReturn = job.successes.load();
-            returned = true;
-        });
-    Pause(50);
-    EXPECT_FALSE(returned.load());
+    // What the job had finished when the shut-down returned.
+    auto shutdown = std::async(std::launch::async, [&] { return DestroyThreadPool(), job.successes.load(); });
+    EXPECT_EQ(shutdown.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     job.Open();
-    shutdown.join();
-    EXPECT_EQ(finishedAtReturn.load(), 1);
+    EXPECT_EQ(shutdown.get(), 1);
     EXPECT_EQ(job.started.load(), 1);
     EXPECT_EQ(SlotCount(), 0);
 }
