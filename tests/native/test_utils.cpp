@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace mirel;
@@ -64,11 +66,7 @@ TEST(Assert, MessageHasFileLineAndRestrictedFormat)
 
 TEST(Assert, SourceNameIsThePathBelowTheEngineWithoutExtension)
 {
-    const struct
-    {
-        const char* path;
-        const char* name;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"/work/main/engine/core/props.cpp", "core/props"},
         {"C:\\src\\mirel\\engine\\render\\device\\dx11\\dx11Device.cpp", "render/device/dx11/dx11Device"},
         {"/home/engine/repo/engine/mainloop.cpp", "mainloop"},
@@ -76,8 +74,8 @@ TEST(Assert, SourceNameIsThePathBelowTheEngineWithoutExtension)
         {"/work/main/engine.d/x.v2/name.cpp", "name"},
         {"", ""},
     };
-    for (const auto& c : cases)
-        EXPECT_STREQ(SourceName(c.path).Name(), c.name) << c.path;
+    for (const auto& [path, name] : cases)
+        EXPECT_STREQ(SourceName(path).Name(), name) << path;
     ReportCapture reports;
     MIREL_ASSERT(1 + 1 == 3, 77, "sum %d", 2);
     MIREL_ASSERT(true, 78, "never");
@@ -88,28 +86,23 @@ TEST(Assert, SourceNameIsThePathBelowTheEngineWithoutExtension)
 TEST(FormatText, Table)
 {
     const std::string longFormat(256, 'x');
-    const struct
-    {
-        const char* format;
-        const char* expected;
-        int reports;
-    } cases[] = {
-        {"a %f", "a 0.100000", 0},   {"%q", "", 1}, {"", "", 0}, {"tail %", "tail ", 1},
-        {longFormat.c_str(), "", 0}, // too long a format gives an empty line
-    };
-    for (const auto& c : cases)
+    // Format, text and whether the format is reported; too long a format gives an empty line.
+    const std::tuple<const char*, const char*, bool> cases[] = {{"a %f", "a 0.100000", false},
+                                                                {"%q", "", true},
+                                                                {"", "", false},
+                                                                {"tail %", "tail ", true},
+                                                                {longFormat.c_str(), "", false}};
+    for (const auto& [format, text, reported] : cases)
     {
         ReportCapture reports;
         TextList list;
-        FormatText(list, kWhite, c.format, 0.1);
-        ASSERT_EQ(list.count, 1) << c.format;
-        EXPECT_STREQ(list.lines[0].text, c.expected) << c.format;
-        EXPECT_EQ(reports.Count(), c.reports) << c.format;
-        if (c.reports)
-        {
-            EXPECT_EQ(reports.Last(),
-                      "\n\nfile: core/utils, line: 390 \n\nMirel strings only support %s, %d, %f");
-        }
+        FormatText(list, kWhite, format, 0.1);
+        ASSERT_EQ(list.count, 1) << format;
+        EXPECT_STREQ(list.lines[0].text, text) << format;
+        EXPECT_EQ(reports.Count(), reported ? 1 : 0) << format;
+        EXPECT_EQ(reports.Last(),
+                  reported ? "\n\nfile: core/utils, line: 390 \n\nMirel strings only support %s, %d, %f" : "")
+            << format;
     }
 }
 
@@ -139,12 +132,9 @@ TEST(Paths, BaseNameTrimWideAndTempRing)
                               {"c:\\dir\\shader.hlsl", "shader"}};
     for (const auto& c : cases)
         EXPECT_STREQ(GetBaseName(c[0]), c[1]) << c[0];
-    char a[] = " \t x y \r\n";
-    Trim(a);
-    EXPECT_STREQ(a, "x y");
-    char b[] = " \n\t ";
-    Trim(b);
-    EXPECT_STREQ(b, "");
+    auto trimmed = [](std::string s) { return Trim(s.data()), std::string(s.c_str()); };
+    EXPECT_EQ(trimmed(" \t x y \r\n"), "x y");
+    EXPECT_EQ(trimmed(" \n\t "), "");
     const char16_t* w = ToWide("Mirel_ThreadPoolSem__0");
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(std::u16string(w), u"Mirel_ThreadPoolSem__0");
@@ -167,11 +157,7 @@ TEST(Paths, AssetRootIsOneLevelAboveTheExecutable)
 
 TEST(TextParser, Tokenising)
 {
-    const struct
-    {
-        const char* content;
-        std::vector<std::string> lines;
-    } cases[] = {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"  key = 1.5 \n", {"key|=|1.5"}},
         {"a,b\n", {"ab"}},
         {"a , b\n", {"a||b"}},
@@ -182,8 +168,8 @@ TEST(TextParser, Tokenising)
         {"1 2 3 4 5 6 7 8 9 10 11 12 13 14\n", {"1|2|3|4|5|6|7|8|9|10|11|12|13|14"}},
         {",,,\n", {""}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Lines(c.content), c.lines) << c.content;
+    for (const auto& [content, lines] : cases)
+        EXPECT_EQ(Lines(content), lines) << content;
     // Material readers use fifteen tokens: at most 13 real ones.
     EXPECT_EQ(Lines("a b c d e f g h i j k l m n o\n", 15),
               std::vector<std::string>{"a|b|c|d|e|f|g|h|i|j|k|l|m|"});
