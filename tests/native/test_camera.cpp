@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <tuple>
 
 namespace
 {
@@ -30,22 +32,20 @@ void ExpectNear(Vec3 a, Vec3 b, float tol = 1e-4f)
 // come out right when X is applied first, then Y, then Z.
 TEST(Transform, WorldMatrixMapsPointAndViewUndoesIt)
 {
-    const struct
-    {
-        Vec3 position, rotation, point, expected;
-    } cases[] = {
+    // Position, rotation, a local point and its world image.
+    const std::tuple<Vec3, Vec3, Vec3, Vec3> cases[] = {
         {{0, 0, 0}, {90, 0, 0}, {0, 1, 0}, {0, 0, 1}},    {{0, 0, 0}, {0, 90, 0}, {0, 0, 1}, {1, 0, 0}},
         {{0, 0, 0}, {0, 0, 90}, {1, 0, 0}, {0, 1, 0}},    {{1, 2, 3}, {0, 90, 0}, {0, 0, -1}, {0, 2, 3}},
         {{0, 0, 0}, {90, 90, 0}, {0, 1, 0}, {1, 0, 0}},   {{0, 0, 0}, {0, 90, 90}, {0, 1, 0}, {-1, 0, 0}},
         {{5, -1, 2}, {90, 0, 90}, {0, 0, 1}, {6, -1, 2}},
     };
-    for (const auto& c : cases)
+    for (const auto& [position, rotation, point, expected] : cases)
     {
         miSim::Transform t;
-        t.position = c.position;
-        t.rotation = c.rotation;
+        t.position = position;
+        t.rotation = rotation;
         miSim::UpdateTransform(t, false);
-        ExpectNear(mirel::TransformPoint(t.world, c.point), c.expected);
+        ExpectNear(mirel::TransformPoint(t.world, point), expected);
         EXPECT_EQ(t.dirty, 0);
         EXPECT_EQ(t.boundsUpdated, 1);
         // The view undoes the world pose and flips Z so that the camera's -Z looks down +Z.
@@ -103,31 +103,24 @@ class CameraTest : public ::testing::Test
     void TearDown() override { miCamera::SetOutputSize(-1, -1); }
 };
 
-TEST_F(CameraTest, PerspectiveMapsFrustumEdgesToClipBounds)
+// Near and far map to depth 0 and 1, the frustum's edges to the clip bounds. A camera of unknown
+// size is square until the output size is known.
+TEST_F(CameraTest, PerspectiveMapsFrustumEdgesToClipBoundsAtTheOutputsAspect)
 {
     CameraEnt cam;
     const float fov = 0.7855f, n = 0.01f, f = 2000.0f;
-    miSim::SetPerspective(cam, fov, n, f, 1920, 1080);
-    EXPECT_FLOAT_EQ(cam.aspect, 1920.0f / 1080.0f);
-    const float t = std::tan(fov / 2);
-    const float a = 1920.0f / 1080.0f;
+    miSim::SetPerspective(cam, fov, n, f, -1, -1);
+    EXPECT_FLOAT_EQ(cam.aspect, 1.0f);
+    miCamera::SetOutputSize(1920, 1080);
+    miSim::UpdateMatrices(cam);
+    EXPECT_EQ(cam.width, 1920);
+    EXPECT_EQ(cam.height, 1080);
+    const float t = std::tan(fov / 2), a = 1920.0f / 1080.0f;
+    EXPECT_FLOAT_EQ(cam.aspect, a);
     ExpectNear(Ndc(cam, {0, 0, -n}), {0, 0, 0});
     ExpectNear(Ndc(cam, {0, 0, -f}), {0, 0, 1}, 1e-3f);
     ExpectNear(Ndc(cam, {t * a * 50, t * 50, -50}), {1, 1, Ndc(cam, {0, 0, -50}).z});
     ExpectNear(Ndc(cam, {-t * a * 50, -t * 50, -50}), {-1, -1, Ndc(cam, {0, 0, -50}).z});
-}
-
-TEST_F(CameraTest, UnknownSizeGivesSquareAspectUntilOutputIsKnown)
-{
-    CameraEnt cam;
-    miSim::SetPerspective(cam, 0.7855f, 0.01f, 2000.0f, -1, -1);
-    EXPECT_FLOAT_EQ(cam.aspect, 1.0f);
-    miCamera::SetOutputSize(1280, 720);
-    miSim::UpdateMatrices(cam);
-    EXPECT_EQ(cam.width, 1280);
-    EXPECT_EQ(cam.height, 720);
-    EXPECT_FLOAT_EQ(cam.aspect, 1280.0f / 720.0f);
-    EXPECT_FLOAT_EQ(cam.projection.At(0, 0), 1.0f / (std::tan(0.7855f / 2) * cam.aspect));
 }
 
 TEST_F(CameraTest, OrthographicLastsUntilOutputSizeChanges)
@@ -137,15 +130,13 @@ TEST_F(CameraTest, OrthographicLastsUntilOutputSizeChanges)
     miSim::SetPerspective(cam, 0.7855f, 1.0f, 101.0f, 800, 600);
     miSim::SetOrthographic(cam, 100, 50);
     miSim::UpdateMatrices(cam);
-    EXPECT_FLOAT_EQ(cam.projection.At(0, 0), 0.02f);
-    EXPECT_FLOAT_EQ(cam.projection.At(1, 1), 0.04f);
-    EXPECT_FLOAT_EQ(cam.projection.At(2, 2), 0.01f);
-    EXPECT_FLOAT_EQ(cam.projection.At(2, 3), -0.01f);
-    EXPECT_FLOAT_EQ(cam.projection.At(3, 3), 1.0f);
+    const Mat4& p = cam.projection;
+    EXPECT_EQ((std::array<float, 6>{p.At(0, 0), p.At(1, 1), p.At(2, 2), p.At(2, 3), p.At(3, 2), p.At(3, 3)}),
+              (std::array<float, 6>{0.02f, 0.04f, 0.01f, -0.01f, 0, 1}));
+    // A new output size makes it a perspective camera again.
     miCamera::SetOutputSize(1024, 600);
     miSim::UpdateMatrices(cam);
-    EXPECT_FLOAT_EQ(cam.projection.At(3, 2), 1.0f);
-    EXPECT_FLOAT_EQ(cam.projection.At(3, 3), 0.0f);
+    EXPECT_EQ((std::array<float, 2>{p.At(3, 2), p.At(3, 3)}), (std::array<float, 2>{1, 0}));
 }
 
 // A 90-degree square frustum at the origin looking down -Z, near 1 and far 100: each side
@@ -157,27 +148,23 @@ TEST_F(CameraTest, FrustumClassifiesBoxesAgainstEachPlane)
     for (const Vec4& p : cam.planes)
         EXPECT_NEAR(p.x * p.x + p.y * p.y + p.z * p.z, 1.0f, 1e-5f);
     const int in = miSim::kInside, out = miSim::kOutside, cut = miSim::kIntersecting;
-    const struct
-    {
-        const char* what;
-        Vec3 lo, hi;
-        int expected;
-    } cases[] = {{"inside", {-1, -1, -20}, {1, 1, -10}, in},
-                 {"behind near", {-1, -1, -0.9f}, {1, 1, 5}, out},
-                 {"straddles near", {-1, -1, -2}, {1, 1, 0}, cut},
-                 {"beyond far", {-1, -1, -150}, {1, 1, -101}, out},
-                 {"straddles far", {-1, -1, -120}, {1, 1, -90}, cut},
-                 {"left of left", {-30, -1, -11}, {-20, 1, -10}, out},
-                 {"straddles left", {-12, -1, -11}, {-8, 1, -10}, cut},
-                 {"right of right", {20, -1, -11}, {30, 1, -10}, out},
-                 {"straddles right", {8, -1, -11}, {12, 1, -10}, cut},
-                 {"above top", {-1, 20, -11}, {1, 30, -10}, out},
-                 {"straddles top", {-1, 8, -11}, {1, 12, -10}, cut},
-                 {"below bottom", {-1, -30, -11}, {1, -20, -10}, out},
-                 {"straddles bottom", {-1, -12, -11}, {1, -8, -10}, cut},
-                 {"encloses frustum", {-500, -500, -500}, {500, 500, 500}, cut}};
-    for (const auto& c : cases)
-        EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, c.lo, c.hi), c.expected) << c.what;
+    const std::tuple<const char*, Vec3, Vec3, int> cases[] = {
+        {"inside", {-1, -1, -20}, {1, 1, -10}, in},
+        {"behind near", {-1, -1, -0.9f}, {1, 1, 5}, out},
+        {"straddles near", {-1, -1, -2}, {1, 1, 0}, cut},
+        {"beyond far", {-1, -1, -150}, {1, 1, -101}, out},
+        {"straddles far", {-1, -1, -120}, {1, 1, -90}, cut},
+        {"left of left", {-30, -1, -11}, {-20, 1, -10}, out},
+        {"straddles left", {-12, -1, -11}, {-8, 1, -10}, cut},
+        {"right of right", {20, -1, -11}, {30, 1, -10}, out},
+        {"straddles right", {8, -1, -11}, {12, 1, -10}, cut},
+        {"above top", {-1, 20, -11}, {1, 30, -10}, out},
+        {"straddles top", {-1, 8, -11}, {1, 12, -10}, cut},
+        {"below bottom", {-1, -30, -11}, {1, -20, -10}, out},
+        {"straddles bottom", {-1, -12, -11}, {1, -8, -10}, cut},
+        {"encloses frustum", {-500, -500, -500}, {500, 500, 500}, cut}};
+    for (const auto& [what, lo, hi, expected] : cases)
+        EXPECT_EQ(miSim::TestBoxAgainstFrustum(cam.planes, lo, hi), expected) << what;
 }
 
 TEST_F(CameraTest, FrustumFollowsCameraPoseAndCornersLieOnItsPlanes)
@@ -238,15 +225,12 @@ class CameraControls : public ::testing::Test
 
 TEST_F(CameraControls, StandardCamerasAndSunPose)
 {
-    for (const char* name : {"testCamera", "sunCamera", "mainCamera"})
-        EXPECT_NE(miSim::FindCamera(name), nullptr);
-    EXPECT_FLOAT_EQ(miSim::FindCamera("testCamera")->farZ, 10.0f);
     const CameraEnt* sun = miSim::FindCamera("sunCamera");
-    EXPECT_FLOAT_EQ(sun->transform.rotation.x, -72);
-    EXPECT_FLOAT_EQ(sun->transform.rotation.y, 35);
+    ASSERT_NE(sun, nullptr);
+    ExpectNear(sun->transform.rotation, {-72, 35, 0});
     EXPECT_EQ(sun->transform.dirty, 0);
-    EXPECT_EQ(miCamera::ControlledCamera(), miSim::FindCamera("mainCamera"));
-    EXPECT_EQ(miSim::g_mainCameraHandle, miSim::FindCamera("mainCamera")->handle);
+    EXPECT_EQ(miCamera::ControlledCamera(), cam);
+    EXPECT_EQ(miSim::g_mainCameraHandle, cam->handle);
 }
 
 class FrameRates : public CameraControls, public ::testing::WithParamInterface<int>
@@ -312,7 +296,9 @@ TEST_F(CameraControls, MouseJumpsAreIgnoredAndMiddleButtonLifts)
     EXPECT_NEAR(cam->transform.position.y, -2 * 100 * 100 / 60.0f, 1e-2f);
 }
 
-TEST_F(CameraControls, DisabledControlsDoNothing)
+// Disabled, the controls do nothing; enabled again they fly the main camera by its handle, which
+// the release of another camera (moving the pool's objects) does not change.
+TEST_F(CameraControls, DisabledControlsDoNothingAndControlSurvivesTheReleaseOfAnotherCamera)
 {
     miCamera::cameraControlEnabled = false;
     input.held['W'] = true;
@@ -321,6 +307,12 @@ TEST_F(CameraControls, DisabledControlsDoNothing)
     Frame(0.5f);
     ExpectNear(cam->transform.position, {0, 0, 0});
     EXPECT_EQ(miCamera::ControlledCamera(), cam);
+    miCamera::cameraControlEnabled = true;
+    input.pad = miInput::RawPad{};
+    miSim::g_cameraManager.Release(miSim::FindCamera("testCamera")->handle);
+    miSim::g_cameraManager.ProcessPendingReleases();
+    Frame(0.1f);
+    EXPECT_NEAR(miSim::FindCamera("mainCamera")->transform.position.z, -10.0f, 1e-3f);
 }
 
 TEST_F(CameraControls, ZCyclesThroughStandardCameras)
@@ -354,15 +346,6 @@ TEST_F(CameraControls, ZCyclesThroughStandardCameras)
                 1e-3f);
     EXPECT_NEAR(mirel::Length(miSim::FindCamera("sunCamera")->transform.position), 10.0f, 1e-3f);
     ExpectNear(miSim::FindCamera("mainCamera")->transform.position, {0, 0, 0});
-}
-
-TEST_F(CameraControls, ControlledCameraSurvivesReleaseOfAnother)
-{
-    miSim::g_cameraManager.Release(miSim::FindCamera("testCamera")->handle);
-    miSim::g_cameraManager.ProcessPendingReleases();
-    input.held['W'] = true;
-    Frame(0.1f);
-    EXPECT_NEAR(miSim::FindCamera("mainCamera")->transform.position.z, -10.0f, 1e-3f);
 }
 
 } // namespace
