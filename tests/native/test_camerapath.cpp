@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -39,12 +40,8 @@ CameraPath FromText(const std::string& text, bool* clean = nullptr)
 TEST(PathFile, KeepsGoodLinesAndReportsTheRest)
 {
     const std::string good = "0 1 2 3 4 5\n";
-    const struct
-    {
-        const char* what;
-        std::string content;
-        int keys, reports;
-    } cases[] = {
+    // What the file shows, its text, the keys kept and the reports made.
+    const std::tuple<const char*, std::string, int, int> cases[] = {
         {"empty", "", 0, 1},
         {"blank lines only", "\n  \n\t\n", 0, 1},
         {"one key without newline", "1 2 3 4 5 6", 1, 0},
@@ -65,36 +62,29 @@ TEST(PathFile, KeepsGoodLinesAndReportsTheRest)
         // cut is reported too.
         {"overlong line", "0 1 2 3 4 5" + std::string(1100, ' ') + "6\n1 1 1 1 1 1\n", 1, 2},
     };
-    for (const auto& c : cases)
+    for (const auto& [what, content, keys, reportCount] : cases)
     {
+        SCOPED_TRACE(what);
         mirel::test::ReportCapture reports;
         bool clean = false;
-        const CameraPath path = FromText(c.content, &clean);
-        EXPECT_EQ(clean, c.reports == 0) << c.what;
-        EXPECT_EQ(path.Count(), c.keys) << c.what;
-        EXPECT_EQ(reports.Count(), c.reports) << c.what;
-        if (c.reports)
-        {
-            EXPECT_NE(reports.Last().find(kBadData), std::string::npos) << c.what << ": " << reports.Last();
-        }
-        for (int i = 1; i < path.Count(); ++i)
-            EXPECT_LE(path.Key(i - 1).Time(), path.Key(i).Time()) << c.what;
+        EXPECT_EQ(FromText(content, &clean).Count(), keys);
+        EXPECT_EQ(clean, reportCount == 0);
+        EXPECT_EQ(reports.Count(), reportCount);
+        EXPECT_EQ(reports.Last().find(kBadData) != std::string::npos, reportCount > 0) << reports.Last();
     }
 }
 
-TEST(PathFileLimits, MissingFileIsReported)
+TEST(ShippedPath, MissingIsReportedAndTheShippedOneFliesOutAndBackFacingTheWindmill)
 {
     mirel::SetAssetRoot("/nonexistent-mirel-assets");
-    mirel::test::ReportCapture reports;
-    miCadora::g_cameraPath.Clear();
-    EXPECT_FALSE(miCadora::LoadCameraPath());
-    EXPECT_EQ(reports.Count(), 1);
-    EXPECT_NE(reports.Last().find("Camera animation data file not found"), std::string::npos);
-    EXPECT_EQ(miCadora::g_cameraPath.Count(), 0);
-}
-
-TEST(ShippedPath, FliesOutAndBackFacingTheWindmill)
-{
+    {
+        mirel::test::ReportCapture reports;
+        miCadora::g_cameraPath.Clear();
+        EXPECT_FALSE(miCadora::LoadCameraPath());
+        EXPECT_EQ(reports.Count(), 1);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, "Camera animation data file not found", reports.Last());
+        EXPECT_EQ(miCadora::g_cameraPath.Count(), 0);
+    }
     mirel::SetAssetRoot(MIREL_SOURCE_ASSETS);
     miCadora::g_cameraPath.Clear();
     ASSERT_TRUE(miCadora::LoadCameraPath());
@@ -125,39 +115,31 @@ TEST(PathSampling, KeysBetweenAndEnds)
 {
     const CameraPath p = FromText(kSampleKeys);
     Vec3 pos, rot;
-    struct Case
+    // Time, position and rotation. Between the middle keys the spline's y is
+    // 0.5 * (10u + 30u^2 - 20u^3); at u = 0.25 that is 2.03125.
+    const std::tuple<float, Vec3, Vec3> cases[] = {{-5, {0, 0, 0}, {0, 160, 0}},
+                                                   {0, {0, 0, 0}, {0, 160, 0}},
+                                                   {1, {10, 0, 0}, {10, 170, 0}},
+                                                   {2, {20, 10, 0}, {20, -170, 0}},
+                                                   {1.25f, {12.5f, 2.03125f, 0}, {12.5f, 175, 0}},
+                                                   {1.5f, {15, 5, 0}, {15, 180, 0}},
+                                                   {3, {30, 10, 0}, {30, -150, 0}},
+                                                   {99, {30, 10, 0}, {30, -150, 0}}};
+    for (const auto& [t, expectedPos, expectedRot] : cases)
     {
-        float t;
-        Vec3 pos, rot;
-    };
-    // Between the middle keys the spline's y is 0.5 * (10u + 30u^2 - 20u^3); at u = 0.25 that is 2.03125.
-    const Case cases[] = {{-5, {0, 0, 0}, {0, 160, 0}},
-                          {0, {0, 0, 0}, {0, 160, 0}},
-                          {1, {10, 0, 0}, {10, 170, 0}},
-                          {2, {20, 10, 0}, {20, -170, 0}},
-                          {1.25f, {12.5f, 2.03125f, 0}, {12.5f, 175, 0}},
-                          {1.5f, {15, 5, 0}, {15, 180, 0}},
-                          {3, {30, 10, 0}, {30, -150, 0}},
-                          {99, {30, 10, 0}, {30, -150, 0}}};
-    for (const Case& c : cases)
-    {
-        ASSERT_TRUE(p.Sample(c.t, pos, rot));
-        ExpectNear(pos, c.pos);
-        EXPECT_NEAR(rot.x, c.rot.x, 1e-3f) << c.t;
-        EXPECT_NEAR(miSim::WrapDegrees(rot.y), c.rot.y, 1e-3f) << c.t;
+        SCOPED_TRACE(t);
+        ASSERT_TRUE(p.Sample(t, pos, rot));
+        ExpectNear(pos, expectedPos);
+        ExpectNear({rot.x, miSim::WrapDegrees(rot.y), rot.z}, expectedRot);
     }
     EXPECT_FLOAT_EQ(p.LoopTime(4.0f), 1.0f);
     EXPECT_FLOAT_EQ(p.LoopTime(-0.5f), 2.5f);
     EXPECT_FALSE(CameraPath().Sample(0.0f, pos, rot));
-}
-
-TEST(PathSampling, EqualTimesCutToTheLaterKey)
-{
-    const CameraPath p = FromText("0 0 0 0 0 0\n1 5 0 0 0 0\n1 50 0 0 0 0\n2 60 0 0 0 0\n");
-    Vec3 pos, rot;
-    ASSERT_TRUE(p.Sample(1.0f, pos, rot));
+    // Keys of equal time: the path cuts to the later one.
+    const CameraPath cut = FromText("0 0 0 0 0 0\n1 5 0 0 0 0\n1 50 0 0 0 0\n2 60 0 0 0 0\n");
+    ASSERT_TRUE(cut.Sample(1.0f, pos, rot));
     EXPECT_FLOAT_EQ(pos.x, 50.0f);
-    ASSERT_TRUE(p.Sample(0.999f, pos, rot));
+    ASSERT_TRUE(cut.Sample(0.999f, pos, rot));
     EXPECT_NEAR(pos.x, 5.0f, 0.1f);
 }
 
