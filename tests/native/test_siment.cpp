@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -60,34 +62,15 @@ TEST_F(Entities, PoolsHoldOneLessThanTheirCapacityAndReleaseGivesBuffersBack)
     EXPECT_EQ(miSim::g_dynamicEntManager.Count(), 66);
 }
 
-TEST_F(Entities, ResetValuesOfEachKind)
-{
-    DynamicEnt* e = miSim::BuildDynamicEnt("ground", "ground", {0, 1000, 0}, {0, 0, 0});
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->flags & miSim::kEntityCastsShadow, miSim::kEntityCastsShadow);
-    e->flags &= ~miSim::kEntityCastsShadow;
-    e->materialId = 3;
-    e->instanceCount = 9;
-    e->OnCreate();
-    EXPECT_EQ(e->flags & miSim::kEntityCastsShadow, 0u);
-    EXPECT_EQ(e->materialId, -1);
-    EXPECT_EQ(e->depthMaterialId, -1);
-    EXPECT_EQ(e->instanceCount, 1u);
-    EXPECT_EQ(e->modelId, 7u);
-
-    miSim::LightEnt* light = miSim::g_lightManager.Create("lamp");
-    EXPECT_EQ(light->type, miSim::kEntityLight);
-    EXPECT_FLOAT_EQ(light->params[1], 50.0f);
-    miSim::ParticleEmitterEnt* emitter = miSim::g_particleEmitterManager.Create("smoke");
-    EXPECT_EQ(emitter->type, miSim::kEntityParticleEmitter);
-    EXPECT_TRUE(std::all_of(emitter->block, emitter->block + miSim::ParticleEmitterEnt::kBlockFloats,
-                            [](float f) { return f == 1.0f; }));
-}
-
+// The pool hands a released slot out again as it is: it must start like a new entity.
 TEST_F(Entities, ReusedSlotStartsLikeANewEntity)
 {
     DynamicEnt* ground = miSim::BuildDynamicEnt("ground", "ground", {5, 1000, 0}, {0, 30, 0});
+    EXPECT_EQ(ground->modelId, 7u);
+    EXPECT_EQ(ground->flags, miSim::kEntityCastsShadow);
     ground->flags &= ~miSim::kEntityCastsShadow;
+    ground->materialId = ground->depthMaterialId = 3;
+    ground->instanceCount = 9;
     ground->userData = new uint8_t[16];
     const int32_t slot = ground->handle;
     miSim::g_dynamicEntManager.Release(slot);
@@ -95,6 +78,9 @@ TEST_F(Entities, ReusedSlotStartsLikeANewEntity)
     DynamicEnt* fresh = miSim::g_dynamicEntManager.Create("fresh");
     ASSERT_EQ(fresh->handle, slot);
     EXPECT_EQ(fresh->flags, miSim::kEntityCastsShadow);
+    EXPECT_EQ(fresh->modelId, miSim::kNoModel);
+    EXPECT_EQ((std::array<int64_t, 3>{fresh->materialId, fresh->depthMaterialId, fresh->instanceCount}),
+              (std::array<int64_t, 3>{-1, -1, 1}));
     EXPECT_FLOAT_EQ(fresh->transform.position.x, 0.0f);
     EXPECT_EQ(fresh->transform.dirty, 1);
     EXPECT_EQ(fresh->transform.constantBufferId, miSim::kNoConstantBuffer);
@@ -129,33 +115,27 @@ TEST_F(Entities, InitTransformComposesAndNamesTheBuffer)
 
 TEST(EntityBuffers, BuiltInRegistryEnforcesNames)
 {
-    struct Case
+    // Entity name length, whether its buffer is made twice, and the report ("": none).
+    const std::tuple<size_t, bool, const char*> cases[] = {
+        {54, false, ""},
+        {55, false, "ObjectManagerPooled: name too long"},
+        {6, true, "Trying to create an object that already exists: aaaaaa_entConst"}};
+    for (const auto& [length, twice, report] : cases)
     {
-        size_t nameLength;
-        bool twice;
-        const char* report;
-    };
-    const Case cases[] = {{54, false, nullptr},
-                          {55, false, "ObjectManagerPooled: name too long"},
-                          {6, true, "Trying to create an object that already exists: aaaaaa_entConst"}};
-    for (const Case& c : cases)
-    {
-        const std::string name(c.nameLength, 'a');
+        SCOPED_TRACE(length);
+        const std::string name(length, 'a');
         mirel::test::ReportCapture reports;
         DynamicEnt* e = miSim::g_dynamicEntManager.Create(name.c_str());
         ASSERT_NE(e, nullptr);
         miSim::InitTransform(e->transform, name.c_str(), {}, {}, {}, {});
-        if (c.twice) miSim::InitTransform(e->transform, name.c_str(), {}, {}, {}, {});
-        EXPECT_EQ(reports.Count(), c.report ? 1 : 0) << c.nameLength;
-        if (c.report)
-        {
-            EXPECT_NE(reports.Last().find(c.report), std::string::npos) << reports.Last();
-        }
+        if (twice) miSim::InitTransform(e->transform, name.c_str(), {}, {}, {}, {});
+        EXPECT_EQ(reports.Count(), *report ? 1 : 0);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, report, reports.Last());
         miSim::ClearScenePools();
         // The released buffer's name is free again.
         e = miSim::g_dynamicEntManager.Create(name.c_str());
-        if (c.nameLength < 55) miSim::InitTransform(e->transform, name.c_str(), {}, {}, {}, {});
-        EXPECT_EQ(reports.Count(), c.report ? 1 : 0) << c.nameLength;
+        if (length < 55) miSim::InitTransform(e->transform, name.c_str(), {}, {}, {}, {});
+        EXPECT_EQ(reports.Count(), *report ? 1 : 0);
         miSim::ClearScenePools();
     }
 }
