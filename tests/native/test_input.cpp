@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace
@@ -25,10 +28,7 @@ constexpr uintptr_t kVkGrave = 0xC0;
 
 std::string g_fired;
 std::vector<miInput::MouseEvent> g_moves;
-void OnMove(const miInput::MouseEvent& e)
-{
-    g_moves.push_back(e);
-}
+void (*const OnMove)(const miInput::MouseEvent&) = [](const miInput::MouseEvent& e) { g_moves.push_back(e); };
 
 miInput::KeyBinding Key(char key, void (*cb)(), int32_t modifier = miInput::kModNone, bool repeat = false)
 {
@@ -68,12 +68,18 @@ class InputTest : public ::testing::Test
         Send(kChar, ch);
         Send(kKeyUp, vk, mapped);
     }
-    void ConsoleKey() { Stroke(kVkGrave, '`', '`'); }
+    // The console key as typed: its character arrives before the poll toggles the console.
+    void ConsoleKey()
+    {
+        Stroke(kVkGrave, '`', '`');
+        Poll();
+    }
     void Type(const std::string& text)
     {
         for (char c : text)
             Send(kChar, static_cast<uintptr_t>(static_cast<unsigned char>(c)));
     }
+    void Enter() { Stroke(mirel::msg::kVkReturn, 13, 13); }
     void Poll() { miInput::g_inputModule.Update(); }
 
     mirel::test::ScriptedInput platform_;
@@ -101,11 +107,28 @@ TEST_F(InputTest, KeyDownFiresOncePerMessageAndHeldRepeatKeysEveryPoll)
     EXPECT_EQ(g_fired, "MMWW");
 }
 
-TEST_F(InputTest, ModifierRecordsNeedTheirModifierPlainOnesFireRegardless)
+TEST_F(InputTest, DuplicatesAreReportedAndKeptAndPlainRecordsFireWhateverTheModifier)
 {
-    mirel::test::ReportCapture reports; // '4' is registered twice on purpose
-    miInput::RegisterKey(Key('4', Fire4, miInput::kModControl));
-    miInput::RegisterKey(Key('4', FireM));
+    miInput::KeyBinding f5a = Key(0, FireM), f5b = Key(0, FireZ);
+    f5a.functionKey = f5b.functionKey = 5;
+    const std::tuple<miInput::KeyBinding, miInput::KeyBinding, const char*> cases[] = {
+        {Key('Z', FireZ), Key('Z', FireM, miInput::kModShift), "This key is already registered for: Z"},
+        {f5a, f5b, "A function key is used for more than one event: 5"},
+        {Key('A', FireM), Key('B', FireM), ""},
+        {Key('A', FireM), f5a, ""}, // function keys against character keys are no conflict
+        {Key('4', Fire4, miInput::kModControl), Key('4', FireM), "This key is already registered for: 4"},
+    };
+    for (const auto& [first, second, message] : cases)
+    {
+        miInput::g_inputModule.Init();
+        mirel::test::ReportCapture reports;
+        miInput::RegisterKey(first);
+        miInput::RegisterKey(second);
+        EXPECT_EQ(reports.Count(), *message ? 1 : 0) << reports.Last();
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, message, reports.Last());
+        EXPECT_EQ(miInput::RegisteredKeyCount(), 2);
+    }
+    // The last pair, Control-4 and plain 4, is still registered.
     for (bool control : {false, true, false})
     {
         Send(control ? kKeyDown : kKeyUp, mirel::msg::kVkControl, 0);
@@ -115,52 +138,22 @@ TEST_F(InputTest, ModifierRecordsNeedTheirModifierPlainOnesFireRegardless)
     EXPECT_EQ(g_fired, "M4MM");
 }
 
-TEST_F(InputTest, DuplicateRegistrationsAreReportedAndBothFire)
-{
-    miInput::KeyBinding f5a = Key(0, FireM), f5b = Key(0, FireZ);
-    f5a.functionKey = f5b.functionKey = 5;
-    const struct
-    {
-        miInput::KeyBinding first, second;
-        const char* message;
-    } cases[] = {
-        {Key('Z', FireZ), Key('Z', FireM, miInput::kModShift), "This key is already registered for: Z"},
-        {f5a, f5b, "A function key is used for more than one event: 5"},
-        {Key('A', FireM), Key('B', FireM), ""},
-        {Key('A', FireM), f5a, ""}, // function keys against character keys are no conflict
-    };
-    for (const auto& c : cases)
-    {
-        miInput::g_inputModule.Init();
-        mirel::test::ReportCapture reports;
-        miInput::RegisterKey(c.first);
-        miInput::RegisterKey(c.second);
-        EXPECT_EQ(reports.Count(), *c.message ? 1 : 0) << reports.Last();
-        EXPECT_NE(reports.Last().find(c.message), std::string::npos) << reports.Last();
-        EXPECT_EQ(miInput::RegisteredKeyCount(), 2);
-    }
-}
-
 TEST_F(InputTest, LineEditing)
 {
     mirel::g_engineState.uiMode.store(mirel::kUiConsole);
-    const struct
-    {
-        std::string typed;
-        std::string line;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"abc\b", "ab"},
         {"\b\b", ""},      // backspace on an empty line
         {"abc\tde", "de"}, // tab discards the typed text
         {"plq\r", ""},     // carriage return executes and empties
         {std::string(400, 'x'), std::string(miInput::kConsoleCapacity - 1, 'x')},
     };
-    for (const auto& c : cases)
+    for (const auto& [typed, line] : cases)
     {
         miInput::ConsoleClear();
-        Type(c.typed);
-        EXPECT_EQ(miInput::ConsoleLine(), c.line) << c.typed;
-        EXPECT_EQ(miInput::ConsoleLength(), static_cast<int32_t>(c.line.size()));
+        Type(typed);
+        EXPECT_EQ(miInput::ConsoleLine(), line) << typed;
+        EXPECT_EQ(miInput::ConsoleLength(), static_cast<int32_t>(line.size()));
     }
 }
 
@@ -182,18 +175,15 @@ TEST_F(InputTest, ConsoleTakesTheKeyboardAndItsLockBlocksEverythingButTheConsole
     ASSERT_FALSE(miInput::ConsoleOpen()) << "the grave accent is routed as a key while the console is open";
     miInput::ConsoleClear();
 
-    // The console key as typed: its character arrives before the poll toggles the console.
     ConsoleKey();
-    Poll();
     ASSERT_TRUE(miInput::ConsoleOpen());
     Type("plq_hold ");
-    Stroke(mirel::msg::kVkReturn, 13, 13);
+    Enter();
     EXPECT_FALSE(miInput::IsKeyboardLocked()) << "a trailing blank is not the command";
     Type("plq_hold");
-    Stroke(mirel::msg::kVkReturn, 13, 13);
+    Enter();
     ASSERT_TRUE(miInput::IsKeyboardLocked());
     ConsoleKey();
-    Poll();
     ASSERT_FALSE(miInput::ConsoleOpen()) << "the console key closes the console while locked";
 
     EXPECT_EQ(Send(kKeyDown, 27, 27), Route::kContinue) << "Escape never quits while locked";
@@ -204,7 +194,6 @@ TEST_F(InputTest, ConsoleTakesTheKeyboardAndItsLockBlocksEverythingButTheConsole
     EXPECT_TRUE(g_moves.empty()) << "mouse messages do not reach the input system while locked";
 
     ConsoleKey();
-    Poll();
     ASSERT_TRUE(miInput::ConsoleOpen());
     EXPECT_STREQ(miInput::ConsoleLine(), "") << "the console key leaves no character behind";
     Type("plq_unhold\r");
@@ -239,61 +228,61 @@ TEST_F(InputTest, MouseDeltasStartAfterTheFirstKnownPosition)
     // The GUI registers its handlers while the render device starts, before the input module's Init.
     miInput::RegisterMouseListener(miInput::kMouseMove, OnMove);
     miInput::g_inputModule.Init();
+    // dx, dy, x, y and the left button of move i.
+    auto move = [](size_t i)
+    {
+        const miInput::MouseEvent& e = g_moves.at(i);
+        return std::array<float, 5>{e.dx, e.dy, e.x, e.y, static_cast<float>(e.leftDown)};
+    };
     platform_.MoveCursor(100, 50);
     Poll();
     ASSERT_EQ(g_moves.size(), 1u);
-    EXPECT_EQ(g_moves[0].dx, 0.0f);
-    EXPECT_EQ(g_moves[0].y, 50.0f);
+    EXPECT_EQ(move(0), (std::array<float, 5>{0, 0, 100, 50, 0}));
     platform_.MoveCursor(30, -10);
     miInput::OnMouseMessage(0x0201); // left down
     Poll();
     Poll();
     ASSERT_EQ(g_moves.size(), 2u) << "events are raised once per message";
-    EXPECT_EQ(g_moves[1].dx, 30.0f);
-    EXPECT_EQ(g_moves[1].dy, -10.0f);
-    EXPECT_EQ(g_moves[1].leftDown, 1);
+    EXPECT_EQ(move(1), (std::array<float, 5>{30, -10, 130, 40, 1}));
     platform_.cursorKnown = false;
     miInput::OnMouseMessage(0x0200);
     Poll();
     ASSERT_EQ(g_moves.size(), 3u);
-    EXPECT_EQ(g_moves[2].x, 130.0f) << "an unknown position keeps the last one";
-    EXPECT_EQ(g_moves[2].dx, 0.0f);
+    EXPECT_EQ(move(2), (std::array<float, 5>{0, 0, 130, 40, 1})) << "an unknown position keeps the last one";
+}
+
+// Left x, y and right x, y as the game sees them.
+std::array<float, 4> Sticks()
+{
+    const auto& pad = miInput::Gamepad();
+    return {pad.leftStick[0], pad.leftStick[1], pad.rightStick[0], pad.rightStick[1]};
 }
 
 TEST_F(InputTest, PadDeadZonesInvertedRightStickFocusAndUnplugging)
 {
     const int16_t p20 = static_cast<int16_t>(0.2 * 32767), p30 = static_cast<int16_t>(0.3 * 32767);
     const float f20 = p20 / 32767.0f, f30 = p30 / 32767.0f;
-    const struct
-    {
-        int16_t lx, ly, rx, ry;
-        float left[2], right[2];
-    } cases[] = {
-        {p20, p20, p20, -p20, {0, 0}, {0, 0}},
-        {p30, p20, p20, p30, {f30, f20}, {f20, -f30}},
-        {p20, p30, p30, p20, {f20, f30}, {f30, -f20}},
-        {-32767, 0, 0, -32767, {-1, 0}, {0, 1}},
+    // Raw left x, y, right x, y and the sticks read from them.
+    const std::pair<std::array<int16_t, 4>, std::array<float, 4>> cases[] = {
+        {{p20, p20, p20, static_cast<int16_t>(-p20)}, {0, 0, 0, 0}},
+        {{p30, p20, p20, p30}, {f30, f20, f20, -f30}},
+        {{p20, p30, p30, p20}, {f20, f30, f30, -f20}},
+        {{-32767, 0, 0, -32767}, {-1, 0, 0, 1}},
     };
-    for (const auto& c : cases)
+    for (const auto& [raw, sticks] : cases)
     {
-        platform_.pad = {0x1234, 10, 200, c.lx, c.ly, c.rx, c.ry};
+        platform_.pad = {0x1234, 10, 200, raw[0], raw[1], raw[2], raw[3]};
         Poll();
-        const auto& pad = miInput::Gamepad();
-        EXPECT_EQ(pad.connected, 1);
-        EXPECT_EQ(pad.buttons, 0x1234u | (10u << 16) | (200u << 24));
-        EXPECT_FLOAT_EQ(pad.leftStick[0], c.left[0]);
-        EXPECT_FLOAT_EQ(pad.leftStick[1], c.left[1]);
-        EXPECT_FLOAT_EQ(pad.rightStick[0], c.right[0]);
-        EXPECT_FLOAT_EQ(pad.rightStick[1], c.right[1]);
+        EXPECT_EQ(miInput::Gamepad().connected, 1);
+        EXPECT_EQ(miInput::Gamepad().buttons, 0x1234u | (10u << 16) | (200u << 24));
+        EXPECT_EQ(Sticks(), sticks) << raw[0] << " " << raw[1] << " " << raw[2] << " " << raw[3];
     }
     // Losing the focus, unplugging or a missing pad library drop what was held.
     auto expectDropped = [](int connected, const char* why)
     {
-        const auto& pad = miInput::Gamepad();
-        EXPECT_EQ(pad.connected, connected) << why;
-        EXPECT_EQ(pad.buttons, 0u) << why;
-        EXPECT_EQ(pad.leftStick[0], 0.0f) << why;
-        EXPECT_EQ(pad.rightStick[1], 0.0f) << why;
+        EXPECT_EQ(miInput::Gamepad().connected, connected) << why;
+        EXPECT_EQ(miInput::Gamepad().buttons, 0u) << why;
+        EXPECT_EQ(Sticks(), (std::array<float, 4>{})) << why;
     };
     platform_.focus = false;
     Poll();
@@ -320,30 +309,26 @@ TEST_F(InputTest, DrawConsoleShowsPromptLineAndCursorInTheFontColour)
     miInput::DrawConsole(list);
     ASSERT_EQ(list.count, 1);
     EXPECT_STREQ(list.lines[0].text, ">> plq_");
-    EXPECT_EQ(list.lines[0].colour[0], 1.0f);
-    EXPECT_EQ(list.lines[0].colour[3], 0.0f);
+    const float* colour = list.lines[0].colour;
+    EXPECT_EQ(std::vector<float>(colour, colour + 4), (std::vector<float>{1, 0, 0, 0}));
     mirel::SetPropertyFloat4("render_init.fontColor", 0.5f, 0.25f, 1.0f, 1.0f);
     miInput::DrawConsole(list);
     ASSERT_EQ(list.count, 1);
-    EXPECT_EQ(list.lines[0].colour[1], 0.25f);
+    EXPECT_EQ(std::vector<float>(colour, colour + 4), (std::vector<float>{0.5f, 0.25f, 1, 1}));
 }
 
 TEST_F(InputTest, WindowResizeFollowsTheFullscreenSwitch)
 {
-    const struct
-    {
-        const char* fullscreen;
-        float expectX;
-    } cases[] = {{"false", 640.0f}, {"true", 1280.0f}, {nullptr, 1280.0f}};
-    for (const auto& c : cases)
+    const std::pair<const char*, float> cases[] = {{"false", 640.0f}, {"true", 1280.0f}, {nullptr, 1280.0f}};
+    for (const auto& [fullscreen, expectX] : cases)
     {
         mirel::ClearProperties();
         mirel::SetPropertyFloat("render_init.resolutionX", 1280.0f);
         mirel::SetPropertyFloat("render_init.resolutionY", 720.0f);
-        if (c.fullscreen) mirel::SetPropertyString("render_init.fullscreen", c.fullscreen);
+        if (fullscreen) mirel::SetPropertyString("render_init.fullscreen", fullscreen);
         mirel::g_resizePending.store(0);
         mirel::OnWindowResized(640, 480);
-        EXPECT_EQ(mirel::GetPropertyFloat("render_init.resolutionX"), c.expectX) << !!c.fullscreen;
+        EXPECT_EQ(mirel::GetPropertyFloat("render_init.resolutionX"), expectX) << !!fullscreen;
         EXPECT_EQ(mirel::g_resizePending.load(), 1) << "a resize is requested in every case";
     }
 }
@@ -361,11 +346,10 @@ TEST(FrameTimer, TicksOncePerArmingAndCountsWholeSeconds)
     mirel::SetCounterSource(ScriptedCounter);
     g_counter = 5000;
     mirel::FrameTimer timer;
-    auto tick = [&timer](int ms)
+    auto tick = [&timer](int ms, int times = 1)
     {
-        timer.ticked = 0;
-        g_counter += ms;
-        timer.Tick();
+        for (int i = 0; i < times; ++i)
+            timer.ticked = 0, g_counter += ms, timer.Tick();
     };
     tick(250);
     EXPECT_FLOAT_EQ(timer.delta, 0.25f);
@@ -376,15 +360,13 @@ TEST(FrameTimer, TicksOncePerArmingAndCountsWholeSeconds)
     EXPECT_FLOAT_EQ(timer.elapsed, 0.25f);
 
     timer.Reset();
-    for (int i = 0; i < 4; ++i)
-        tick(250);
+    tick(250, 4);
     EXPECT_FLOAT_EQ(timer.fps, 0.0f) << "exactly one second is not more than one";
     tick(10);
     EXPECT_FLOAT_EQ(timer.fps, 5.0f);
 
     timer.Reset();
-    for (int i = 0; i < 15; ++i)
-        tick(10);
+    tick(10, 15);
     EXPECT_FLOAT_EQ(timer.averageFps, 0.0f);
     tick(20);
     EXPECT_NEAR(timer.averageFps, (15 * 100.0f + 50.0f) / 16.0f, 0.01f);
