@@ -9,6 +9,7 @@
 #include "scene/camera.h"
 #include "support/fake_device.h"
 #include "support/material_fixture.h"
+#include "support/scripted_input.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 namespace
 {
 
+using miGui::DispatchMouse;
 using miGui::Sprite;
 using miGui::SpriteSheet;
 
@@ -30,24 +32,32 @@ miInput::MouseEvent Mouse(float x, float y, bool down)
 {
     return {0.0f, 0.0f, x, y, 0.0f, static_cast<uint8_t>(down ? 1 : 0), 0, 0};
 }
+void Click(float x, float y)
+{
+    DispatchMouse(1, Mouse(x, y, true));
+    DispatchMouse(1, Mouse(x, y, false));
+}
+void Click(const miGui::Widget& w)
+{
+    Click(w.x + 2, w.y + 2);
+}
 
 // A private asset tree; sheets, widgets and the menu are emptied around each test.
 class Gui : public ::testing::Test
 {
   protected:
-    Gui()
-    {
-        miGui::SpriteSheets().Clear();
-        miGui::ClearWidgets();
-    }
-    ~Gui() override
+    Gui() { Reset(); }
+    ~Gui() override { Reset(); }
+    static void Reset()
     {
         miGui::Menu().Release();
         miGui::ClearWidgets();
         miGui::SpriteSheets().Clear();
     }
+    // Sheets load once per name: writing one drops those loaded, so the next load reads it.
     void Sheet(const std::string& name, const std::string& text) const
     {
+        miGui::SpriteSheets().Clear();
         tree.Write("gui/" + name + ".txt", text);
     }
     // n sprites, sprite i at (10 i, 20 i) of size (w + i) x (h + i).
@@ -59,10 +69,11 @@ class Gui : public ::testing::Test
                  " width=" + std::to_string(w + i) + " height=" + std::to_string(h + i) + "\n";
         Sheet(name, s);
     }
-    // A 120 x 24 track (100 to move on) and a 16 x 28 knob.
-    void SliderSheet() const
+    // A trackWidth x 24 track (10 pixels of end caps each side) and a 16 x 28 knob.
+    void SliderSheet(int trackWidth = 120) const
     {
-        Sheet("s", "numSprites=2\nid=0 width=120 height=24\nid=1 width=16 height=28\n");
+        Sheet("s", "numSprites=2\nid=0 width=" + std::to_string(trackWidth) +
+                       " height=24\nid=1 width=16 height=28\n");
     }
     mirel::test::AssetTree tree;
 };
@@ -89,31 +100,28 @@ TEST_F(Gui, SheetFileRecordsInOrder)
     };
     for (const auto& c : cases)
     {
-        miGui::SpriteSheets().Clear();
+        SCOPED_TRACE(c.text);
         Sheet("t", c.text);
         const SpriteSheet* sheet = miGui::LoadSpriteSheet("t", 64, 64);
         ASSERT_NE(sheet, nullptr);
-        ASSERT_EQ(sheet->sprites.count, c.count) << c.text;
-        EXPECT_EQ(sheet->At(c.count), nullptr) << c.text;
+        ASSERT_EQ(sheet->sprites.count, c.count);
+        EXPECT_EQ(sheet->At(c.count), nullptr);
         if (c.count == 0) continue;
         const Sprite& s = *sheet->At(c.count - 1);
         std::ostringstream got;
         got << s.x << " " << s.y << " " << s.lrx << " " << s.lry << " " << s.width << " " << s.height << " "
             << s.anchorx << " " << s.anchory << " " << s.id;
-        EXPECT_EQ(got.str(), c.last) << c.text;
+        EXPECT_EQ(got.str(), c.last);
     }
 }
 
 TEST_F(Gui, MissingSheetsAndSpritesAreReportedAndFirstCallersTextureSizeWins)
 {
     mirel::test::ReportCapture reports;
-    SpriteSheet* missing = miGui::LoadSpriteSheet("nosuch", 64, 64);
-    ASSERT_NE(missing, nullptr);
-    EXPECT_EQ(missing->sprites.count, 0);
+    EXPECT_EQ(miGui::LoadSpriteSheet("nosuch", 64, 64)->sprites.count, 0);
     EXPECT_EQ(reports.Count(), 1);
-    EXPECT_NE(reports.Last().find("Menu file not found: " + tree.Root() + "/gui/nosuch.txt"),
-              std::string::npos)
-        << reports.Last();
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, "Menu file not found: " + tree.Root() + "/gui/nosuch.txt",
+                        reports.Last());
     // A sheet without the widget's sprite leaves it empty and unhittable.
     Sheet("options", 3, 20, 10);
     miGui::CheckboxWidget box;
@@ -125,16 +133,14 @@ TEST_F(Gui, MissingSheetsAndSpritesAreReportedAndFirstCallersTextureSizeWins)
     EXPECT_EQ(box.batch.vertexCount, 0);
     miGui::ReleaseWidget(box);
 
-    miGui::SpriteSheets().Clear();
     Sheet("options", 28, 30, 30);
     miGui::SpriteBatch a, b;
     miGui::InitBatch(a, "options", 1, 1024, 1024);
     miGui::InitBatch(b, "options", 2, 256, 256);
     EXPECT_EQ(a.sheetId, b.sheetId);
-    SpriteSheet* sheet = miGui::BatchSheet(b);
+    const SpriteSheet* sheet = miGui::BatchSheet(b);
     ASSERT_NE(sheet, nullptr);
-    EXPECT_FLOAT_EQ(sheet->texWidth, 1024);
-    EXPECT_FLOAT_EQ(sheet->texHeight, 1024);
+    EXPECT_EQ((std::array<float, 2>{sheet->texWidth, sheet->texHeight}), (std::array<float, 2>{1024, 1024}));
     EXPECT_EQ(sheet->sprites.count, 28);
     EXPECT_EQ(b.quadCapacity, 2);
     miGui::FreeBatch(a);
@@ -150,27 +156,24 @@ TEST_F(Gui, CheckboxReleaseInsideTogglesOnce)
     const float xs[] = {120, 100, 141, 141.5f, 120, 99, 120}, ys[] = {65, 50, 81, 65, 81.5f, 65, 49};
     miGui::CheckboxWidget box;
     miGui::InitCheckbox(box, 21, 22, false, 1024, 1024);
-    EXPECT_FLOAT_EQ(box.width, 41);
-    EXPECT_FLOAT_EQ(box.height, 31);
-    box.x = 100;
-    box.y = 50;
+    EXPECT_EQ((std::array<float, 2>{box.width, box.height}), (std::array<float, 2>{41, 31}));
+    box.x = 100, box.y = 50;
     g_callbacks = 0;
     box.callback = [](miGui::Widget&, const miInput::MouseEvent&) { ++g_callbacks; };
     for (int i = 0; i < 7; ++i)
     {
         const bool before = box.Checked();
-        miGui::DispatchMouse(1, Mouse(xs[i], ys[i], true)); // press: nothing yet
+        DispatchMouse(1, Mouse(xs[i], ys[i], true)); // press: nothing yet
         EXPECT_EQ(box.Checked(), before) << i;
-        miGui::DispatchMouse(1, Mouse(xs[i], ys[i], false));
+        DispatchMouse(1, Mouse(xs[i], ys[i], false));
         EXPECT_EQ(box.Checked(), i < 3 ? !before : before) << i;
         EXPECT_EQ(g_callbacks, std::min(i + 1, 3)) << i;
     }
     miGui::ReleaseWidget(box);
     // Checked: the checked sprite's size; not laid out yet, nowhere on screen answers.
     miGui::InitCheckbox(box, 21, 22, true, 1024, 1024);
-    EXPECT_FLOAT_EQ(box.width, 42);
-    EXPECT_FLOAT_EQ(box.height, 32);
-    miGui::DispatchMouse(1, Mouse(0, 0, false));
+    EXPECT_EQ((std::array<float, 2>{box.width, box.height}), (std::array<float, 2>{42, 32}));
+    DispatchMouse(1, Mouse(0, 0, false));
     EXPECT_TRUE(box.Checked());
     miGui::ReleaseWidget(box);
 }
@@ -186,44 +189,44 @@ TEST_F(Gui, SliderValueFollowsThePointerWhilePressed)
         miGui::InitSlider(slider, "s", 0, 1, 35, 60, 50);
         ASSERT_FLOAT_EQ(slider.trackLength, 100);
         EXPECT_FLOAT_EQ(slider.knobOffset, 60);
-        slider.x = 200;
-        slider.y = 100;
-        miGui::DispatchMouse(1, Mouse(250, 110, true));
-        miGui::DispatchMouse(0, Mouse(px[i], 110, true));
+        slider.x = 200, slider.y = 100;
+        DispatchMouse(1, Mouse(250, 110, true));
+        DispatchMouse(0, Mouse(px[i], 110, true));
         EXPECT_FLOAT_EQ(slider.value, value[i]) << px[i];
         miGui::ReleaseWidget(slider);
     }
+    // Moves count only between a press on the slider and a release anywhere.
     miGui::SliderWidget slider;
     miGui::InitSlider(slider, "s", 0, 1, 0, 1, 0);
     slider.x = slider.y = 0;
-    miGui::DispatchMouse(0, Mouse(55, 10, false));
+    DispatchMouse(0, Mouse(55, 10, false));
     EXPECT_FLOAT_EQ(slider.value, 0);
-    miGui::DispatchMouse(1, Mouse(10, 10, true));
-    miGui::DispatchMouse(1, Mouse(500, 10, false)); // released elsewhere: still held
-    miGui::DispatchMouse(0, Mouse(55, 10, true));
+    DispatchMouse(1, Mouse(10, 10, true));
+    DispatchMouse(1, Mouse(500, 10, false)); // released elsewhere: still held
+    DispatchMouse(0, Mouse(55, 10, true));
     EXPECT_FLOAT_EQ(slider.value, 0.5f);
-    miGui::DispatchMouse(1, Mouse(55, 10, false));
-    miGui::DispatchMouse(0, Mouse(105, 10, false));
+    DispatchMouse(1, Mouse(55, 10, false));
+    DispatchMouse(0, Mouse(105, 10, false));
     EXPECT_FLOAT_EQ(slider.value, 0.5f);
     miGui::ReleaseWidget(slider);
 
     // No track and no range: the value stays finite, at the lower end.
-    miGui::SpriteSheets().Clear();
-    Sheet("s", "numSprites=2\nid=0 width=12 height=24\nid=1 width=16 height=28\n");
+    SliderSheet(12);
     miGui::InitSlider(slider, "s", 0, 1, 2, 2, 2);
     EXPECT_FLOAT_EQ(slider.trackLength, 0);
     EXPECT_FLOAT_EQ(slider.knobOffset, 0);
     slider.x = slider.y = 0;
-    miGui::DispatchMouse(1, Mouse(6, 6, true));
-    miGui::DispatchMouse(0, Mouse(8, 6, true));
+    DispatchMouse(1, Mouse(6, 6, true));
+    DispatchMouse(0, Mouse(8, 6, true));
     EXPECT_FLOAT_EQ(slider.value, 2);
     miGui::ReleaseWidget(slider);
 }
 
 // The distinct corners (x, y, u, v) of the quad at vertices [from, from + 6).
-std::set<std::array<float, 4>> Corners(const miGui::SpriteBatch& b, int from)
+using Corners = std::set<std::array<float, 4>>;
+Corners QuadCorners(const miGui::SpriteBatch& b, int from)
 {
-    std::set<std::array<float, 4>> corners;
+    Corners corners;
     for (int i = from; i < from + 6; ++i)
     {
         const miGui::SpriteVertex& v = b.vertices[i];
@@ -240,15 +243,14 @@ TEST_F(Gui, QuadsInCentredCoordinatesWithTheirTextureRange)
                      "id=1 x=0 y=0 width=8 height=8\n");
     miGui::CheckboxWidget box;
     miGui::InitCheckbox(box, 0, 1, false, 1000, 500);
-    box.x = 10;
-    box.y = 30;
+    box.x = 10, box.y = 30;
     miGui::BuildQuads(box, 800, 600);
     ASSERT_EQ(box.batch.vertexCount, 6);
     const float l = 10 - 400 + 3, t = 300 - 30 - 4; // left, top
-    EXPECT_EQ(Corners(box.batch, 0), (std::set<std::array<float, 4>>{{l, t, 0.1f, 0.4f},
-                                                                     {l + 40, t, 0.14f, 0.4f},
-                                                                     {l, t - 20, 0.1f, 0.44f},
-                                                                     {l + 40, t - 20, 0.14f, 0.44f}}));
+    EXPECT_EQ(QuadCorners(box.batch, 0), (Corners{{l, t, 0.1f, 0.4f},
+                                                  {l + 40, t, 0.14f, 0.4f},
+                                                  {l, t - 20, 0.1f, 0.44f},
+                                                  {l + 40, t - 20, 0.14f, 0.44f}}));
     // Checked: the other sprite; rebuilding does not pile quads up.
     box.state = 1;
     miGui::BuildQuads(box, 800, 600);
@@ -264,8 +266,8 @@ TEST_F(Gui, QuadsInCentredCoordinatesWithTheirTextureRange)
     miGui::BuildQuads(slider, 200, 100);
     ASSERT_EQ(slider.batch.vertexCount, 12);
     EXPECT_EQ(
-        Corners(slider.batch, 6),
-        (std::set<std::array<float, 4>>{
+        QuadCorners(slider.batch, 6),
+        (Corners{
             {-73, 52, 0, 0}, {-57, 52, 0.0625f, 0}, {-73, 24, 0, 0.109375f}, {-57, 24, 0.0625f, 0.109375f}}));
     miGui::ReleaseWidget(slider);
 }
@@ -278,11 +280,12 @@ int g_cadoraCalls = 0;
 bool g_cadoraLast = false;
 int g_cameraMode = -1;
 
-miGui::MenuEnv Env(int refreshHz, bool usable, bool debugGui = false)
+// A display of refreshHz; one whose range starts at minHz (0: none) is usable up to 144 Hz.
+miGui::MenuEnv Env(int refreshHz = 60, int minHz = 0, bool debugGui = false)
 {
     g_record = miCadora::DetectionRecord{};
-    g_record.minRefreshMilliHz = usable ? 40000 : 0;
-    g_record.maxRefreshMilliHz = usable ? 144000 : 0;
+    g_record.minRefreshMilliHz = minHz * 1000;
+    g_record.maxRefreshMilliHz = minHz ? 144000 : 0;
     g_recordPtr = &g_record;
     g_cadoraCalls = 0;
     g_cameraMode = -1;
@@ -304,21 +307,22 @@ class Menu : public Gui
         mirel::SetAssetRoot(MIREL_SOURCE_ASSETS);
         miCadora::State().redbarVisible = false;
     }
+    // Built and laid out: the number of widgets drawn.
+    int Show(int refreshHz = 60, int minHz = 0, bool debugGui = false)
+    {
+        m.Build(Env(refreshHz, minHz, debugGui));
+        return Layout();
+    }
     int Layout() { return m.Layout(1280, 720, drawn, miGui::kMaxDrawnWidgets); }
     bool Drawn(const miGui::Widget* w, int n) const { return std::find(drawn, drawn + n, w) != drawn + n; }
-    void Click(const miGui::Widget& w)
-    {
-        miGui::DispatchMouse(1, Mouse(w.x + 2, w.y + 2, true));
-        miGui::DispatchMouse(1, Mouse(w.x + 2, w.y + 2, false));
-    }
     miGui::OptionsMenu& m = miGui::Menu();
     miGui::Widget* drawn[miGui::kMaxDrawnWidgets] = {};
 };
 
-TEST_F(Menu, WidgetsSitWhereTheLayoutPutsThem)
+// The fps boxes run from the first usable rate to the sweep's top, three to a row.
+TEST_F(Menu, LayoutPlacesTheWidgetsAndTheUsableFpsBoxes)
 {
-    m.Build(Env(60, false));
-    const int n = Layout();
+    int n = Show();
     const struct
     {
         const miGui::Widget* w;
@@ -329,55 +333,44 @@ TEST_F(Menu, WidgetsSitWhereTheLayoutPutsThem)
     for (const auto& p : places)
     {
         EXPECT_TRUE(Drawn(p.w, n));
-        EXPECT_FLOAT_EQ(p.w->x, p.x);
-        EXPECT_FLOAT_EQ(p.w->y, p.y);
+        EXPECT_EQ((std::array<float, 2>{p.w->x, p.w->y}), (std::array<float, 2>{p.x, p.y}));
         EXPECT_GT(p.w->batch.vertexCount, 0);
     }
     EXPECT_EQ(drawn[0], &m.frame); // drawn first, under everything else
     // Debug controls are not part of the plain menu.
-    EXPECT_FALSE(Drawn(&m.fpsSlider, n));
-    EXPECT_FALSE(Drawn(&m.sweepMaxBox, n));
-    EXPECT_FALSE(Drawn(&m.sweepSlider, n));
-}
+    for (const miGui::Widget* w :
+         std::initializer_list<const miGui::Widget*>{&m.fpsSlider, &m.sweepSlider, &m.sweepMaxBox})
+        EXPECT_FALSE(Drawn(w, n));
 
-TEST_F(Menu, FpsBoxesFromFirstUsableToTheSweepTop)
-{
     const struct
     {
-        int refreshHz;
-        bool usable;
-        int minRefreshHz;
+        int refreshHz, minHz;
         std::vector<int> boxes; // drawn fps boxes in order
     } cases[] = {
-        {60, false, 0, {2, 3, 4, 5}},    // no usable display: 45 to 60
-        {60, true, 30, {0, 1, 2, 3, 4}}, // lo 35, hi 55
-        {55, true, 35, {1, 2, 3}},       // lo 40, hi 50: one row
+        {60, 0, {2, 3, 4, 5}},     // no usable display: 45 to 60
+        {60, 30, {0, 1, 2, 3, 4}}, // lo 35, hi 55
+        {55, 35, {1, 2, 3}},       // lo 40, hi 50: one row
     };
     for (const auto& c : cases)
     {
-        miGui::MenuEnv env = Env(c.refreshHz, c.usable);
-        g_record.minRefreshMilliHz = c.minRefreshHz * 1000;
-        m.Build(env);
-        const int n = Layout();
+        n = Show(c.refreshHz, c.minHz);
         std::vector<int> got;
         for (int i = 0; i < 6; ++i)
             if (Drawn(m.fpsBoxes[i], n)) got.push_back(i);
-        EXPECT_EQ(got, c.boxes) << c.minRefreshHz;
+        EXPECT_EQ(got, c.boxes) << c.minHz;
         for (size_t k = 0; k < got.size(); ++k)
         {
             const miGui::Widget* w = m.fpsBoxes[got[k]];
-            EXPECT_FLOAT_EQ(w->x, 20 + 85.0f * static_cast<float>(k % 3)) << got[k];
-            EXPECT_FLOAT_EQ(w->y, k < 3 ? 255 : 291) << got[k];
+            EXPECT_EQ((std::array<float, 2>{w->x, w->y}),
+                      (std::array<float, 2>{20 + 85.0f * static_cast<float>(k % 3), k < 3 ? 255.0f : 291.0f}))
+                << got[k];
         }
     }
 }
 
-TEST_F(Menu, FpsChoiceSetsTheRateAndClearsTheOthers)
+TEST_F(Menu, FpsChoiceSetsTheRateAndClearsTheOthersUnlessTheSliderIsFree)
 {
-    m.Build(Env(60, false));
-    EXPECT_FLOAT_EQ(m.fpsSlider.value, 50);
-    EXPECT_TRUE(m.fpsBoxes[3]->Checked());
-    Layout();
+    Show();
     Click(*m.fpsBoxes[4]);
     EXPECT_FLOAT_EQ(m.fpsSlider.value, 55);
     EXPECT_FLOAT_EQ(m.sweepSlider.value, 0);
@@ -388,15 +381,10 @@ TEST_F(Menu, FpsChoiceSetsTheRateAndClearsTheOthers)
     Click(*m.fpsBoxes[6]);
     EXPECT_FLOAT_EQ(m.sweepSlider.value, 1);
     EXPECT_FALSE(m.fpsBoxes[4]->Checked());
-}
 
-TEST_F(Menu, FreeSliderModeIgnoresTheBoxes)
-{
-    m.Build(Env(144, false, true));
-    EXPECT_FLOAT_EQ(m.fpsSlider.min, 0);
-    EXPECT_FLOAT_EQ(m.fpsSlider.max, 144);
-    EXPECT_FLOAT_EQ(m.fpsSlider.value, 50);
-    EXPECT_TRUE(Drawn(&m.fpsSlider, Layout()));
+    // The debug menu's slider spans the display's rate, and the boxes do not move it.
+    EXPECT_TRUE(Drawn(&m.fpsSlider, Show(144, 0, true)));
+    EXPECT_EQ((std::array<float, 2>{m.fpsSlider.min, m.fpsSlider.max}), (std::array<float, 2>{0, 144}));
     EXPECT_FLOAT_EQ(m.fpsSlider.x, 410);
     EXPECT_FLOAT_EQ(m.sweepMaxBox.y, 70);
     Click(*m.fpsBoxes[4]);
@@ -408,14 +396,13 @@ TEST_F(Menu, FreeSliderModeIgnoresTheBoxes)
 TEST_F(Menu, VariableRefreshBoxFollowsTheDisplay)
 {
     // Unusable: the box is forced off and the display library is not called.
-    m.Build(Env(60, false));
-    Layout();
+    Show();
     Click(m.vrrBox);
     EXPECT_FALSE(m.vrrBox.Checked());
     EXPECT_EQ(g_cadoraCalls, 0);
 
     // A usable display is switched on at once and its box starts checked.
-    m.Build(Env(60, true));
+    m.Build(Env(60, 40));
     EXPECT_EQ(g_cadoraCalls, 1);
     EXPECT_TRUE(g_cadoraLast);
     EXPECT_TRUE(m.vrrBox.Checked());
@@ -433,7 +420,7 @@ TEST_F(Menu, VariableRefreshBoxFollowsTheDisplay)
 
 TEST_F(Menu, CameraBoxesFormOneGroupHandedBackWhenHidden)
 {
-    m.Build(Env(60, false));
+    m.Build(Env());
     EXPECT_TRUE(m.cameraBoxes[2]->Checked());
     Layout();
     Click(*m.cameraBoxes[0]);
@@ -443,8 +430,7 @@ TEST_F(Menu, CameraBoxesFormOneGroupHandedBackWhenHidden)
     Click(*m.cameraBoxes[0]);
     EXPECT_TRUE(m.cameraBoxes[0]->Checked());
 
-    m.Build(Env(60, false));
-    Layout();
+    Show();
     Click(m.redbarBox);
     EXPECT_FALSE(miCadora::State().redbarVisible); // picked up when the menu is next drawn
     Layout();
@@ -466,7 +452,7 @@ TEST_F(Menu, BladeSliderAndVerticalSyncReachTheStateAsTheyChange)
     {
         s.bladeSlider = -1.0f;
         s.verticalSync = !vsync;
-        miGui::MenuEnv env = Env(60, false);
+        miGui::MenuEnv env = Env();
         env.vsync = vsync;
         m.Build(env);
         EXPECT_FLOAT_EQ(s.bladeSlider, 0.65f) << vsync;
@@ -478,11 +464,11 @@ TEST_F(Menu, BladeSliderAndVerticalSyncReachTheStateAsTheyChange)
         EXPECT_EQ(s.verticalSync, vsync);
         // Held and dragged to the track's start: the lowest speed.
         const miGui::SliderWidget& slider = m.animSpeedSlider;
-        miGui::DispatchMouse(1, Mouse(slider.x + 2, slider.y + 2, true));
-        miGui::DispatchMouse(0, Mouse(slider.x + 2, slider.y + 2, true));
+        DispatchMouse(1, Mouse(slider.x + 2, slider.y + 2, true));
+        DispatchMouse(0, Mouse(slider.x + 2, slider.y + 2, true));
         EXPECT_FLOAT_EQ(slider.value, 0.3f);
         EXPECT_FLOAT_EQ(s.bladeSlider, 0.3f) << vsync;
-        miGui::DispatchMouse(1, Mouse(slider.x + 2, slider.y + 2, false));
+        DispatchMouse(1, Mouse(slider.x + 2, slider.y + 2, false));
     }
 }
 
@@ -500,7 +486,7 @@ TEST_F(Menu, UnattendedRunsSeeThePinnedChoiceInTheMenu)
     for (const auto& c : cases)
     {
         mirel::test::PinRate(c.fixedFps, c.sweep ? "true" : nullptr);
-        m.Build(Env(60, false));
+        m.Build(Env());
         for (int i = 2; i < 7; ++i)
             EXPECT_EQ(m.fpsBoxes[i]->Checked(), i == c.checkedBox) << c.fixedFps << " " << i;
         m.StoreControls();
@@ -510,22 +496,6 @@ TEST_F(Menu, UnattendedRunsSeeThePinnedChoiceInTheMenu)
     mirel::ClearProperties();
 }
 
-// The pointer where the test puts it, for the input system's mouse messages.
-class Pointer final : public miInput::InputPlatform
-{
-  public:
-    bool LoadPad() override { return false; }
-    bool ReadPad(miInput::RawPad&) override { return false; }
-    bool WindowHasFocus() override { return true; }
-    bool KeyHeld(char) override { return false; }
-    bool CursorPosition(float& px, float& py) override
-    {
-        px = x, py = y;
-        return true;
-    }
-    float x = 0, y = 0;
-};
-
 // Built twice through its view, as a second start-up or a second Init() does: one menu answers the
 // mouse, hotkey 1 toggles it once, and nothing of the first build stays registered or allocated.
 TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
@@ -534,14 +504,14 @@ TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
     mirel::test::FakeDevice host;
     host.anyTarget = 0;
     host.constantBuffers = false;
-    Pointer pointer;
+    mirel::test::ScriptedInput pointer;
     miRender::SetDeviceHost(&host);
     miInput::SetInputPlatform(&pointer);
     miInput::g_inputModule.Init();
     miInput::ClearMouseListeners();
 
     miRender::Gui_RV view("Gui_RV");
-    view.env = Env(60, false);
+    view.env = Env();
     for (int start = 0; start < 2; ++start)
     {
         miGui::RegisterGuiListeners();
@@ -553,7 +523,7 @@ TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
     view.Execute();
 
     // Under ASan a box of the first build still registered is a use after free here.
-    pointer.x = m.redbarBox.x + 2, pointer.y = m.redbarBox.y + 2;
+    pointer.cursorX = m.redbarBox.x + 2, pointer.cursorY = m.redbarBox.y + 2;
     for (uint32_t message : {0x0201u, 0x0202u}) // button down, up
     {
         miInput::OnMouseMessage(message);
@@ -567,21 +537,17 @@ TEST_F(Menu, ViewBuiltTwiceLeavesOneMenuOneHotkeyAndNoBuffers)
     s.targetFps = s.sweepSwitch = s.sweepLowFps = s.sweepHighFps = s.fpsSliderMax = 0.0f;
     s.sweepToSliderMax = true;
     Click(*m.fpsBoxes[4]);
-    EXPECT_FLOAT_EQ(m.fpsSlider.value, 55);
     EXPECT_FLOAT_EQ(s.targetFps, 0.0f);
     miInput::Keyboard().keyState[static_cast<unsigned char>('1')].store(1);
     miInput::g_inputModule.Update();
     EXPECT_FALSE(m.shown) << "hotkey 1 hides the menu";
     view.Execute();
     EXPECT_EQ(view.drawnCount, 0);
-    EXPECT_FLOAT_EQ(s.targetFps, 55);
-    EXPECT_FLOAT_EQ(s.sweepSwitch, 0);
-    EXPECT_FLOAT_EQ(s.sweepLowFps, 45);
-    EXPECT_FLOAT_EQ(s.sweepHighFps, 60);
-    EXPECT_FLOAT_EQ(s.fpsSliderMax, 60);
+    EXPECT_EQ(
+        (std::array<float, 5>{s.targetFps, s.sweepSwitch, s.sweepLowFps, s.sweepHighFps, s.fpsSliderMax}),
+        (std::array<float, 5>{55, 0, 45, 60, 60}));
     EXPECT_FALSE(s.sweepToSliderMax);
-    miGui::DispatchMouse(1, Mouse(pointer.x, pointer.y, true));
-    miGui::DispatchMouse(1, Mouse(pointer.x, pointer.y, false));
+    Click(pointer.cursorX, pointer.cursorY);
     EXPECT_TRUE(m.redbarBox.Checked());
 
     view.Shutdown();
