@@ -1,15 +1,21 @@
 // A material file loaded the way every user loads one: the file, its configuration (any of the
 // shipped ones, or none), texture resolution and constant packing.
+#include "support/fake_device.h"
 #include "support/fuzz_material_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzzmat::Setup();
-    mirel::test::FakeDevice& host = fuzzmat::Host();
-    host.gpu.clear();
-    host.textures.clear();
-    host.bufferIds.clear();
-    host.buffers.clear();
+    // A fresh host each run; its constant buffers read the packed words over the whole declared
+    // size, so that a size beyond the data is caught by the sanitizers.
+    static mirel::test::FakeDevice host;
+    host = mirel::test::FakeDevice();
+    host.onCreateConstantBuffer = [](const char*, int32_t bytes, void* words)
+    {
+        volatile uint8_t sum = 0;
+        for (int32_t i = 0; i < bytes; ++i)
+            sum = sum + static_cast<uint8_t*>(words)[i];
+    };
     miRender::SetDeviceHost(&host);
     fuzzmat::Write("materials/fuzzed.mat", data, size);
     miResources::Material* m = miResources::LoadMaterial("fuzzed");

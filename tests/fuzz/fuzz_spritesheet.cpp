@@ -5,23 +5,15 @@
 #include "gui/widgets.h"
 #include "support/fuzz_common.h"
 
-#include <cstdio>
-#include <fstream>
-#include <string>
-#include <sys/stat.h>
+#include <filesystem>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     mirel::SetAssertEcho(false);
-    static const std::string root = []
-    {
-        std::string r = "/tmp/mirel-fuzz-sheet-" + std::to_string(getpid());
-        mkdir(r.c_str(), 0700);
-        mkdir((r + "/gui").c_str(), 0700);
-        return r;
-    }();
-    const std::string file = root + "/gui/options.txt";
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<long>(size));
+    static const std::string root = "/tmp/mirel-fuzz-sheet-" + std::to_string(getpid());
+    [[maybe_unused]] static const bool made = std::filesystem::create_directories(root + "/gui");
+    static const std::string file = root + "/gui/options.txt";
+    FuzzWriteInput(data, size, file.c_str());
     mirel::SetAssetRoot(root.c_str());
     miGui::SpriteSheets().Clear();
     miGui::ClearWidgets();

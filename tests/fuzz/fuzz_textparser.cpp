@@ -13,10 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         ++lines;
         for (int i = 0; i < parser.tokenCount; ++i)
-        {
-            const char* t = parser.Token(i);
-            if (std::strlen(t) > 126) __builtin_trap();
-        }
+            if (std::strlen(parser.Token(i)) > 126) __builtin_trap();
         if (parser.tokenCount < 1 || parser.tokenCount > parser.maxTokens) __builtin_trap();
     }
     return 0;

@@ -1,15 +1,12 @@
-// A private copy of the shipped asset tree for the material and shader fuzz targets, a small
-// material host, and the checks every run ends with.
+// A private copy of the shipped asset tree for the material and shader fuzz targets, and the
+// checks every run ends with.
 #pragma once
 
 #include "core/utils.h"
 #include "render/material.h"
 #include "render/shaderexpand.h"
-#include "support/fake_device.h"
 #include "support/fuzz_common.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -17,45 +14,24 @@
 namespace fuzzmat
 {
 
-// The material host every run loads through; its constant buffers read the packed words over
-// the whole declared size, so that a size beyond the data is caught by the sanitizers.
-inline mirel::test::FakeDevice& Host()
-{
-    static mirel::test::FakeDevice host;
-    host.onCreateConstantBuffer = [](const char*, int32_t bytes, void* data)
-    {
-        volatile uint8_t sum = 0;
-        for (int32_t i = 0; i < bytes; ++i)
-            sum = sum + static_cast<uint8_t*>(data)[i];
-    };
-    return host;
-}
-
-inline std::string& Root()
-{
-    static std::string root;
-    return root;
-}
+inline std::string g_root;
 
 // Once per process: the tree, the asset root, silent reports.
 inline void Setup()
 {
-    if (!Root().empty()) return;
+    if (!g_root.empty()) return;
     char name[] = "/tmp/mirel-fuzz-assets-XXXXXX";
     if (!mkdtemp(name)) std::abort();
-    Root() = name;
-    std::filesystem::copy(MIREL_SOURCE_ASSETS, Root(), std::filesystem::copy_options::recursive);
-    mirel::SetAssetRoot(Root().c_str());
+    g_root = name;
+    std::filesystem::copy(MIREL_SOURCE_ASSETS, g_root, std::filesystem::copy_options::recursive);
+    mirel::SetAssetRoot(g_root.c_str());
     mirel::SetAssertEcho(false);
-    std::atexit([] { std::filesystem::remove_all(Root()); });
+    std::atexit([] { std::filesystem::remove_all(g_root); });
 }
 
 inline void Write(const char* relative, const uint8_t* data, size_t size)
 {
-    std::FILE* f = std::fopen((Root() + "/" + relative).c_str(), "wb");
-    if (!f) std::abort();
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    FuzzWriteInput(data, size, (g_root + "/" + relative).c_str());
 }
 
 inline void CheckVars(const miResources::ShaderVarList& vars)
@@ -78,7 +54,7 @@ inline void CheckConfig(const miResources::MaterialCfg& cfg)
 // No temporary expansion file may survive a run.
 inline void CheckNoTempFiles()
 {
-    for (const auto& e : std::filesystem::recursive_directory_iterator(Root()))
+    for (const auto& e : std::filesystem::recursive_directory_iterator(g_root))
         if (e.path().filename().string().rfind("expanded", 0) == 0) __builtin_trap();
 }
 
