@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 namespace mirel::test
@@ -41,13 +40,6 @@ class AssetTree
     AssetTree(const AssetTree&) = delete;
     AssetTree& operator=(const AssetTree&) = delete;
 
-    static void ClearPools()
-    {
-        miResources::MaterialManager().Clear();
-        miResources::MaterialCfgs().Clear();
-        miRender::SetDeviceHost(nullptr);
-    }
-
     // Replaces the tree's content with the repository's shipped assets.
     void CopyShipped()
     {
@@ -58,23 +50,11 @@ class AssetTree
 
     std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
     const std::string& Root() const { return root_; }
-
     void Write(const std::string& relative, const std::string& text) const
     {
         std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
         std::ofstream(Path(relative), std::ios::binary) << text;
     }
-
-    std::string Read(const std::string& relative) const
-    {
-        std::ifstream in(Path(relative), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    bool Exists(const std::string& relative) const { return std::filesystem::exists(Path(relative)); }
-
     // Names of the expansion's temporary files present anywhere in the tree.
     std::set<std::string> TempFiles() const
     {
@@ -88,6 +68,12 @@ class AssetTree
     }
 
   private:
+    static void ClearPools()
+    {
+        miResources::MaterialManager().Clear();
+        miResources::MaterialCfgs().Clear();
+        miRender::SetDeviceHost(nullptr);
+    }
     std::string root_;
 };
 
