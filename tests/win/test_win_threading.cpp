@@ -2,7 +2,6 @@
 // shared with the native build and tested there).
 #include "core/sys.h"
 #include "core/threading.h"
-#include "core/utils.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +17,6 @@ using namespace miThreads;
 
 namespace
 {
-bool WaitUntil(bool (*condition)(void*), void* arg)
-{
-    for (int i = 0; i < 10000; ++i)
-    {
-        if (condition(arg)) return true;
-        Sleep(1);
-    }
-    return false;
-}
-
 class CountingJob : public Job
 {
   public:
@@ -37,18 +26,14 @@ class CountingJob : public Job
     void OnFailure() override {}
     std::atomic<int> started{0}, successes{0};
 };
-
-bool SucceededOnce(void* job)
-{
-    return static_cast<CountingJob*>(job)->successes == 1 && GetSlot(0)->state.load() != kSlotRunning;
-}
 } // namespace
 
 TEST(WinThreadPool, NamedEventAndRealThread)
 {
-    CreateThreadPool();
     // Two underscores: the prefix ends in one and the format adds another.
-    HANDLE named = OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, L"Mirel_ThreadPoolSem__0");
+    const wchar_t* const kEvent = L"Mirel_ThreadPoolSem__0";
+    CreateThreadPool();
+    HANDLE named = OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, kEvent);
     ASSERT_NE(named, nullptr);
     CountingJob job;
     StartWorker(GetSlot(0), &job);
@@ -56,13 +41,13 @@ TEST(WinThreadPool, NamedEventAndRealThread)
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(GetThreadId(thread), static_cast<DWORD>(GetSlot(0)->threadId));
     EXPECT_EQ(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-
     // Signalling through the name reaches the same kernel object.
     SetEvent(named);
-    EXPECT_TRUE(WaitUntil(SucceededOnce, &job));
+    for (int ms = 0; job.successes != 1 || GetSlot(0)->state.load() == kSlotRunning; ++ms, Sleep(1))
+        ASSERT_LT(ms, 10000) << "the job did not finish once";
     CloseHandle(named);
     DestroyThreadPool();
-    EXPECT_EQ(OpenEventW(SYNCHRONIZE, FALSE, L"Mirel_ThreadPoolSem__0"), nullptr);
+    EXPECT_EQ(OpenEventW(SYNCHRONIZE, FALSE, kEvent), nullptr);
     EXPECT_EQ(job.started.load(), 1);
 }
 
@@ -72,13 +57,7 @@ TEST(WinCriticalSection, RecursiveEntryHoldsOffOtherThreadsUntilFullyLeft)
     std::atomic<bool> acquired{false};
     cs.Enter();
     cs.Enter();
-    std::thread other(
-        [&]
-        {
-            cs.Enter();
-            acquired = true;
-            cs.Leave();
-        });
+    std::thread other([&] { cs.Enter(), acquired = true, cs.Leave(); });
     Sleep(30);
     EXPECT_FALSE(acquired.load());
     cs.Leave();

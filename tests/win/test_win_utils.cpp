@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 using namespace mirel;
@@ -25,25 +27,20 @@ TEST(WinUtils, AssertReportsWithoutBlockingWhenSwitchIsSet)
 
 TEST(WinUtils, ExecutableDirectoryAndAssetRoot)
 {
-    std::string dir = GetExecutableDirectory();
+    const std::string dir = GetExecutableDirectory();
     ASSERT_GT(dir.size(), 2u);
     EXPECT_EQ(dir[1], ':'); // a drive path from GetModuleFileNameA
     EXPECT_NE(dir.back(), '\\');
     BuildAssetRoot();
-    std::string root = GetAssetRoot();
     std::string expected = dir + "/../assets";
-    for (char& c : expected)
-        if (c == '\\') c = '/';
-    EXPECT_EQ(root, expected);
+    std::replace(expected.begin(), expected.end(), '\\', '/');
+    EXPECT_EQ(GetAssetRoot(), expected);
 }
 
 TEST(WinUtils, ConfigIniBesideTheProgramIsRead)
 {
-    std::string path = std::string(GetExecutableDirectory()) + "\\config.ini";
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("[render_init]\r\nfullscreen = false\r\nresolutionX = 1024\r\n", f);
-    std::fclose(f);
+    const std::string path = std::string(GetExecutableDirectory()) + "\\config.ini";
+    std::ofstream(path, std::ios::binary) << "[render_init]\r\nfullscreen = false\r\nresolutionX = 1024\r\n";
     ClearProperties();
     RegisterDefaults();
     std::remove(path.c_str());
