@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <tuple>
 #include <vector>
+
+using namespace miCadora;
 
 namespace
 {
@@ -13,51 +17,43 @@ namespace
 class Overlay : public ::testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        miCadora::State().fade = 0.0f;
-        miCadora::State().barPosition = 0.0f;
-    }
+    void SetUp() override { State().fade = State().barPosition = 0.0f; }
+    bool started = false, ready = false;
 };
 
 // Fades in over exactly one second, waits while the scene is built, then covers it for three
 // seconds and blends for one.
 TEST_F(Overlay, LoadScreenFadesInWaitsAndFadesOut)
 {
-    bool started = false, ready = false;
     for (int i = 1; i <= 9; ++i)
     {
-        const miCadora::LoadScreenFrame f = miCadora::StepLoadScreen(0.1f, started, 0.0f, ready);
-        EXPECT_TRUE(f.fadingIn);
-        EXPECT_NEAR(f.fadeIn, 0.1f * static_cast<float>(i), 1e-5f);
+        const LoadScreenFrame f = StepLoadScreen(0.1f, started, 0.0f, ready);
+        EXPECT_TRUE(f.fadingIn && std::fabs(f.fadeIn - 0.1f * i) < 1e-5f) << i << ": " << f.fadeIn;
     }
     EXPECT_FALSE(started);
-    EXPECT_FLOAT_EQ(miCadora::StepLoadScreen(0.11f, started, 0.0f, ready).fadeIn, 1.0f);
+    EXPECT_FLOAT_EQ(StepLoadScreen(0.11f, started, 0.0f, ready).fadeIn, 1.0f);
     EXPECT_TRUE(started);
-    EXPECT_FLOAT_EQ(miCadora::State().fade, 4.0f);
-    const miCadora::LoadScreenFrame building = miCadora::StepLoadScreen(0.5f, started, 0.6f, ready);
-    EXPECT_FALSE(building.fadingIn);
-    EXPECT_FALSE(building.fadingOut);
+    EXPECT_FLOAT_EQ(State().fade, 4.0f);
+    const LoadScreenFrame building = StepLoadScreen(0.5f, started, 0.6f, ready);
+    EXPECT_FALSE(building.fadingIn || building.fadingOut);
     EXPECT_FLOAT_EQ(building.loadBar, 0.6f);
-    EXPECT_FLOAT_EQ(miCadora::State().fade, 4.0f);
+    EXPECT_FLOAT_EQ(State().fade, 4.0f);
     // Frame time summed since the scene was built, and the blend weight then.
     const float t[] = {0.5f, 2.9f, 3.25f, 3.75f, 4.01f, 5.0f},
                 blend[] = {1.0f, 1.0f, 0.75f, 0.25f, 0.0f, 0.0f};
     for (int i = 0; i < 6; ++i)
     {
-        const miCadora::LoadScreenFrame f =
-            miCadora::StepLoadScreen(t[i] - (i ? t[i - 1] : 0.0f), started, 1.05f, ready);
-        EXPECT_TRUE(f.fadingOut) << t[i];
-        EXPECT_NEAR(f.redbarFade, blend[i], 1e-5f) << t[i];
+        const LoadScreenFrame f = StepLoadScreen(t[i] - (i ? t[i - 1] : 0.0f), started, 1.05f, ready);
+        EXPECT_TRUE(f.fadingOut && std::fabs(f.redbarFade - blend[i]) < 1e-5f)
+            << t[i] << ": " << f.redbarFade;
         EXPECT_EQ(ready, i >= 4) << t[i];
     }
-    EXPECT_FLOAT_EQ(miCadora::State().fade, 0.0f);
+    EXPECT_FLOAT_EQ(State().fade, 0.0f);
     // A long first frame completes the fade-in at once.
     started = false;
-    miCadora::State().fade = 0.0f;
-    EXPECT_FLOAT_EQ(miCadora::StepLoadScreen(2.5f, started, 0.0f, ready).fadeIn, 1.0f);
-    EXPECT_TRUE(started);
-    EXPECT_FLOAT_EQ(miCadora::State().fade, 4.0f);
+    State().fade = 0.0f;
+    EXPECT_FLOAT_EQ(StepLoadScreen(2.5f, started, 0.0f, ready).fadeIn, 1.0f);
+    EXPECT_TRUE(started && State().fade == 4.0f);
 }
 
 TEST_F(Overlay, RedbarAdvancesWithItsSliderAndRestartsPastTheEdge)
@@ -66,25 +62,21 @@ TEST_F(Overlay, RedbarAdvancesWithItsSliderAndRestartsPastTheEdge)
                 perSecond[] = {0.312f, 0.144f, 0.48f, 4.8f, 0.0f};
     for (int i = 0; i < 5; ++i)
     {
-        miCadora::State().fade = 1.0f;
-        miCadora::State().barPosition = 0.25f;
-        miCadora::StepRedbar(0.1f, true, slider[i]);
-        EXPECT_NEAR(miCadora::State().barPosition, 0.25f + perSecond[i] * 0.1f, 1e-5f) << slider[i];
+        State().fade = 1.0f;
+        State().barPosition = 0.25f;
+        StepRedbar(0.1f, true, slider[i]);
+        EXPECT_NEAR(State().barPosition, 0.25f + perSecond[i] * 0.1f, 1e-5f) << slider[i];
     }
     // Runs until just past 1.2, then starts again from 0.
-    miCadora::State().barPosition = 0.0f;
+    State().barPosition = 0.0f;
     float prev = 0.0f;
     int wraps = 0;
     for (int i = 0; i < 240; ++i)
     {
-        const miCadora::RedbarFrame f = miCadora::StepRedbar(1.0f / 60.0f, true, 1.0f);
-        EXPECT_TRUE(f.draw);
-        EXPECT_LE(f.barPosition, 1.2f);
-        if (f.barPosition < prev)
-        {
-            ++wraps;
-            EXPECT_GT(prev, 1.19f);
-        }
+        const RedbarFrame f = StepRedbar(1.0f / 60.0f, true, 1.0f);
+        EXPECT_TRUE(f.draw && f.barPosition <= 1.2f) << f.barPosition;
+        EXPECT_TRUE(f.barPosition >= prev || prev > 1.19f) << prev;
+        wraps += f.barPosition < prev;
         prev = f.barPosition;
     }
     EXPECT_EQ(wraps, 1);
@@ -94,25 +86,22 @@ TEST_F(Overlay, RedbarAdvancesWithItsSliderAndRestartsPastTheEdge)
 // final pass blends with the last weight it was handed, so switching off must end on a 0, once.
 TEST_F(Overlay, RedbarFadesAndHandsTheFinalPassAZeroWeightOnce)
 {
-    const struct
-    {
-        bool visible, draw, setFade;
-        float weight;
-    } steps[] = {{false, false, false, 0.0f}, {true, true, true, 0.25f},  {true, true, true, 0.5f},
-                 {true, true, true, 0.75f},   {true, true, true, 1.0f},   {true, true, true, 1.0f},
-                 {false, true, true, 0.75f},  {false, true, true, 0.5f},  {true, true, true, 0.75f},
-                 {false, true, true, 0.5f},   {false, true, true, 0.25f}, {false, false, true, 0.0f},
-                 {false, false, false, 0.0f}};
+    // Visible; then whether it is drawn, sets the weight, and the weight.
+    const std::tuple<bool, bool, bool, float> steps[] = {
+        {false, false, false, 0.0f}, {true, true, true, 0.25f},  {true, true, true, 0.5f},
+        {true, true, true, 0.75f},   {true, true, true, 1.0f},   {true, true, true, 1.0f},
+        {false, true, true, 0.75f},  {false, true, true, 0.5f},  {true, true, true, 0.75f},
+        {false, true, true, 0.5f},   {false, true, true, 0.25f}, {false, false, true, 0.0f},
+        {false, false, false, 0.0f}};
     int n = 0;
-    for (const auto& s : steps)
+    for (const auto& [visible, draw, setFade, weight] : steps)
     {
-        const float bar = miCadora::State().barPosition;
-        const miCadora::RedbarFrame f = miCadora::StepRedbar(0.25f, s.visible, 0.65f);
-        EXPECT_EQ(f.draw, s.draw) << n;
-        EXPECT_EQ(f.setFade, s.setFade) << n;
-        EXPECT_FLOAT_EQ(f.redbarFade, s.weight) << n;
-        EXPECT_FLOAT_EQ(miCadora::State().fade, s.weight) << n;
-        EXPECT_TRUE(f.draw || miCadora::State().barPosition == bar) << n++;
+        const float bar = State().barPosition;
+        const RedbarFrame f = StepRedbar(0.25f, visible, 0.65f);
+        EXPECT_EQ(std::make_tuple(f.draw, f.setFade, f.redbarFade, State().fade),
+                  std::make_tuple(draw, setFade, weight, weight))
+            << n;
+        EXPECT_TRUE(f.draw || State().barPosition == bar) << n++;
     }
 }
 
@@ -122,7 +111,7 @@ TEST(FrameGraph, WindowKeepsTheLast32InTimeOrder)
 {
     for (int n : {32, 33, 40, 63, 64, 65, 100})
     {
-        miCadora::FrameTimeGraph g;
+        FrameTimeGraph g;
         for (int k = 1; k <= n; ++k)
             g.Add(static_cast<float>(k));
         for (int i = 0; i < 32; ++i)
@@ -134,8 +123,8 @@ TEST(FrameGraph, LinesSpanTheUpperRightBand)
 {
     // 60 fps: 16.667 ms on target; 16.0 too fast, 17.5 too slow, one sample exactly on target.
     // Nothing is drawn until the 32nd sample.
-    miCadora::FrameTimeGraph g;
-    std::vector<miCadora::LineVertex> v(200);
+    FrameTimeGraph g;
+    std::vector<LineVertex> v(200);
     for (int k = 0; k < 31; ++k)
     {
         g.Add(k == 0 ? 16.0f : 1000.0f / 60.0f);
@@ -147,18 +136,12 @@ TEST(FrameGraph, LinesSpanTheUpperRightBand)
     EXPECT_EQ(g.BuildLines(60.0f, v.data(), 7), 6);
     ASSERT_EQ(g.BuildLines(60.0f, v.data(), 200), 62);
     EXPECT_NEAR(v[1].y, 0.85f, 1e-4f);
-    EXPECT_FLOAT_EQ(v[61].x, 31 * 0.03125f);
-    EXPECT_FLOAT_EQ(v[61].y, 1.0f);
-    for (int k = 0; k < 31; ++k)
-    {
-        EXPECT_FLOAT_EQ(v[2 * k].x, k * 0.03125f);
-        EXPECT_FLOAT_EQ(v[2 * k + 1].x, (k + 1) * 0.03125f);
-        // Segments join: each one starts where the previous one ended.
-        EXPECT_FLOAT_EQ(v[2 * k].y, k > 0 ? v[2 * k - 1].y : 0.7f);
-    }
-    EXPECT_FLOAT_EQ(v[5].r, 1.0f);
-    EXPECT_FLOAT_EQ(v[5].g, 0.0f);
-    EXPECT_FLOAT_EQ(v[5].a, 0.5f);
+    EXPECT_EQ(std::make_tuple(v[61].x, v[61].y), std::make_tuple(31 * 0.03125f, 1.0f));
+    for (int k = 0; k < 31; ++k) // segments join: each one starts where the previous one ended
+        EXPECT_EQ(std::make_tuple(v[2 * k].x, v[2 * k + 1].x, v[2 * k].y),
+                  std::make_tuple(k * 0.03125f, (k + 1) * 0.03125f, k > 0 ? v[2 * k - 1].y : 0.7f))
+            << k;
+    EXPECT_EQ(std::make_tuple(v[5].r, v[5].g, v[5].a), std::make_tuple(1.0f, 0.0f, 0.5f));
 }
 
 } // namespace
