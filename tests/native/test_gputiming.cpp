@@ -6,12 +6,14 @@
 
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <vector>
 
 using namespace miResources;
 
 namespace
 {
+
 // Each query is an id; a timestamp takes the GPU clock's value once the GPU reaches it.
 class FakeSource final : public GpuQuerySource
 {
@@ -21,8 +23,7 @@ class FakeSource final : public GpuQuerySource
         set.eventQuery = Next();
         set.startQuery = Next();
         set.endQuery = Next();
-        ++created;
-        return true;
+        return ++created > 0;
     }
     void ReleaseQueries(QuerySet&) override { ++released; }
     void Timestamp(void* q) override { stamps[q] = gpuTicks; }
@@ -32,12 +33,7 @@ class FakeSource final : public GpuQuerySource
         auto it = stamps.find(q);
         if (it == stamps.end()) return kFailed;
         // Not finished yet: a number of polls before the answer comes.
-        if (notReadyPolls > 0)
-        {
-            --notReadyPolls;
-            ++spins;
-            return kNotReady;
-        }
+        if (notReadyPolls > 0) return --notReadyPolls, ++spins, kNotReady;
         ticks = it->second;
         return kReady;
     }
@@ -51,10 +47,6 @@ class FakeSource final : public GpuQuerySource
 };
 
 double g_now = 0.0;
-double FakeClock()
-{
-    return g_now;
-}
 
 class GpuTiming : public ::testing::Test
 {
@@ -64,7 +56,7 @@ class GpuTiming : public ::testing::Test
         mirel::ClearProperties();
         ResetGpuTimingBroken();
         g_now = 0.0;
-        ring.SetClock(FakeClock);
+        ring.SetClock([] { return g_now; });
     }
     void TearDown() override { mirel::ClearProperties(); }
     // One frame lasting ms of GPU time; returns what the ring reads back.
@@ -78,46 +70,38 @@ class GpuTiming : public ::testing::Test
     FakeSource src;
     GpuQueryRing ring;
 };
-} // namespace
 
 TEST_F(GpuTiming, RingReadsTheFrameItsSizeLaterAndNeverTheCurrentOne)
 {
-    struct Case
-    {
-        float property; // NAN: not set
-        int32_t size;
-        std::vector<uint64_t> frames;
-        std::vector<float> read;
-        int spins;
-    };
-    const Case cases[] = {
+    // The size property (NaN: not set), the ring size, the frames' times, what is read back, the
+    // polls before each answer.
+    const std::tuple<float, int32_t, std::vector<uint64_t>, std::vector<float>, int> cases[] = {
         // The primed entries (start and end back to back) read 0 first.
         {NAN, 2, {7, 11, 3, 3}, {0, 7, 11, 3}, 0},
         {4.7f, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {0, 0, 0, 1, 2, 3, 4, 5, 6, 7}, 0},
         // No priming: the one entry waits for its own frame.
         {1.0f, 1, {9}, {9}, 3},
     };
-    for (const Case& c : cases)
+    for (const auto& [property, size, frames, expected, polls] : cases)
     {
         mirel::ClearProperties();
-        if (!std::isnan(c.property))
+        if (!std::isnan(property))
         {
             mirel::RegisterProperty(GpuQueryRing::kSizeProperty, mirel::kPropFloat);
-            mirel::SetPropertyFloat(GpuQueryRing::kSizeProperty, c.property);
+            mirel::SetPropertyFloat(GpuQueryRing::kSizeProperty, property);
         }
         src = FakeSource();
         ring.CreateRing(&src);
-        ASSERT_EQ(ring.size, c.size);
-        EXPECT_EQ(src.created, c.size);
-        EXPECT_EQ(src.stamps.size(), 2u * static_cast<size_t>(c.size - 1));
-        src.notReadyPolls = c.spins;
+        ASSERT_EQ(ring.size, size);
+        EXPECT_EQ(std::make_tuple(src.created, src.stamps.size()), std::make_tuple(size, 2u * (size - 1)));
+        src.notReadyPolls = polls;
         std::vector<float> read;
-        for (uint64_t ms : c.frames)
+        for (uint64_t ms : frames)
             read.push_back(Frame(ms));
-        EXPECT_EQ(read, c.read) << c.size;
-        EXPECT_EQ(src.spins, c.spins) << c.size;
+        EXPECT_EQ(read, expected) << size;
+        EXPECT_EQ(src.spins, polls) << size;
         ring.ReleaseRing();
-        EXPECT_EQ(src.released, c.size);
+        EXPECT_EQ(src.released, size);
     }
     EXPECT_FALSE(GpuTimingBroken());
 }
@@ -160,3 +144,5 @@ TEST_F(GpuTiming, FailedReadDoesNotSpin)
     EXPECT_EQ(Frame(5), 0.0f);
     EXPECT_LE(src.reads, 2);
 }
+
+} // namespace
