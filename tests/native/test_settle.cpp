@@ -3,54 +3,50 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace mirel;
 
 TEST(Settle, CapsScreenSizeAndPicksRefresh)
 {
-    struct Case
-    {
-        const char* config; // extra properties before settlement
-        DesktopMode mode;
-        float detectedHz;
-        float expectX, expectY, expectHz;
-        bool ok;
-    } cases[] = {
-        {"cap", {2560, 1440, 144.0f, false}, 0, 1920, 1080, 144, true},
-        {"", {2560, 1440, 0.0f, false}, 120.0f, 2560, 1440, 120, true},
-        {"", {1920, 1080, 0.0f, false}, 0.0f, 1920, 1080, 60, true},
-        {"cap", {1600, 900, 59.94f, false}, 75.0f, 1600, 900, 59.94f, true},
-        {"", {1920, 1080, 30.0f, true}, 0.0f, 1920, 1080, 60, false},
+    // Whether the size is capped at 1920x1080, the desktop mode and the detected rate; the size and
+    // rate settled, and whether the mode is usable.
+    const std::tuple<bool, DesktopMode, float, float, float, float, bool> cases[] = {
+        {true, {2560, 1440, 144.0f, false}, 0, 1920, 1080, 144, true},
+        {false, {2560, 1440, 0.0f, false}, 120.0f, 2560, 1440, 120, true},
+        {false, {1920, 1080, 0.0f, false}, 0.0f, 1920, 1080, 60, true},
+        {true, {1600, 900, 59.94f, false}, 75.0f, 1600, 900, 59.94f, true},
+        {false, {1920, 1080, 30.0f, true}, 0.0f, 1920, 1080, 60, false},
     };
-    for (const Case& c : cases)
+    for (const auto& [cap, mode, detectedHz, x, y, hz, ok] : cases)
     {
         ClearProperties();
         RegisterDefaults();
         SetPropertyFloat("render_init.resolutionX", 640); // what config.ini said: replaced
-        if (c.config[0])
+        if (cap)
         {
             SetPropertyFloat("render_init.max_resolution_X", 1920);
             SetPropertyFloat("render_init.max_resolution_Y", 1080);
         }
-        EXPECT_EQ(SettleDisplaySettings(c.mode, c.detectedHz), c.ok);
-        EXPECT_FLOAT_EQ(GetPropertyFloat("render_init.resolutionX"), c.expectX);
-        EXPECT_FLOAT_EQ(GetPropertyFloat("render_init.resolutionY"), c.expectY);
-        EXPECT_FLOAT_EQ(GetPropertyFloat("render_init.monitorRefresh"), c.expectHz);
+        EXPECT_EQ(SettleDisplaySettings(mode, detectedHz), ok);
+        EXPECT_EQ(std::make_tuple(GetPropertyFloat("render_init.resolutionX"),
+                                  GetPropertyFloat("render_init.resolutionY"),
+                                  GetPropertyFloat("render_init.monitorRefresh")),
+                  std::make_tuple(x, y, hz));
     }
     ClearProperties();
 }
 
-TEST(Settle, DebugHotkeyFlagFollowsExactTrue)
+TEST(Settle, DebugHotkeyFlagFollowsExactTrueAndIsNeverClearedAtStartUp)
 {
     g_debugHotkeysEnabled = false;
     ClearProperties();
-    SetPropertyString("debug.hotkey", "TRUE");
-    SettleDisplaySettings({800, 600, 60, false}, 0);
-    EXPECT_FALSE(g_debugHotkeysEnabled);
-    SetPropertyString("debug.hotkey", "true");
-    SettleDisplaySettings({800, 600, 60, false}, 0);
-    EXPECT_TRUE(g_debugHotkeysEnabled);
-    SetPropertyString("debug.hotkey", "false");
-    SettleDisplaySettings({800, 600, 60, false}, 0);
-    EXPECT_TRUE(g_debugHotkeysEnabled); // never cleared at start-up
+    const char* values[] = {"TRUE", "true", "false"};
+    for (int i = 0; i < 3; ++i)
+    {
+        SetPropertyString("debug.hotkey", values[i]);
+        SettleDisplaySettings({800, 600, 60, false}, 0);
+        EXPECT_EQ(g_debugHotkeysEnabled, i > 0) << values[i];
+    }
     ClearProperties();
 }
