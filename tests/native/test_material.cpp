@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <vector>
 
 using namespace miResources;
@@ -308,11 +309,9 @@ TEST_F(Materials, ConfigurationsAreReadOnceUnlessForced)
     const int32_t id = a->configId;
     ASSERT_GE(id, 0);
     EXPECT_EQ(MaterialCfgs().FromHandle(id)->topology, d3d::kTopologyTriangleList);
-
     tree.Write("materials/c.matcfg", CfgText({{3, "prim = linelist"}}));
     EXPECT_EQ(Load("config = c\n", "b")->configId, id);
     EXPECT_EQ(MaterialCfgs().FromHandle(id)->topology, d3d::kTopologyTriangleList);
-
     EXPECT_EQ(Load("config = c\n", "a", true)->configId, id);
     EXPECT_EQ(MaterialCfgs().FromHandle(id)->topology, d3d::kTopologyLineList);
     EXPECT_EQ(MaterialCfgs().Count(), 1);
@@ -353,21 +352,19 @@ TEST_F(Materials, BindingLinesAndTheTablesTheyEndIn)
                                             "arr 3 6 7 2", "vol 4 8 8 3", "buf 6 9 9 0", "odd.png 0 10 0 0",
                                             "nnnnnnnn 8 11 0 0"}));
     EXPECT_EQ(m->bindings[kStageHull].count, 0);
+    // Depth bindings take the depth of the target, not its colour.
     const int32_t* srv = m->srvIds[kStagePixel];
-    EXPECT_EQ(srv[0], host.gpu.at("hdrMain"));
-    EXPECT_EQ(srv[1], host.gpu.at("cascade0_depth"));
+    auto gpu = [&](const std::string& name) { return host.gpu.at(name); };
+    EXPECT_EQ(
+        std::vector<int32_t>({srv[0], srv[1], srv[2], srv[3], srv[4], srv[5], srv[11]}),
+        std::vector<int32_t>({gpu("hdrMain"), gpu("cascade0_depth"), gpu("cascade1_depth"), gpu("rock.png"),
+                              gpu("leaf.png"), -1, gpu(std::string(63, 'n') + "_depth")}));
     EXPECT_EQ(host.gpu.count("cascade0"), 0u);
-    EXPECT_EQ(srv[2], host.gpu.at("cascade1_depth")); // the depth of the target, not its colour
-    EXPECT_EQ(srv[3], host.gpu.at("rock.png"));
     EXPECT_EQ(m->bindings[kStagePixel].Data()[3].resourceId, host.textures.at("rock.png"));
-    EXPECT_EQ(srv[4], host.gpu.at("leaf.png"));
-    EXPECT_EQ(m->alphaTestTextureId, host.gpu.at("leaf.png"));
-    EXPECT_EQ(srv[5], -1);
-    EXPECT_EQ(srv[11], host.gpu.at(std::string(63, 'n') + "_depth"));
-    EXPECT_EQ(m->srvIds[kStageVertex][6], host.gpu.at("sky.dds"));
-    EXPECT_EQ(m->srvIds[kStageVertex][2], -1);
-    EXPECT_EQ(m->uavIds[kStageDomain][7], host.gpu.at("buf"));
-    EXPECT_EQ(m->srvIds[kStageDomain][7], -1);
+    EXPECT_EQ(m->alphaTestTextureId, gpu("leaf.png"));
+    EXPECT_EQ(std::vector<int32_t>({m->srvIds[kStageVertex][6], m->srvIds[kStageVertex][2],
+                                    m->uavIds[kStageDomain][7], m->srvIds[kStageDomain][7]}),
+              std::vector<int32_t>({gpu("sky.dds"), -1, gpu("buf"), -1}));
     const std::vector<std::string> created = {"rock.png:0", "leaf.png:2", "arr:3",        "vol:4",
                                               "odd.png:0",  "sky.dds:5",  "filledLater:1"};
     EXPECT_EQ(host.created, created);
@@ -407,17 +404,13 @@ TEST_F(Materials, ConstantsArePackedInListOrderAndUpdated)
     EXPECT_EQ(buffer.data, m->constantData);
 
     // Float updates reach the float's word only; other types are found but reported.
-    const struct
-    {
-        const char* name;
-        bool found;
-        int32_t offset;
-    } offsets[] = {{"f", true, 0}, {"i", true, 8}, {"i4", true, 12}, {"F", false, 32}};
-    for (const auto& c : offsets)
+    const std::tuple<const char*, bool, int32_t> offsets[] = {
+        {"f", true, 0}, {"i", true, 8}, {"i4", true, 12}, {"F", false, 32}};
+    for (const auto& [name, found, at] : offsets)
     {
         int32_t offset = -1;
-        EXPECT_EQ(FindVarOffset(*m, c.name, offset), c.found) << c.name;
-        EXPECT_EQ(offset, c.offset) << c.name;
+        EXPECT_EQ(FindVarOffset(*m, name, offset), found) << name;
+        EXPECT_EQ(offset, at) << name;
     }
     EXPECT_EQ(reports.Count(), 2);
     EXPECT_NE(reports.Last().find("Updating var types that don't match"), std::string::npos);
