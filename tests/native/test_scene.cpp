@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace miRender;
@@ -36,13 +37,9 @@ TEST(SceneViews, OnlyTheForeignSlotsTakeFactories)
 
 TEST(SceneViews, EnablingStatesAsLoadingFinishes)
 {
-    const struct
-    {
-        const char* before;
-        float progress;
-        bool ready, snappy;
-        const char* after;
-    } cases[] = {
+    // The views enabled before, the load progress, whether the scene is ready and the graph
+    // switched on; the views enabled after.
+    const std::tuple<const char*, float, bool, bool, const char*> cases[] = {
         // Building: the load screen alone, whatever was on before.
         {"1111111111", 0.0f, false, false, "1000000000"},
         {"1111111111", 0.9f, true, true, "1000000000"},
@@ -54,23 +51,16 @@ TEST(SceneViews, EnablingStatesAsLoadingFinishes)
         {"1111110000", 1.1f, true, true, "0111111111"},
         {"0101010001", 1.1f, true, false, "0101011110"},
     };
-    for (const auto& c : cases)
+    for (const auto& [before, progress, ready, snappy, after] : cases)
     {
         bool e[kCadoraViewCount];
-        for (int32_t i = 0; i < kCadoraViewCount; ++i)
-            e[i] = c.before[i] == '1';
-        ApplyViewStates(e, c.progress, c.ready, c.snappy);
-        std::string after;
+        std::transform(before, before + kCadoraViewCount, e, [](char c) { return c == '1'; });
+        ApplyViewStates(e, progress, ready, snappy);
+        std::string got;
         for (bool b : e)
-            after += b ? '1' : '0';
-        EXPECT_EQ(after, c.after) << c.before << " " << c.progress << " " << c.ready << c.snappy;
+            got += b ? '1' : '0';
+        EXPECT_EQ(got, after) << before << " " << progress << " " << ready << snappy;
     }
-}
-
-std::vector<uint8_t> ReadAsset(const char* rel)
-{
-    std::ifstream in(std::string(MIREL_SOURCE_ASSETS) + "/" + rel, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 // Mean of one channel over a level.
@@ -87,34 +77,30 @@ double Mean(const std::vector<uint8_t>& bytes, const miResources::DdsSubresource
 // grass, the sky blue at the zenith and grey at the nadir.
 TEST(SceneTextures, FullMipChainsOfGrassAndSky)
 {
-    const struct
-    {
-        const char* file;
-        uint32_t size, mips;
-        bool cube;
-    } cases[] = {{"textures/ground.dds", 256, 9, false}, {"textures/skycube.dds", 64, 7, true}};
+    const std::tuple<const char*, uint32_t, uint32_t, bool> cases[] = {{"textures/ground.dds", 256, 9, false},
+                                                                       {"textures/skycube.dds", 64, 7, true}};
     std::vector<uint8_t> bytes[2];
     auto img = std::make_unique<miResources::DdsImage[]>(2);
     for (int i = 0; i < 2; ++i)
     {
-        const auto& c = cases[i];
-        bytes[i] = ReadAsset(c.file);
-        ASSERT_TRUE(miResources::ParseDds(bytes[i].data(), bytes[i].size(), img[i])) << c.file;
-        EXPECT_EQ(img[i].format, 28u) << c.file; // R8G8B8A8_UNORM
-        EXPECT_EQ(img[i].width, c.size);
-        EXPECT_EQ(img[i].mipCount, c.mips);
-        EXPECT_EQ(img[i].cube, c.cube);
-        const uint32_t faces = c.cube ? 6 : 1;
-        ASSERT_EQ(img[i].subresourceCount, faces * c.mips);
+        const auto& [file, size, mips, cube] = cases[i];
+        std::ifstream in(std::string(MIREL_SOURCE_ASSETS) + "/" + file, std::ios::binary);
+        bytes[i].assign(std::istreambuf_iterator<char>(in), {});
+        ASSERT_TRUE(miResources::ParseDds(bytes[i].data(), bytes[i].size(), img[i])) << file;
+        EXPECT_EQ(std::make_tuple(img[i].format, img[i].width, img[i].mipCount, img[i].cube),
+                  std::make_tuple(28u, size, mips, cube)) // 28: R8G8B8A8_UNORM
+            << file;
+        const uint32_t faces = cube ? 6 : 1;
+        ASSERT_EQ(img[i].subresourceCount, faces * mips);
         const auto& last = img[i].subresources[img[i].subresourceCount - 1];
-        EXPECT_EQ(last.offset + last.slicePitch, bytes[i].size()) << c.file << ": trailing or missing bytes";
+        EXPECT_EQ(last.offset + last.slicePitch, bytes[i].size()) << file << ": trailing or missing bytes";
         for (uint32_t f = 0; f < faces; ++f)
         {
-            const auto& top = img[i].subresources[f * c.mips];
-            const auto& tip = img[i].subresources[f * c.mips + c.mips - 1];
+            const auto& top = img[i].subresources[f * mips];
+            const auto& tip = img[i].subresources[f * mips + mips - 1];
             EXPECT_EQ(tip.width, 1u);
             for (int ch = 0; ch < 3; ++ch)
-                EXPECT_NEAR(Mean(bytes[i], tip, ch), Mean(bytes[i], top, ch), 2.0) << c.file << " face " << f;
+                EXPECT_NEAR(Mean(bytes[i], tip, ch), Mean(bytes[i], top, ch), 2.0) << file << " face " << f;
         }
     }
     const auto& grass = img[0].subresources[0];
