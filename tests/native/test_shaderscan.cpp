@@ -8,8 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 using miResources::ShaderRule;
@@ -30,20 +31,14 @@ std::string Findings(const std::string& name, const std::string& text)
 std::string ReadFile(const fs::path& p)
 {
     std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(ShaderScan, FindsWhatOnlyWineAccepts)
 {
     const std::string cs = "[numthreads(1, 1, 1)] void mainCS(uint3 d : SV_DispatchThreadID) {";
-    struct Case
-    {
-        std::string text;
-        std::vector<ShaderRule> found;
-    };
-    const std::vector<Case> cases = {
+    // A snippet and the rules it breaks.
+    const std::vector<std::pair<std::string, std::vector<ShaderRule>>> cases = {
         // Reads of typed UAVs of more than one 32-bit component, in every form.
         {"RWBuffer<float4> b : register(u0);\n" + cs + "\nfloat4 e = b[d.x];\n b[d.x] = e; }",
          {ShaderRule::kTypedUavLoad}},
@@ -75,14 +70,14 @@ TEST(ShaderScan, FindsWhatOnlyWineAccepts)
         {"groupshared float4x4 m[256]; groupshared uint n[256][17];", {ShaderRule::kGroupSharedBytes}},
         {"groupshared float g[8192];", {}},
     };
-    for (const Case& c : cases)
+    for (const auto& [text, rules] : cases)
     {
         std::vector<ShaderRule> found;
-        for (const miResources::ShaderFinding& f : miResources::ScanPortableHlsl(c.text))
+        for (const miResources::ShaderFinding& f : miResources::ScanPortableHlsl(text))
             found.push_back(f.rule);
-        EXPECT_EQ(found, c.found) << c.text << "\n" << Findings("snippet", c.text);
+        EXPECT_EQ(found, rules) << text << "\n" << Findings("snippet", text);
     }
-    const std::vector<miResources::ShaderFinding> first = miResources::ScanPortableHlsl(cases[0].text);
+    const std::vector<miResources::ShaderFinding> first = miResources::ScanPortableHlsl(cases[0].first);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].line, 3) << "the line of the read, not of the declaration or the store";
 }
@@ -102,9 +97,7 @@ TEST(ShaderScan, EveryShippedAndHeldShaderPasses)
         report += Findings(e.path().string(), ReadFile(e.path()));
     }
     EXPECT_GE(files, 15) << "the shipped shader sources were not found";
-
     report += Findings("kBusyShaderSource", miCadora::kBusyShaderSource);
-
     static const std::regex literal("R\"([^(\\s]*)\\(([\\s\\S]*?)\\)\\1\"");
     int held = 0;
     for (const char* dir : {"engine", "demo"})
