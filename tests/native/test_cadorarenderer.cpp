@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace miRender;
@@ -23,8 +23,8 @@ using namespace miRender;
 namespace
 {
 
-// Records the targets asked for, as "name WxH format depth borrowed-from"; the pipe only notes
-// which models it is asked to draw, so nothing is recorded.
+// Records the targets asked for, as "name WxH format depth borrowed-from", and the models the pipe
+// is asked to draw; nothing is recorded.
 class RecordingHost : public mirel::test::FakeDevice, public SceneTargets
 {
   public:
@@ -40,14 +40,7 @@ class RecordingHost : public mirel::test::FakeDevice, public SceneTargets
     {
         calls.push_back(std::string(name) + " " + std::to_string(w) + "x" + std::to_string(h) + " " +
                         std::to_string(format) + " " + (depth ? "d " : "- ") + std::to_string(from));
-        auto it = ids.find(name);
-        if (it != ids.end()) return it->second;
-        return ids[name] = static_cast<int32_t>(ids.size());
-    }
-    int32_t FindRenderTarget(const char* name) override
-    {
-        auto it = ids.find(name);
-        return it == ids.end() ? -1 : it->second;
+        return FakeDevice::CreateRenderTarget(name, w, h, format, depth, 1);
     }
     int32_t CreateRenderTarget(const char* name, uint32_t w, uint32_t h, uint32_t format, bool depth,
                                int32_t) override
@@ -71,7 +64,6 @@ class RecordingHost : public mirel::test::FakeDevice, public SceneTargets
         return true;
     }
 
-    std::map<std::string, int32_t> ids;
     std::vector<std::string> calls;
     std::vector<int32_t> drawnModels;
 };
@@ -145,15 +137,13 @@ TEST_F(DemoRenderer, TargetsInOrderAndRecreatedWithTheirIds)
     EXPECT_EQ(host.calls, (std::vector<std::string>{"hdrMain 640x360 28 d -1", "worldZ 640x360 41 - 0",
                                                     "cascade0 1024x1024 41 d -1", "redbar 640x360 28 - -1",
                                                     "swapChain 640x360 28 - -2"}));
-    // A resolution change: the size-dependent targets again at the new size, under their ids.
-    const auto ids = host.ids;
+    // A resolution change: the size-dependent targets again at the new size.
     host.calls.clear();
     renderer.outputWidth = 800;
     renderer.outputHeight = 600;
     renderer.RebuildSizeDependent();
     EXPECT_EQ(host.calls, (std::vector<std::string>{"hdrMain 800x600 28 d -1", "worldZ 800x600 41 - 0",
                                                     "cascade0 1024x1024 41 d -1", "redbar 800x600 28 - -1"}));
-    EXPECT_EQ(host.ids, ids);
     EXPECT_EQ(reports.Count(), 0) << reports.Last();
 }
 
@@ -192,14 +182,13 @@ TEST_F(DemoRenderer, ViewsInListOrderWithTheirTargetsAndCameras)
     };
     for (const auto& s : scene)
     {
-        RenderView* v = renderer.SlotView(s.slot);
-        EXPECT_EQ(v->targetCount, 1u) << v->name;
-        EXPECT_EQ(v->targetIds[0], host.ids[s.target]) << v->name;
-        EXPECT_EQ(v->clears[0].clearColour, s.clearColour) << v->name;
-        EXPECT_EQ(v->clears[0].clearDepth, s.clearDepth) << v->name;
-        EXPECT_EQ(v->pipe.depthOnly, s.depthOnly) << v->name;
-        EXPECT_FLOAT_EQ(v->clears[0].colour[0], s.colour0) << v->name;
-        EXPECT_EQ(v->cameraHandle, s.camera) << v->name;
+        const RenderView* v = renderer.SlotView(s.slot);
+        const ClearRecord& c = v->clears[0];
+        EXPECT_EQ(std::make_tuple(v->targetCount, v->targetIds[0], c.clearColour, c.clearDepth,
+                                  v->pipe.depthOnly, c.colour[0], v->cameraHandle),
+                  std::make_tuple(1u, host.targets[s.target].id, s.clearColour, s.clearDepth, s.depthOnly,
+                                  s.colour0, s.camera))
+            << v->name;
     }
     EXPECT_FLOAT_EQ(renderer.SlotView(kViewAtmosphere)->clears[0].colour[1], 1.0f);
     // The sky entity exists with the sky material; the final pass's material was loaded.
