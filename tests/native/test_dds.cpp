@@ -6,15 +6,19 @@
 
 #include <cstring>
 #include <memory>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace miResources;
 
 namespace
 {
-void Put(std::vector<uint8_t>& b, size_t at, uint32_t v)
+using Puts = std::initializer_list<std::pair<size_t, uint32_t>>;
+void Put(std::vector<uint8_t>& b, Puts puts)
 {
-    std::memcpy(b.data() + at, &v, 4);
+    for (const auto& [at, v] : puts)
+        std::memcpy(b.data() + at, &v, 4);
 }
 uint32_t Cc(const char* s)
 {
@@ -26,33 +30,12 @@ std::vector<uint8_t> Header(uint32_t w, uint32_t h, uint32_t mips, const char* f
                             uint32_t dx10Format = 0, uint32_t misc = 0, uint32_t arraySize = 1)
 {
     std::vector<uint8_t> b(dx10Format ? 148 : 128, 0);
-    Put(b, 0, Cc("DDS "));
-    Put(b, 4, 124);
-    Put(b, 12, h);
-    Put(b, 16, w);
-    Put(b, 28, mips);
-    Put(b, 76, 32);
+    Put(b, {{0, Cc("DDS ")}, {4, 124}, {12, h}, {16, w}, {28, mips}, {76, 32}});
     if (fourCC)
-    {
-        Put(b, 80, 0x4);
-        Put(b, 84, Cc(fourCC));
-    }
-    else
-    {
-        Put(b, 80, 0x41); // RGB with alpha
-        Put(b, 88, 32);
-        Put(b, 92, 0xFF);
-        Put(b, 96, 0xFF00);
-        Put(b, 100, 0xFF0000);
-        Put(b, 104, 0xFF000000u);
-    }
-    if (dx10Format)
-    {
-        Put(b, 128, dx10Format);
-        Put(b, 132, 3);
-        Put(b, 136, misc);
-        Put(b, 140, arraySize);
-    }
+        Put(b, {{80, 0x4}, {84, Cc(fourCC)}});
+    else // 32-bit RGB with alpha
+        Put(b, {{80, 0x41}, {88, 32}, {92, 0xFF}, {96, 0xFF00}, {100, 0xFF0000}, {104, 0xFF000000u}});
+    if (dx10Format) Put(b, {{128, dx10Format}, {132, 3}, {136, misc}, {140, arraySize}});
     return b;
 }
 
@@ -77,10 +60,10 @@ TEST(Dds, PlainRgbaMipChainOffsets)
     size_t offset = 128;
     for (int m = 0; m < 4; ++m)
     {
-        EXPECT_EQ(img->subresources[m].offset, offset);
-        EXPECT_EQ(img->subresources[m].width, widths[m]);
-        EXPECT_EQ(img->subresources[m].height, heights[m]);
-        EXPECT_EQ(img->subresources[m].rowPitch, widths[m] * 4);
+        const auto& r = img->subresources[m];
+        EXPECT_EQ(std::make_tuple(r.offset, r.width, r.height, r.rowPitch),
+                  std::make_tuple(offset, widths[m], heights[m], widths[m] * 4))
+            << m;
         offset += widths[m] * heights[m] * 4;
     }
     b.pop_back();
@@ -101,10 +84,10 @@ TEST(Dds, BlockCompressedPitchesRoundUpToBlocks)
         b.resize(128 + c.blockBytes * (4 + 1 + 1));
         auto img = Parse(b);
         ASSERT_TRUE(img) << c.fourCC;
-        EXPECT_EQ(img->format, c.format);
-        EXPECT_EQ(img->subresources[0].rowPitch, 2 * c.blockBytes);
-        EXPECT_EQ(img->subresources[0].slicePitch, 4 * c.blockBytes);
-        EXPECT_EQ(img->subresources[2].offset, 128 + 5 * c.blockBytes);
+        EXPECT_EQ(
+            std::make_tuple(img->format, img->subresources[0].rowPitch, img->subresources[0].slicePitch,
+                            img->subresources[2].offset),
+            std::make_tuple(c.format, 2 * c.blockBytes, 4 * c.blockBytes, size_t{128 + 5 * c.blockBytes}));
     }
 }
 
