@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace miResources;
@@ -112,19 +113,15 @@ TEST_F(ModelFiles, LoadBuildsSurfacesBoundsAndLoadsOnce)
     Write("thing", Image(5, {{0, 1, 2, 2, 3, 4}, {}, {4, 0, 1}}));
     Model* m = LoadModel("thing");
     ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->vertexCount, 5u);
-    EXPECT_EQ(m->stride, 56u);
     float f;
     std::memcpy(&f, m->vertices + 4 * 56 + 8, 4);
-    EXPECT_EQ(f, 402.0f);
+    EXPECT_EQ(std::make_tuple(m->vertexCount, m->stride, f), std::make_tuple(5u, 56u, 402.0f));
     ASSERT_EQ(m->surfaceCount, 3);
-    EXPECT_EQ(
-        std::vector<uint32_t>(m->surfaces[0].indices, m->surfaces[0].indices + m->surfaces[0].indexCount),
-        (std::vector<uint32_t>{0, 1, 2, 2, 3, 4}));
-    EXPECT_EQ(m->surfaces[1].indexCount, 0u);
-    EXPECT_EQ(m->surfaces[1].indices, nullptr);
-    EXPECT_EQ(m->surfaces[2].indexCount, 3u);
-    EXPECT_EQ(m->surfaces[0].materialId, -1);
+    const ModelSurface* s = m->surfaces;
+    EXPECT_EQ(std::vector<uint32_t>(s[0].indices, s[0].indices + s[0].indexCount),
+              (std::vector<uint32_t>{0, 1, 2, 2, 3, 4}));
+    EXPECT_EQ(std::make_tuple(s[1].indexCount, s[1].indices, s[2].indexCount, s[0].materialId),
+              std::make_tuple(0u, nullptr, 3u, -1));
     EXPECT_EQ(std::vector<float>(m->boundsMin, m->boundsMin + 4), (std::vector<float>{0, 1, 2, 0}));
     EXPECT_EQ(std::vector<float>(m->boundsMax, m->boundsMax + 4), (std::vector<float>{400, 401, 402, 0}));
     // A second load hands back the same model even after the file is gone.
@@ -145,8 +142,7 @@ TEST_F(ModelFiles, MissingOrMalformedFileIsReportedOnceAndLeavesAnEmptyModel)
         Model* m = LoadModel(name);
         ASSERT_NE(m, nullptr) << name;
         EXPECT_NE(reports.Last().find(std::string("Mesh data failed to load: ") + name), std::string::npos);
-        EXPECT_EQ(m->surfaceCount, 0);
-        EXPECT_EQ(m->vertexCount, 0u);
+        EXPECT_EQ(std::make_tuple(m->surfaceCount, m->vertexCount), std::make_tuple(0, 0u));
         EXPECT_EQ(LoadModel(name), m);
         EXPECT_EQ(reports.Count(), 1) << "a second load must not report again";
     }
@@ -165,9 +161,9 @@ TEST_F(ModelFiles, SurfaceMaterialsAreFoundOrLoaded)
         Model* m = LoadModel("mats");
         ASSERT_NE(m, nullptr);
         EXPECT_EQ(host.loaded, (std::vector<std::string>{"mat1", "mat2"}));
-        EXPECT_EQ(m->surfaces[0].materialId, 7);
-        EXPECT_EQ(m->surfaces[1].materialId, -1);
-        EXPECT_EQ(m->surfaces[2].materialId, host.materials.at("mat2"));
+        EXPECT_EQ(std::vector<int32_t>(
+                      {m->surfaces[0].materialId, m->surfaces[1].materialId, m->surfaces[2].materialId}),
+                  std::vector<int32_t>({7, -1, host.materials.at("mat2")}));
         EXPECT_EQ(reports.Count(), 1);
         EXPECT_NE(reports.Last().find("Error loading material: mat1"), std::string::npos);
     }
