@@ -36,11 +36,6 @@ struct Scenario
 Scenario g_s;
 TeskAllocateFn g_allocate = nullptr;
 
-void Put(unsigned char* p, int offset, int v)
-{
-    std::memcpy(p + offset, &v, 4);
-}
-
 // Library records of the given size holding fields 1.. of each row at the offsets; every byte
 // not read is a decoy, which catches a wrong offset.
 template <size_t N>
@@ -50,7 +45,7 @@ unsigned char* Records(const std::vector<std::array<int, N>>& rows, int size, co
     std::memset(p, 0xF7, rows.size() * static_cast<size_t>(size));
     for (size_t i = 0; i < rows.size(); ++i)
         for (size_t f = 1; f < N; ++f)
-            Put(p + i * static_cast<size_t>(size), offsets[f - 1], rows[i][f]);
+            std::memcpy(p + i * static_cast<size_t>(size) + offsets[f - 1], &rows[i][f], 4);
     return p;
 }
 
@@ -94,7 +89,7 @@ TeskApi FakeApi()
         {
             unsigned char* rec = static_cast<unsigned char*>(buffer) + i * kAdapterInfoSize;
             std::memset(rec, 0xF7, kAdapterInfoSize); // only the index at byte 4 counts
-            Put(rec, 4, g_s.adapters[i]);
+            std::memcpy(rec + 4, &g_s.adapters[i], 4);
         }
         return 0;
     };
@@ -121,23 +116,22 @@ TeskApi FakeApi()
     return api;
 }
 
-// The fixed frames of the output, for cases that differ only inside them.
-const std::string kRule = "===================================\n",
-                  kSep = "----------------------------------\n";
-std::string Finding(const std::string& found, int count)
+// The whole output: the finding frame (count -1: none) naming the primary [a][d] (a -1: none
+// found), then the listing frame around body.
+std::string Text(int count, int a, int d, const std::string& body)
 {
-    return kRule + "=     Finding Primary Display     =\n" + kRule + found +
-           "==================================\n\n\n" + kRule + "=         Active Displays         =\n" +
-           kRule + "--Number of active displays: " + std::to_string(count) + "\n" + kRule + "\n\n";
-}
-std::string Found(int a, int d)
-{
-    return ">>> Primary display found\n>>> AdapterIndex: " + std::to_string(a) +
-           "\n>>> DisplayIndex: " + std::to_string(d) + "\n";
-}
-std::string Listing(const std::string& body)
-{
-    return kRule + "=    Listing Cadora Displays    =\n" + kRule + body + kRule + "\n\n";
+    const std::string rule = "===================================\n";
+    std::string s;
+    if (count >= 0)
+    {
+        s = rule + "=     Finding Primary Display     =\n" + rule;
+        if (a >= 0)
+            s += ">>> Primary display found\n>>> AdapterIndex: " + std::to_string(a) +
+                 "\n>>> DisplayIndex: " + std::to_string(d) + "\n";
+        s += "==================================\n\n\n" + rule + "=         Active Displays         =\n" +
+             rule + "--Number of active displays: " + std::to_string(count) + "\n" + rule + "\n\n";
+    }
+    return s + rule + "=    Listing Cadora Displays    =\n" + rule + body + rule + "\n\n";
 }
 std::string Display(int a, int d, const std::string& verdict, int minHz = 0, int maxHz = 0)
 {
@@ -147,7 +141,7 @@ std::string Display(int a, int d, const std::string& verdict, int minHz = 0, int
              ".00 Hz\n--Max Refresh Rate: " + std::to_string(maxHz) + ".00 Hz\n";
     return s + verdict;
 }
-const std::string kPrimary = "--PRIMARY DISPLAY IS CADORA.\n",
+const std::string kSep = "----------------------------------\n", kPrimary = "--PRIMARY DISPLAY IS CADORA.\n",
                   kNotPrimary = "--PRIMARY DISPLAY IS NOT CADORA.\n", kNot = "--DISPLAY IS NOT CADORA.\n";
 
 Scenario With(Scenario s, void (*tweak)(Scenario&))
@@ -179,7 +173,7 @@ class DetectTest : public ::testing::Test
   protected:
     void TearDown() override { ResetDetection(); }
     // Detects afresh in the scenario, with the entry points broken as given; returns the output.
-    std::string Output(const Scenario& s, void (*breakApi)(TeskApi&) = nullptr)
+    std::string Detect(const Scenario& s, void (*breakApi)(TeskApi&) = nullptr)
     {
         ResetDetection();
         g_s = s;
@@ -200,44 +194,42 @@ TEST_F(DetectTest, OutputAndRecord)
 {
     const std::tuple<const char*, Scenario, std::string, int, int, bool, bool> cases[] = {
         // Micro-hertz are truncated to milli-hertz, and printed to two places.
-        {"capable primary", kTruncated, Finding(Found(0, 0), 1) + Listing(Display(0, 0, kPrimary, 48, 144)),
-         47999, 144000, true, true},
+        {"capable", kTruncated, Text(1, 0, 0, Display(0, 0, kPrimary, 48, 144)), 47999, 144000, true, true},
         // Only the display matching primaryDisplay gets a PRIMARY verdict; the other, capable
         // one still leaves its range as the last successful query before a capable primary.
-        {"two displays on the primary adapter", kTwoOnPrimary,
-         Finding(Found(0, 0), 2) + Listing(Display(0, 0, kNotPrimary) + kSep + Display(0, 1, "", 40, 75)),
-         40000, 75000, true, true},
+        {"two on the primary", kTwoOnPrimary,
+         Text(2, 0, 0, Display(0, 0, kNotPrimary) + kSep + Display(0, 1, "", 40, 75)), 40000, 75000, true,
+         true},
         // Ranges before the capable primary are overwritten, those after it are not.
-        {"range freezes at the capable primary", kThreeAdapters,
-         Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 48000, 144000, true, true},
+        {"range frozen at the primary", kThreeAdapters, Text(4, 1, 0, kThreeAdaptersBody), 48000, 144000,
+         true, true},
         {"multi-GPU is compatible but not usable", With(kCapable, [](Scenario& s) { s.multiGpu = true; }),
-         Finding(Found(0, 0), 1) + Listing(Display(0, 0, kPrimary, 30, 60)), 30000, 60000, false, true},
+         Text(1, 0, 0, Display(0, 0, kPrimary, 30, 60)), 30000, 60000, false, true},
         {"no maximum is not capable", With(kCapable, [](Scenario& s) { s.ranges[0][3] = 0; }),
-         Finding(Found(0, 0), 1) + Listing(Display(0, 0, kNotPrimary, 30, 0)), 30000, 0, false, false},
-        {"failed state query prints no range", With(kCapable, [](Scenario& s) { s.ranges[0][4] = -1; }),
-         Finding(Found(0, 0), 1) + Listing(Display(0, 0, kNotPrimary)), 0, 0, false, false},
-        {"failed map query skips the adapter", With(kThreeAdapters, [](Scenario& s) { s.failMaps = {0}; }),
-         Finding(Found(1, 0), 3) + Listing(kAfterFirstAdapter), 48000, 144000, true, true},
-        {"primary query fails", With(kCapable, [](Scenario& s) { s.primaryStatus = 1; }), Listing(""), 0, 0,
-         false, false},
-        {"adapter count fails", With(kCapable, [](Scenario& s) { s.countStatus = 1; }), Listing(""), 0, 0,
-         false, false},
+         Text(1, 0, 0, Display(0, 0, kNotPrimary, 30, 0)), 30000, 0, false, false},
+        {"no range when its query fails", With(kCapable, [](Scenario& s) { s.ranges[0][4] = -1; }),
+         Text(1, 0, 0, Display(0, 0, kNotPrimary)), 0, 0, false, false},
+        {"map query fails", With(kThreeAdapters, [](Scenario& s) { s.failMaps = {0}; }),
+         Text(3, 1, 0, kAfterFirstAdapter), 48000, 144000, true, true},
+        {"primary query fails", With(kCapable, [](Scenario& s) { s.primaryStatus = 1; }),
+         Text(-1, -1, -1, ""), 0, 0, false, false},
+        {"adapter count fails", With(kCapable, [](Scenario& s) { s.countStatus = 1; }), Text(-1, -1, -1, ""),
+         0, 0, false, false},
         // A first-target index outside the targets finds no primary.
         {"first target outside", kFirstOutside,
-         Finding("", 2) + Listing(Display(0, 0, kNot) + kSep + Display(0, 1, "", 40, 75)), 40000, 75000, true,
-         true},
+         Text(2, -1, -1, Display(0, 0, kNot) + kSep + Display(0, 1, "", 40, 75)), 40000, 75000, true, true},
         // Pass-two targets beyond what each adapter counted in pass one are dropped: never
         // written past the list, nor in place of another adapter's displays.
         {"more targets later", With(kThreeAdapters, [](Scenario& s) { s.extraTargetsLater = 40; }),
-         Finding(Found(1, 0), 4) + Listing(kThreeAdaptersBody), 48000, 144000, true, true},
+         Text(4, 1, 0, kThreeAdaptersBody), 48000, 144000, true, true},
         {"fewer targets later", With(kTwoOnPrimary, [](Scenario& s) { s.missingTargetsLater = 1; }),
-         Finding(Found(0, 0), 1) + Listing(Display(0, 0, kNotPrimary)), 0, 0, false, false},
+         Text(1, 0, 0, Display(0, 0, kNotPrimary)), 0, 0, false, false},
         {"null target array is empty", With(kCapable, [](Scenario& s) { s.nullTargets = true; }),
-         Finding("", 0) + Listing(""), 0, 0, false, false},
+         Text(0, -1, -1, ""), 0, 0, false, false},
     };
     for (const auto& [name, scenario, expected, minMilliHz, maxMilliHz, usable, compatible] : cases)
     {
-        EXPECT_EQ(Output(scenario), expected) << name;
+        EXPECT_EQ(Detect(scenario), expected) << name;
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(std::make_tuple(r->minRefreshMilliHz, r->maxRefreshMilliHz, IsUsable(r), IsCompatible(r)),
                   std::tie(minMilliHz, maxMilliHz, usable, compatible))
@@ -252,10 +244,10 @@ TEST_F(DetectTest, AbsurdCountsAreNone)
     {
         Scenario s = kCapable;
         s.reportedCount = count;
-        EXPECT_EQ(Output(s), Finding("", 0) + Listing("")) << count;
+        EXPECT_EQ(Detect(s), Text(0, -1, -1, "")) << count;
         EXPECT_TRUE(g_s.mapQueries.empty()) << count;
     }
-    Output(kBadMapCounts);
+    Detect(kBadMapCounts);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->activeDisplayCount, 1);
     EXPECT_EQ(r->displayList[0].displayIndex, 0);
@@ -272,7 +264,7 @@ TEST_F(DetectTest, MissingEntryOrFailedStartGivesNoRecord)
     };
     for (const auto& [breakApi, createCalls, record] : cases)
     {
-        const std::string out = Output(kCapable, breakApi);
+        const std::string out = Detect(kCapable, breakApi);
         EXPECT_EQ(std::make_tuple(g_s.createCalls, r != nullptr), std::make_tuple(createCalls, record));
         if (record) continue;
         EXPECT_EQ(out, "");
@@ -284,7 +276,7 @@ TEST_F(DetectTest, MissingEntryOrFailedStartGivesNoRecord)
 
 TEST_F(DetectTest, SetCadoraStateReachesEveryPairAndShutdownEndsIt)
 {
-    Output(kThreeAdapters);
+    Detect(kThreeAdapters);
     ASSERT_NE(r, nullptr);
     SetCadoraState(true);
     SetCadoraState(false);
