@@ -138,7 +138,8 @@ TEST_F(InputTest, DuplicatesAreReportedAndKeptAndPlainRecordsFireWhateverTheModi
     EXPECT_EQ(g_fired, "M4MM");
 }
 
-TEST_F(InputTest, LineEditing)
+// The line as typed, and as drawn: prompt, line and cursor in the font colour.
+TEST_F(InputTest, LineEditingAndDrawing)
 {
     mirel::g_engineState.uiMode.store(mirel::kUiConsole);
     const std::pair<std::string, std::string> cases[] = {
@@ -155,6 +156,19 @@ TEST_F(InputTest, LineEditing)
         EXPECT_EQ(miInput::ConsoleLine(), line) << typed;
         EXPECT_EQ(miInput::ConsoleLength(), static_cast<int32_t>(line.size()));
     }
+    mirel::TextList list;
+    list.count = 3;
+    miInput::ConsoleClear();
+    Type("plq");
+    miInput::DrawConsole(list);
+    ASSERT_EQ(list.count, 1);
+    EXPECT_STREQ(list.lines[0].text, ">> plq_");
+    const float* colour = list.lines[0].colour;
+    EXPECT_EQ(std::vector<float>(colour, colour + 4), (std::vector<float>{1, 0, 0, 0}));
+    mirel::SetPropertyFloat4("render_init.fontColor", 0.5f, 0.25f, 1.0f, 1.0f);
+    miInput::DrawConsole(list);
+    ASSERT_EQ(list.count, 1);
+    EXPECT_EQ(std::vector<float>(colour, colour + 4), (std::vector<float>{0.5f, 0.25f, 1, 1}));
 }
 
 TEST_F(InputTest, ConsoleTakesTheKeyboardAndItsLockBlocksEverythingButTheConsoleKey)
@@ -206,7 +220,8 @@ TEST_F(InputTest, ConsoleTakesTheKeyboardAndItsLockBlocksEverythingButTheConsole
     EXPECT_EQ(Send(kKeyDown, 27, 27), Route::kQuit);
 }
 
-TEST_F(InputTest, PauseSpaceAndHighCharacters)
+// Pause holds frames until Space; a window resize sets the resolution only when windowed.
+TEST_F(InputTest, PauseSpaceHighCharactersAndWindowResize)
 {
     Send(kKeyDown, mirel::msg::kVkPause, 0);
     Send(kKeyDown, 'A');
@@ -221,6 +236,19 @@ TEST_F(InputTest, PauseSpaceAndHighCharacters)
     for (auto& entry : miInput::Keyboard().keyState)
         set += entry.load();
     EXPECT_EQ(set, 0);
+
+    const std::pair<const char*, float> cases[] = {{"false", 640.0f}, {"true", 1280.0f}, {nullptr, 1280.0f}};
+    for (const auto& [fullscreen, expectX] : cases)
+    {
+        mirel::ClearProperties();
+        mirel::SetPropertyFloat("render_init.resolutionX", 1280.0f);
+        mirel::SetPropertyFloat("render_init.resolutionY", 720.0f);
+        if (fullscreen) mirel::SetPropertyString("render_init.fullscreen", fullscreen);
+        mirel::g_resizePending.store(0);
+        mirel::OnWindowResized(640, 480);
+        EXPECT_EQ(mirel::GetPropertyFloat("render_init.resolutionX"), expectX) << !!fullscreen;
+        EXPECT_EQ(mirel::g_resizePending.load(), 1) << "a resize is requested in every case";
+    }
 }
 
 TEST_F(InputTest, MouseDeltasStartAfterTheFirstKnownPosition)
@@ -298,39 +326,6 @@ TEST_F(InputTest, PadDeadZonesInvertedRightStickFocusAndUnplugging)
     miInput::g_inputModule.Init();
     Poll();
     expectDropped(0, "no pad library");
-}
-
-TEST_F(InputTest, DrawConsoleShowsPromptLineAndCursorInTheFontColour)
-{
-    mirel::TextList list;
-    list.count = 3;
-    mirel::g_engineState.uiMode.store(mirel::kUiConsole);
-    Type("plq");
-    miInput::DrawConsole(list);
-    ASSERT_EQ(list.count, 1);
-    EXPECT_STREQ(list.lines[0].text, ">> plq_");
-    const float* colour = list.lines[0].colour;
-    EXPECT_EQ(std::vector<float>(colour, colour + 4), (std::vector<float>{1, 0, 0, 0}));
-    mirel::SetPropertyFloat4("render_init.fontColor", 0.5f, 0.25f, 1.0f, 1.0f);
-    miInput::DrawConsole(list);
-    ASSERT_EQ(list.count, 1);
-    EXPECT_EQ(std::vector<float>(colour, colour + 4), (std::vector<float>{0.5f, 0.25f, 1, 1}));
-}
-
-TEST_F(InputTest, WindowResizeFollowsTheFullscreenSwitch)
-{
-    const std::pair<const char*, float> cases[] = {{"false", 640.0f}, {"true", 1280.0f}, {nullptr, 1280.0f}};
-    for (const auto& [fullscreen, expectX] : cases)
-    {
-        mirel::ClearProperties();
-        mirel::SetPropertyFloat("render_init.resolutionX", 1280.0f);
-        mirel::SetPropertyFloat("render_init.resolutionY", 720.0f);
-        if (fullscreen) mirel::SetPropertyString("render_init.fullscreen", fullscreen);
-        mirel::g_resizePending.store(0);
-        mirel::OnWindowResized(640, 480);
-        EXPECT_EQ(mirel::GetPropertyFloat("render_init.resolutionX"), expectX) << !!fullscreen;
-        EXPECT_EQ(mirel::g_resizePending.load(), 1) << "a resize is requested in every case";
-    }
 }
 
 // The frame timer on a scripted counter (1000 counts per second; none when g_frequency is 0).
