@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -135,22 +136,6 @@ class Pipe : public ::testing::Test
 
 } // namespace
 
-TEST_F(Pipe, ReplayRunsTheRecordsInOrderUntilTheNextBegin)
-{
-    p.Dispatch(70000, 2, 65535); // beyond the runtime's limit: clamped to it
-    p.UnbindComputeUAVs();
-    auto log = Replay();
-    ASSERT_EQ(log.size(), 2u);
-    ASSERT_EQ(log[0].op, kOpDispatch);
-    const auto d = log[0].As<DispatchPayload>();
-    EXPECT_EQ(std::vector<uint32_t>({d.x, d.y, d.z}), std::vector<uint32_t>({65535, 2, 65535}));
-    const auto unbind = log[1].As<ComputeUavPayload>();
-    EXPECT_EQ(std::make_tuple(unbind.slot, unbind.count, unbind.uav), std::make_tuple(0, 7, nullptr));
-    EXPECT_EQ(Replay().size(), 2u);
-    p.Begin(PlatformDevicePipe::kNoBuffer);
-    EXPECT_TRUE(Replay().empty());
-}
-
 TEST_F(Pipe, SetRenderTargetsRecordsViewportTargetsAndClears)
 {
     const int32_t ids[2] = {0, 1};
@@ -173,10 +158,15 @@ TEST_F(Pipe, SetRenderTargetsRecordsViewportTargetsAndClears)
     EXPECT_EQ(Replay()[1].As<TargetsPayload>().count, 4u);
 }
 
-TEST_F(Pipe, BindOrderAndConstantsOfOneSurface)
+TEST_F(Pipe, BindOrderConstantsAndCountersOfOneSurface)
 {
+    DrawStatistics& stats = GetDrawStatistics();
+    stats.drawCalls = stats.triangles = 0;
+    uint8_t counting = 0;
+    stats.countEnabled = &counting;
     p.Begin(4);
     Draw(0, true, 5);
+    EXPECT_EQ(stats.drawCalls, 0u); // counted only while enabled
     auto log = Replay();
     ASSERT_GE(log.size(), 9u);
     EXPECT_EQ(log[0].op, kOpUpload); // the view's constants, uploaded at Begin
@@ -199,6 +189,10 @@ TEST_F(Pipe, BindOrderAndConstantsOfOneSurface)
     // perFrame, view, world and material buffer on each of the two stages, per drawn surface.
     EXPECT_EQ(CountOps(log, kOpConstantBuffer), 2 * 4 * 3);
     EXPECT_EQ(instances, (std::vector<uint32_t>{5, 5}));
+    counting = 1;
+    Draw(0, true, 4);
+    EXPECT_EQ(stats.drawCalls, 2u);
+    EXPECT_EQ(stats.triangles, (6u / 3 + 3u / 3) * 4);
 }
 
 TEST_F(Pipe, StateCacheBindsWhatChangesWithinOneRecording)
@@ -268,15 +262,26 @@ TEST_F(Pipe, PendingUavsAreBoundWithTheTargetsBeforeTheDraw)
     }
 }
 
-TEST_F(Pipe, GrowsPastTheInitialBufferUpToTheLimit)
+// Replay runs the records in order, again on each Execute, until the next Begin.
+TEST_F(Pipe, GrowsPastTheInitialBufferUpToTheLimitAndReplaysInOrder)
 {
-    for (uint32_t i = 0; i < 5000; ++i) // 5000 x 24 bytes
+    p.Dispatch(70000, 2, 65535);        // beyond the runtime's limit: clamped to it
+    for (uint32_t i = 1; i < 5000; ++i) // 5000 x 24 bytes
         p.Dispatch(i, 1, 1);
+    p.UnbindComputeUAVs();
     EXPECT_EQ(p.Capacity(), 131072u);
     auto log = Replay();
-    ASSERT_EQ(log.size(), 5000u);
-    for (uint32_t i = 0; i < 5000; ++i)
+    ASSERT_EQ(log.size(), 5001u);
+    const auto d = log[0].As<DispatchPayload>();
+    EXPECT_EQ(std::vector<uint32_t>({d.x, d.y, d.z}), std::vector<uint32_t>({65535, 2, 65535}));
+    for (uint32_t i = 1; i < 5000; ++i)
         ASSERT_EQ(log[i].As<DispatchPayload>().x, i);
+    ASSERT_EQ(log[5000].op, kOpComputeUav);
+    const auto unbind = log[5000].As<ComputeUavPayload>();
+    EXPECT_EQ(std::make_tuple(unbind.slot, unbind.count, unbind.uav), std::make_tuple(0, 7, nullptr));
+    EXPECT_EQ(Replay().size(), 5001u);
+    p.Begin(PlatformDevicePipe::kNoBuffer);
+    EXPECT_TRUE(Replay().empty());
     // Where growing would pass the limit, recording stops short of it, reported.
     const uint32_t saved = PlatformDevicePipe::maxCapacity;
     PlatformDevicePipe::maxCapacity = 65536;
@@ -292,34 +297,27 @@ TEST_F(Pipe, GrowsPastTheInitialBufferUpToTheLimit)
 
 TEST_F(Pipe, LookupFailuresAreReportedAndRecordNothing)
 {
-    mirel::test::ReportCapture reports;
-    const auto expectReported = [&](const char* message)
+    const int32_t missingTarget = 9;
+    source.materials.erase("line");
+    source.pipeMaterials[1].cfgId = 17;
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"Render target not found", [&] { p.SetRenderTargets(1, &missingTarget, nullptr); }},
+        {"Model not found", [&] { p.DrawModel(4, nullptr, 0, -1, false, 1); }},
+        {"Texture not found", [&] { p.UpdateTexture(2, nullptr); }},
+        {"Shader not found", [&] { p.SetComputeShader(99); }},
+        {"Invalid Slot For setting shader UAV", [&] { p.SetComputeUAV(8, 16); }},
+        {"Resource not found", [&] { p.ClearUAV(3, true); }},
+        {"Dynamic Vertex buffer not found", [&] { p.UpdateDynamicVertexBuffer(5, 4); }},
+        {"Line material not found", [&] { p.DrawLines(2); }},
+        {"MatCfg not found", [&] { p.DrawModel(3, nullptr, 1, -1, false, 1); }},
+    };
+    for (const auto& [message, call] : cases)
     {
+        mirel::test::ReportCapture reports;
+        call();
         EXPECT_NE(reports.Last().find(message), std::string::npos) << message << " / " << reports.Last();
         EXPECT_EQ(p.RecordCount(), 0u) << message;
-        mirel::ResetAssertReports();
-    };
-    const int32_t missingTarget = 9;
-    p.SetRenderTargets(1, &missingTarget, nullptr);
-    expectReported("Render target not found");
-    p.DrawModel(4, nullptr, 0, -1, false, 1);
-    expectReported("Model not found");
-    p.UpdateTexture(2, nullptr);
-    expectReported("Texture not found");
-    p.SetComputeShader(99);
-    expectReported("Shader not found");
-    p.SetComputeUAV(8, 16);
-    expectReported("Invalid Slot For setting shader UAV");
-    p.ClearUAV(3, true);
-    expectReported("Resource not found");
-    p.UpdateDynamicVertexBuffer(5, 4);
-    expectReported("Dynamic Vertex buffer not found");
-    source.materials.erase("line");
-    p.DrawLines(2);
-    expectReported("Line material not found");
-    source.pipeMaterials[0].cfgId = 17;
-    p.DrawModel(3, nullptr, 0, -1, false, 1);
-    expectReported("MatCfg not found");
+    }
 }
 
 TEST_F(Pipe, LinesUploadTheirVerticesAndDrawWithTheIdentityWorld)
@@ -346,18 +344,4 @@ TEST_F(Pipe, LinesUploadTheirVerticesAndDrawWithTheIdentityWorld)
     EXPECT_EQ(identities, 2);
     // The cache cannot tell two dynamic buffers apart: each draw binds its own.
     EXPECT_EQ(VertexBuffers(log), (std::vector<std::pair<void*, uint32_t>>(2, {Ptr(0x800), 28u})));
-}
-
-TEST_F(Pipe, DrawCountersOnlyWhileEnabled)
-{
-    DrawStatistics& stats = GetDrawStatistics();
-    stats.drawCalls = stats.triangles = 0;
-    uint8_t enabled = 0;
-    stats.countEnabled = &enabled;
-    Draw(0);
-    EXPECT_EQ(stats.drawCalls, 0u);
-    enabled = 1;
-    Draw(0, true, 4);
-    EXPECT_EQ(stats.drawCalls, 2u);
-    EXPECT_EQ(stats.triangles, (6u / 3 + 3u / 3) * 4);
 }
