@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace miRender;
@@ -21,9 +22,8 @@ namespace
 
 const auto Ptr = &mirel::test::FakeDevice::Ptr;
 
-class Compute : public ::testing::Test
+struct Compute : ::testing::Test
 {
-  protected:
     // GPU resources 20..23 with views 0x2000 + id; constant buffers 5 and 6 at registers 1 and 3;
     // compute shader 9. UAV 10 + k names buffer 20 + k, whose initialContent is k (0 zeros,
     // 1 ones, 2 kept); 13 is a texture entry bound as itself.
@@ -69,10 +69,8 @@ class Compute : public ::testing::Test
                 std::snprintf(t, sizeof t, "shader %d %lx", r.As<ShaderPayload>().stage,
                               hex(r.As<ShaderPayload>().shader));
             if (r.op == kOpDispatch)
-            {
-                const DispatchPayload d = r.As<DispatchPayload>();
-                std::snprintf(t, sizeof t, "dispatch %u %u %u", d.x, d.y, d.z);
-            }
+                std::snprintf(t, sizeof t, "dispatch %u %u %u", r.As<DispatchPayload>().x,
+                              r.As<DispatchPayload>().y, r.As<DispatchPayload>().z);
             out.push_back(t);
         }
         return out;
@@ -81,21 +79,17 @@ class Compute : public ::testing::Test
 };
 
 // Tags what it replays with its number; counts its resets.
-class Tagged : public ComputeContext
+struct Tagged : ComputeContext
 {
-  public:
-    explicit Tagged(int tag) : tag_(tag) { Reset(); }
-    void PreExecute() override { mirel::test::g_replayTag = tag_; }
+    explicit Tagged(int t) : tag(t) { Reset(); }
+    void PreExecute() override { mirel::test::g_replayTag = tag; }
     void PostExecute() override { mirel::test::g_replayTag = -1; }
     void Reset() override
     {
         ComputeContext::Reset();
         ++resets;
     }
-    int resets = 0;
-
-  private:
-    int tag_;
+    int tag, resets = 0;
 };
 
 } // namespace
@@ -159,8 +153,8 @@ TEST(ComputeGroups, CountsAreTruncatedAndNeverWrap)
         {1.0f, 1u},           {65535.7f, 65535u},
         {-1e9f, 0u},          {std::numeric_limits<float>::quiet_NaN(), 0u},
         {1e12f, 0xFFFFFFFFu}, {std::numeric_limits<float>::infinity(), 0xFFFFFFFFu}};
-    for (const auto& c : cases)
-        EXPECT_EQ(GroupCount(c.first), c.second) << c.first;
+    for (const auto& [groups, count] : cases)
+        EXPECT_EQ(GroupCount(groups), count) << groups;
 }
 
 TEST_F(Compute, ListRunsAndResetsInRegistrationOrder)
@@ -172,10 +166,8 @@ TEST_F(Compute, ListRunsAndResetsInRegistrationOrder)
     RegisterComputeContext(&a);
     RegisterComputeContext(nullptr); // ignored
     ResetComputeContexts();
-    EXPECT_EQ(a.resets, 2);
-    EXPECT_EQ(b.resets, 2);
-    EXPECT_EQ(b.shaderId, -1) << "reset clears the shader";
-    EXPECT_EQ(b.groupsX, 0.0f);
+    // Reset clears the shader and the groups.
+    EXPECT_EQ(std::make_tuple(a.resets, b.resets, b.shaderId, b.groupsX), std::make_tuple(2, 2, -1, 0.0f));
     b.shaderId = 9;
     b.groupsX = 2;
     a.groupsX = 1;
