@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <tuple>
 
 using namespace miResources;
 using mirel::test::ReportCapture;
@@ -66,12 +67,7 @@ TEST_F(Shaders, ExpansionOfIncludesSnippetsAndTheConstantBlock)
                                         "matrix v6;\n\n}\n";
     const std::string name63(63, 'n');
     const std::string body = Lines(80, 100) + std::string(95, 'b') + "\n"; // exactly 8096 bytes
-    const struct
-    {
-        std::string input;
-        std::map<std::string, std::string> files;
-        std::string expected;
-    } cases[] = {
+    const std::tuple<std::string, std::map<std::string, std::string>, std::string> cases[] = {
         {"  a  \n\n\tb\r\n   \n", {}, "a\nb\n"}, // lines are trimmed, blank ones dropped
         {"@include inc.hlsl\nz\n", {{"inc.hlsl", "x\n  y\n\n"}}, "x\ny\nz\n"},
         {"@include none.hlsl\nz\n", {}, "z\n"},
@@ -93,13 +89,13 @@ TEST_F(Shaders, ExpansionOfIncludesSnippetsAndTheConstantBlock)
         {"x\n  mirel_shadervars\n{\nfloat a = 1;\nnot read\n}\ny\n", {}, "x\n" + block + "y\n"},
         {"x\nmirel_shadervars\n{\nfloat a = 1;\n", {}, "x\n" + block}, // the block runs to the end
     };
-    for (const auto& c : cases)
+    for (const auto& [input, files, expected] : cases)
     {
-        SCOPED_TRACE(c.input.substr(0, 80));
-        for (const auto& f : c.files)
-            tree.Write("shaders/" + f.first, f.second);
+        SCOPED_TRACE(input.substr(0, 80));
+        for (const auto& [name, text] : files)
+            tree.Write("shaders/" + name, text);
         ReportCapture reports;
-        EXPECT_EQ(Expand(c.input), c.expected);
+        EXPECT_EQ(Expand(input), expected);
         EXPECT_EQ(reports.Count(), 0);
     }
     EXPECT_EQ(SnippetManager().Count(), 0);
@@ -184,9 +180,9 @@ TEST_F(Shaders, EveryVariableIsFollowedByItsPadding)
     EXPECT_EQ(std::vector<float>(pad, pad + 4), (std::vector<float>{0, 0, 0, 0}));
     // A matrix takes any token count, ignores its values and starts as the identity.
     EXPECT_EQ(list.Data()[4].value[0], 0.0f);
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            EXPECT_EQ(list.Data()[4].matrix[r * 4 + c], r == c ? 1.0f : 0.0f);
+    const float* m = list.Data()[4].matrix;
+    EXPECT_EQ(std::vector<float>(m, m + 16),
+              (std::vector<float>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
 }
 
 TEST_F(Shaders, WrongVariableLinesAreRefused)
