@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace miCadora;
@@ -43,7 +44,7 @@ Lines Summary(const StatsInputs& in, const float (&colour)[4] = kStatsWhite)
 
 } // namespace
 
-TEST(Stats, SummaryLinesAndTheDisplaysAnswerForEachDetectionCase)
+TEST(Stats, SummaryLinesTheDisplaysAnswerForEachDetectionCaseAndTheFiguresWhenShown)
 {
     EXPECT_EQ(Summary(kTypical),
               (Lines{"                 Instant FPS :  60.5000", "Moving Average FPS :   59.25", " ",
@@ -53,18 +54,13 @@ TEST(Stats, SummaryLinesAndTheDisplaysAnswerForEachDetectionCase)
     DetectionRecord none, minOnly, both;
     minOnly.minRefreshMilliHz = both.minRefreshMilliHz = 48000;
     both.maxRefreshMilliHz = 144000;
+    StatsInputs in = kTypical;
     for (const DetectionRecord* r : {&none, &minOnly, &both})
     {
-        StatsInputs in = kTypical;
         in.detection = r;
         EXPECT_EQ(Summary(in)[3],
                   std::string("Korvo Cadora(TM) Compatible Display :  ") + (r == &both ? "YES" : "NO"));
     }
-}
-
-TEST(Stats, FigureLinesWhenStatisticsAreShown)
-{
-    StatsInputs in = kTypical;
     in.showStats = true;
     EXPECT_EQ(Summary(in, kStatsFiguresColour),
               (Lines{"CPU FPS :  20  -- 16.6667 ", "GPU MS :   12.50", "GPU Frame Time (ms) :  16",
@@ -78,30 +74,20 @@ TEST(Stats, FigureLinesWhenStatisticsAreShown)
 // clamped to 0 .. 2000 (NaN shows 0).
 TEST(Stats, RatesFollowTheGpuTimingAndAreClampedForShow)
 {
-    const struct
-    {
-        bool useGpu, fault;
-        float gpuFrameMs, gpuSecondMs, instantFps, averageFps;
-        const char* shown; // instant | average
-    } cases[] = {
-        {false, false, 10.0f, 20.0f, 75.0f, 70.0f, "75.0000| 70.00"},
-        {true, false, 10.0f, 20.0f, 75.0f, 70.0f, "100.0000| 50.00"},
-        {true, false, 0.0f, 0.0f, 75.0f, 70.0f, "0.0000|  0.00"},
-        {true, true, 10.0f, 20.0f, 75.0f, 70.0f, "200.0000|100.00"},
-        {false, true, 0.0f, 0.0f, 1500.0f, 30.0f, "2000.0000| 60.00"},
-        {false, false, 0.0f, 0.0f, -5.0f, NAN, "0.0000|  0.00"},
+    // In field order: frame time, whole-second rate, instant and average rates, GPU frame and
+    // second times, timing fault, GPU timing used; the rates shown, instant | average.
+    const std::pair<StatsInputs, const char*> cases[] = {
+        {{0, 0, 75.0f, 70.0f, 10.0f, 20.0f, false, false}, "75.0000| 70.00"},
+        {{0, 0, 75.0f, 70.0f, 10.0f, 20.0f, false, true}, "100.0000| 50.00"},
+        {{0, 0, 75.0f, 70.0f, 0.0f, 0.0f, false, true}, "0.0000|  0.00"},
+        {{0, 0, 75.0f, 70.0f, 10.0f, 20.0f, true, true}, "200.0000|100.00"},
+        {{0, 0, 1500.0f, 30.0f, 0.0f, 0.0f, true, false}, "2000.0000| 60.00"},
+        {{0, 0, -5.0f, NAN, 0.0f, 0.0f, false, false}, "0.0000|  0.00"},
     };
-    for (const auto& c : cases)
+    for (const auto& [in, shown] : cases)
     {
-        StatsInputs in = kTypical;
-        in.useGpuQuery = c.useGpu;
-        in.gpuTimingFault = c.fault;
-        in.gpuFrameMs = c.gpuFrameMs;
-        in.gpuSecondMs = c.gpuSecondMs;
-        in.instantFps = c.instantFps;
-        in.averageFps = c.averageFps;
         const Lines lines = Summary(in);
-        EXPECT_EQ(lines[0].substr(32) + "|" + lines[1].substr(22), c.shown);
+        EXPECT_EQ(lines[0].substr(32) + "|" + lines[1].substr(22), shown);
     }
 }
 
