@@ -12,20 +12,12 @@ class ScriptedInput : public miInput::InputPlatform
 {
   public:
     bool LoadPad() override { return padLibrary; }
-    bool ReadPad(miInput::RawPad& out) override
-    {
-        if (!padPlugged) return false;
-        out = pad;
-        return true;
-    }
+    bool ReadPad(miInput::RawPad& out) override { return padPlugged && (out = pad, true); }
     bool WindowHasFocus() override { return focus; }
     bool KeyHeld(char key) override { return held[key]; }
     bool CursorPosition(float& x, float& y) override
     {
-        if (!cursorKnown) return false;
-        x = cursorX;
-        y = cursorY;
-        return true;
+        return cursorKnown && (x = cursorX, y = cursorY, true);
     }
     // Moves the cursor and tells the input module, as a WM_MOUSEMOVE does.
     void MoveCursor(float dx, float dy)

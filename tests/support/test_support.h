@@ -16,16 +16,8 @@ namespace mirel::test
 inline void PinRate(const char* fixedFps, const char* sweep)
 {
     ClearProperties();
-    if (fixedFps)
-    {
-        RegisterProperty("debug.fixedFps", kPropFloat);
-        SetPropertyFloat("debug.fixedFps", std::strtof(fixedFps, nullptr));
-    }
-    if (sweep)
-    {
-        RegisterProperty("debug.sweep", kPropString);
-        SetPropertyString("debug.sweep", sweep);
-    }
+    if (fixedFps) SetPropertyFloat("debug.fixedFps", std::strtof(fixedFps, nullptr));
+    if (sweep) SetPropertyString("debug.sweep", sweep);
 }
 
 // Silences and counts the reports made while it lives.
@@ -55,11 +47,9 @@ class TempFile
         char name[] = "/tmp/mirel-test-XXXXXX";
         int fd = mkstemp(name);
         path_ = name;
-        if (fd >= 0)
-        {
-            if (!content.empty()) (void)!write(fd, content.data(), content.size());
-            close(fd);
-        }
+        if (fd < 0) return;
+        if (!content.empty()) (void)!write(fd, content.data(), content.size());
+        close(fd);
     }
     ~TempFile() { std::remove(path_.c_str()); }
     const char* Path() const { return path_.c_str(); }
