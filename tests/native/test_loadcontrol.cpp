@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -35,20 +36,14 @@ TEST(LoadControl, StepLadderAroundEveryThreshold)
         }
 }
 
-LoadInputs Inputs(float fps, float frameTime)
+// A rate and frame time; a GPU time, when given, is what the controller measures.
+LoadInputs Inputs(float fps, float frameTime, std::optional<float> gpuMs = {}, bool fault = false)
 {
     LoadInputs in;
     in.targetFps = fps;
     in.frameTime = frameTime;
-    return in;
-}
-
-// The frame time alone says: on target.
-LoadInputs Gpu(float gpuMs, bool fault = false)
-{
-    LoadInputs in = Inputs(50.0f, 0.020f);
-    in.useGpuQuery = true;
-    in.gpuFrameMs = gpuMs;
+    in.useGpuQuery = gpuMs.has_value();
+    in.gpuFrameMs = gpuMs.value_or(0.0f);
     in.gpuTimingFault = fault;
     return in;
 }
@@ -63,13 +58,13 @@ TEST(LoadControl, StepsScaleWithTheLoadAndFollowTheMeasurement)
         {1, Inputs(50, 0.5f), 200, 1},      // far too slow at the floor
         {1000, Inputs(50, 0.02f), 0, 1000}, // on target
         {200, Inputs(60, 0.0f), 200, 400},  // 16.7 ms too quick
-        // The GPU time replaces the frame time; a faulty timer's is halved and never takes the 200
-        // step. A measurement that is not a number holds the load.
-        {500, Gpu(30.0f), 200, 300},
-        {300, Gpu(30.0f, true), 20, 320},
-        {900, Gpu(NAN), 0, 900},
-        {900, Gpu(INFINITY), 0, 900},
-        {900, Gpu(-INFINITY), 0, 900},
+        // The GPU time replaces the frame time (on target); a faulty timer's is halved and never
+        // takes the 200 step. A measurement that is not a number holds the load.
+        {500, Inputs(50, 0.02f, 30.0f), 200, 300},
+        {300, Inputs(50, 0.02f, 30.0f, true), 20, 320},
+        {900, Inputs(50, 0.02f, NAN), 0, 900},
+        {900, Inputs(50, 0.02f, INFINITY), 0, 900},
+        {900, Inputs(50, 0.02f, -INFINITY), 0, 900},
         {kMaxComputeThreads - 5, Inputs(35, 0.0f), -1, kMaxComputeThreads}, // never overflows
     };
     for (const auto& [threads, in, increment, after] : cases)
@@ -249,13 +244,10 @@ TEST(LoadLoop, ReachesAFixedTargetAndFollowsTheSweep)
     // The rate, the low end of a sweep up to 60 (0: none), the plant, and the least fractions within
     // 1 ms and 2.5 ms of the target.
     const std::tuple<float, float, Plant, float, float> cases[] = {
-        // Fixed rates (4 ms of scene, 10 us per group: 40 fps needs 2100 groups): the climb takes
-        // 200-group steps, then 20-group ones near the target, and settles in under 1 s; on target
-        // the 0-3 group steps are far below the 0.3 ms noise, so 0.98 allows only the odd step
-        // taken on a noise peak. Sweeps: the 35-60 target moves 0.12-0.23 ms a frame (45-60:
-        // 0.05 ms), so on its steep half 3-group steps leave the error between 1 and 2 ms until a
-        // 20-step pulls it back; the simulation keeps 85% (45-60) and 34% (35-60) within 1 ms,
-        // 100% within 2.5 ms.
+        // Fixed rates (4 ms of scene, 10 us per group: 40 fps needs 2100 groups) settle in under
+        // 1 s; then 0-3 group steps sit far below the 0.3 ms noise. The 35-60 sweep's target moves
+        // 0.12-0.23 ms a frame (45-60: 0.05 ms): 3-group steps trail it by 1-2 ms on its steep
+        // half until a 20-step catches up (34% and 85% within 1 ms, all within 2.5 ms).
         {40.0f, 0, {4.0f, 0.01f, 0.3f, 1}, 0.98f, 0.98f},
         {40.0f, 0, {4.0f, 0.01f, 0.3f, 2}, 0.98f, 0.98f},
         {60.0f, 0, {4.0f, 0.01f, 0.3f, 2}, 0.98f, 0.98f},
