@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace miRender;
@@ -193,14 +194,8 @@ TEST_F(RendererTest, ViewsRecordAndExecuteInOrderOnlyWhenEnabledForTheStep)
 TEST_F(RendererTest, DrawListKeepsVisibleSceneEntitiesOnly)
 {
     MakeCamera("mainCamera");
-    struct Case
-    {
-        const char* name;
-        float x, z, h;
-        uint32_t flags, type;
-        bool drawn;
-    };
-    const Case cases[] = {
+    // Name, box centre x and z, half size, flags, type, drawn.
+    const std::tuple<const char*, float, float, float, uint32_t, uint32_t, bool> cases[] = {
         {"inside", 0, -10, 1, 0, miSim::kEntityScene, true},
         {"straddlesNear", 0, 0, 1, 0, miSim::kEntityScene, true},
         {"straddlesFar", 0, -100, 5, 0, miSim::kEntityScene, true},
@@ -215,11 +210,9 @@ TEST_F(RendererTest, DrawListKeepsVisibleSceneEntitiesOnly)
         {"light", 0, -10, 1, 0, miSim::kEntityLight, false},
     };
     std::vector<int> expected;
-    for (const Case& c : cases)
-    {
-        const miSim::DynamicEnt* e = MakeEntity(c.name, c.x, c.z, c.h, c.flags, c.type);
-        if (c.drawn) expected.push_back(e->handle + 10);
-    }
+    for (const auto& [name, x, z, h, flags, type, drawn] : cases)
+        if (const miSim::DynamicEnt* e = MakeEntity(name, x, z, h, flags, type); drawn)
+            expected.push_back(e->handle + 10);
     Renderer r;
     Start(r);
     for (int frame = 0; frame < 2; ++frame) // the second reuses the first's world matrix slots
@@ -462,14 +455,7 @@ TEST(RenderSettings, ReadAsTheirRulesSay)
 {
     // Text for string settings, else the number; the result as vsync, fullscreen, triple
     // buffering, auto-detection, samples, width and height.
-    struct Case
-    {
-        const char* key;
-        const char* text;
-        float number;
-        std::vector<uint32_t> read;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, float, std::vector<uint32_t>> cases[] = {
         {nullptr, nullptr, 0, {0, 0, 0, 0, 1, 1280, 720}},
         {"render_init.vsyncOn", "true", 0, {1, 0, 0, 0, 1, 1280, 720}},
         {"render_init.fullscreen", "true", 0, {0, 1, 0, 0, 1, 1280, 720}},
@@ -483,17 +469,17 @@ TEST(RenderSettings, ReadAsTheirRulesSay)
         {"render_init.resolutionY", nullptr, 0, {0, 0, 0, 0, 1, 1280, 1}},
         {"render_init.resolutionY", nullptr, NAN, {0, 0, 0, 0, 1, 1280, 720}},
     };
-    for (const Case& c : cases)
+    for (const auto& [key, text, number, read] : cases)
     {
         mirel::ClearProperties();
-        if (c.key) mirel::RegisterProperty(c.key, c.text ? mirel::kPropString : mirel::kPropFloat);
-        if (c.key && c.text) mirel::SetPropertyString(c.key, c.text);
-        if (c.key && !c.text) mirel::SetPropertyFloat(c.key, c.number);
+        if (key) mirel::RegisterProperty(key, text ? mirel::kPropString : mirel::kPropFloat);
+        if (key && text) mirel::SetPropertyString(key, text);
+        if (key && !text) mirel::SetPropertyFloat(key, number);
         const RenderInitSettings s = ReadRenderSettings();
         EXPECT_EQ((std::vector<uint32_t>{s.vsync, s.fullscreen, s.tripleBuffered, s.autoDetect, s.msaaSamples,
                                          s.width, s.height}),
-                  c.read)
-            << (c.key ? c.key : "none") << " " << (c.text ? c.text : "") << c.number;
+                  read)
+            << (key ? key : "none") << " " << (text ? text : "") << number;
     }
     mirel::ClearProperties();
     mirel::RegisterProperty("render_init.sunColor", mirel::kPropFloat4);
