@@ -105,13 +105,8 @@ std::vector<int64_t> HeaderFields(const MaterialCfg& c)
 TEST_F(Materials, HeaderWordsMapToTheirValues)
 {
     const size_t firstField[7] = {0, 0, 1, 2, 3, 6, 12};
-    const struct
-    {
-        int line;
-        const char* text;
-        std::vector<int64_t> fields;
-        int reports;
-    } cases[] = {
+    // The header line replaced, its text, the fields it sets from the first of its line, reports.
+    const std::tuple<int, const char*, std::vector<int64_t>, int> cases[] = {
         {1, "stages = pixel vertex geometry hull domain", {31}, 0},
         {1, "stages = vertex bogus compute", {2}, 0},
         {1, "stages = a b c d e pixel", {0}, 0}, // only tokens 2 to 6 count
@@ -137,16 +132,15 @@ TEST_F(Materials, HeaderWordsMapToTheirValues)
         {6, "blend = true min one one add one one 15 other", {1, 4, 2, 2, 1, 2, 2, 15, 0}, 0},
         {6, "blend = true mul one half add one one 15", {1, 0, 2, 0, 1, 2, 2, 15, 0}, 2},
     };
-    for (const auto& c : cases)
+    for (const auto& [line, text, fields, reported] : cases)
     {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(text);
         ReportCapture reports;
-        EXPECT_TRUE(Parse(CfgText({{c.line, c.text}})));
+        EXPECT_TRUE(Parse(CfgText({{line, text}})));
         const std::vector<int64_t> all = HeaderFields(cfg);
-        const auto first = all.begin() + static_cast<std::ptrdiff_t>(firstField[c.line]);
-        EXPECT_EQ(std::vector<int64_t>(first, first + static_cast<std::ptrdiff_t>(c.fields.size())),
-                  c.fields);
-        EXPECT_EQ(reports.Count(), c.reports);
+        const auto first = all.begin() + static_cast<std::ptrdiff_t>(firstField[line]);
+        EXPECT_EQ(std::vector<int64_t>(first, first + static_cast<std::ptrdiff_t>(fields.size())), fields);
+        EXPECT_EQ(reports.Count(), reported);
         EXPECT_EQ(cfg.creates, 1);
     }
 }
@@ -271,12 +265,8 @@ TEST_F(Materials, OverridesReplaceDeclaredVariablesOfTheSameType)
 TEST_F(Materials, MalformedOrMissingFiles)
 {
     tree.Write("materials/noshader.matcfg", CfgText({{0, "shader = nothere"}}));
-    const struct
-    {
-        std::string text;
-        bool configLoaded;
-        std::string message;
-    } cases[] = {
+    // The file, whether its configuration loads, the report.
+    const std::tuple<std::string, bool, std::string> cases[] = {
         {"ps_textures\n{\n}\nconfig = c\n", false, "Parse error"},
         {"config =\n", false, "Parse error"},
         {"config = " + std::string(64, 'c') + "\n", false, "Parse error"},
@@ -285,15 +275,15 @@ TEST_F(Materials, MalformedOrMissingFiles)
         {"config = nocfg\n", false, "Material Cfg file not found: " + tree.Path("materials/nocfg.matcfg")},
         {"config = noshader\n", false, "Shader file not found: " + tree.Path("shaders/nothere.hlsl")},
     };
-    for (const auto& c : cases)
+    for (const auto& [text, configLoaded, message] : cases)
     {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(text);
         ReportCapture reports;
-        Material* m = Load(c.text);
+        Material* m = Load(text);
         EXPECT_GE(reports.Count(), 1);
-        EXPECT_NE(reports.Last().find(c.message), std::string::npos);
+        EXPECT_NE(reports.Last().find(message), std::string::npos);
         EXPECT_EQ(m->configId >= 0 && MaterialCfgs().FromHandle(m->configId)->source != nullptr,
-                  c.configLoaded);
+                  configLoaded);
         EXPECT_TRUE(tree.TempFiles().empty());
     }
     ReportCapture reports;
