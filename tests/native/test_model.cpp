@@ -65,12 +65,8 @@ TEST(ModelReader, RejectsMalformedImagesAndTakesASingleChunk)
     // Layout: 24 header bytes, 168 vertex bytes, then surfaces at 192 (76 bytes each).
     const size_t n = good.size();
     const uint32_t wrapping = 0x49249250u; // 56 x this wraps to a small 32-bit product
-    const struct
-    {
-        const char* what;
-        size_t size;
-        std::vector<std::pair<size_t, uint32_t>> puts;
-    } cases[] = {
+    // What is wrong, the bytes kept of the good image, the words then overwritten.
+    const std::tuple<const char*, size_t, std::vector<std::pair<size_t, uint32_t>>> cases[] = {
         {"empty", 0, {}},
         {"header only", 20, {}},
         {"cut in the vertices", 100, {}},
@@ -95,16 +91,16 @@ TEST(ModelReader, RejectsMalformedImagesAndTakesASingleChunk)
     const auto bare = Image(2, {}); // a single chunk: no surfaces
     ASSERT_TRUE(ParseMeshData(bare.data(), bare.size(), mesh));
     EXPECT_EQ(mesh.surfaceCount, 0u);
-    for (const auto& c : cases)
+    for (const auto& [what, size, puts] : cases)
     {
+        SCOPED_TRACE(what);
         // A copy of exactly the file's size, so reading one byte past it is caught by ASan.
-        std::vector<uint8_t> exact(c.size);
-        std::copy_n(good.begin(), std::min(n, c.size), exact.begin());
-        for (const auto& [at, value] : c.puts)
+        std::vector<uint8_t> exact(size);
+        std::copy_n(good.begin(), std::min(n, size), exact.begin());
+        for (const auto& [at, value] : puts)
             Put32(exact, at, value);
-        EXPECT_FALSE(ParseMeshData(exact.empty() ? nullptr : exact.data(), exact.size(), mesh)) << c.what;
-        EXPECT_EQ(mesh.vertices, nullptr) << c.what;
-        EXPECT_EQ(mesh.surfaceCount, 0u) << c.what;
+        EXPECT_FALSE(ParseMeshData(exact.empty() ? nullptr : exact.data(), exact.size(), mesh));
+        EXPECT_EQ(std::make_pair(mesh.vertices, mesh.surfaceCount), std::make_pair<uint8_t*>(nullptr, 0u));
     }
 }
 
