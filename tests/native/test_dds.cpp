@@ -72,22 +72,17 @@ TEST(Dds, PlainRgbaMipChainOffsets)
 
 TEST(Dds, BlockCompressedPitchesRoundUpToBlocks)
 {
-    struct Case
-    {
-        const char* fourCC;
-        uint32_t format, blockBytes;
-    } cases[] = {{"DXT1", 71, 8}, {"DXT5", 77, 16}, {"ATI2", 83, 16}};
-    for (const Case& c : cases)
+    for (const auto& [fourCC, format, blockBytes] :
+         {std::tuple{"DXT1", 71u, 8u}, std::tuple{"DXT5", 77u, 16u}, std::tuple{"ATI2", 83u, 16u}})
     {
         // 6 x 5 texels are 2 x 2 blocks; the 3 x 2 and 1 x 1 levels one block each.
-        auto b = Header(6, 5, 3, c.fourCC);
-        b.resize(128 + c.blockBytes * (4 + 1 + 1));
+        auto b = Header(6, 5, 3, fourCC);
+        b.resize(128 + blockBytes * (4 + 1 + 1));
         auto img = Parse(b);
-        ASSERT_TRUE(img) << c.fourCC;
-        EXPECT_EQ(
-            std::make_tuple(img->format, img->subresources[0].rowPitch, img->subresources[0].slicePitch,
-                            img->subresources[2].offset),
-            std::make_tuple(c.format, 2 * c.blockBytes, 4 * c.blockBytes, size_t{128 + 5 * c.blockBytes}));
+        ASSERT_TRUE(img) << fourCC;
+        EXPECT_EQ(std::make_tuple(img->format, img->subresources[0].rowPitch, img->subresources[0].slicePitch,
+                                  img->subresources[2].offset),
+                  std::make_tuple(format, 2 * blockBytes, 4 * blockBytes, size_t{128 + 5 * blockBytes}));
     }
 }
 
