@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace miResources;
@@ -67,12 +68,7 @@ TEST(SpriteFont, DamagedFilesAreRejectedWithTheirReason)
 {
     using Edit = std::function<void(std::vector<uint8_t>&)>;
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const struct
-    {
-        const char* what;
-        Edit edit;
-        const char* reason;
-    } cases[] = {
+    const std::tuple<const char*, Edit, const char*> cases[] = {
         {"empty", [](auto& v) { v.clear(); }, "file too short"},
         {"magic", [](auto& v) { v[4] = 'X'; }, "not a sprite font"},
         {"no glyphs", [](auto& v) { Set(v, kCount, 0u); }, "bad glyph count"},
@@ -98,18 +94,19 @@ TEST(SpriteFont, DamagedFilesAreRejectedWithTheirReason)
         {"trailing byte", [](auto& v) { v.push_back(0); }, "unexpected bytes after the pixels"},
         {"header cut", [](auto& v) { v.resize(kPitch); }, "header truncated"},
     };
-    for (const auto& c : cases)
+    for (const auto& [what, edit, reason] : cases)
     {
+        SCOPED_TRACE(what);
         std::vector<uint8_t> bytes = WriteSpriteFont(TinyFont());
-        c.edit(bytes);
+        edit(bytes);
         SpriteFontData out = TinyFont();
         mirel::test::ReportCapture capture;
-        EXPECT_FALSE(ParseSpriteFont(bytes.data(), bytes.size(), out, "bad.spritefont")) << c.what;
-        EXPECT_EQ(capture.Count(), 1) << c.what;
-        EXPECT_NE(capture.Last().find(std::string("Sprite font bad.spritefont: ") + c.reason),
+        EXPECT_FALSE(ParseSpriteFont(bytes.data(), bytes.size(), out, "bad.spritefont"));
+        EXPECT_EQ(capture.Count(), 1);
+        EXPECT_NE(capture.Last().find(std::string("Sprite font bad.spritefont: ") + reason),
                   std::string::npos)
-            << c.what << ": " << capture.Last();
-        EXPECT_TRUE(out.glyphs.empty() && out.pixels.empty()) << c.what;
+            << capture.Last();
+        EXPECT_TRUE(out.glyphs.empty() && out.pixels.empty());
     }
     // Every truncation, on a copy of exactly its size so that reading past it is caught.
     const std::vector<uint8_t> bytes = WriteSpriteFont(TinyFont());
