@@ -166,28 +166,21 @@ TEST_F(DemoRenderer, ViewsInListOrderWithTheirTargetsAndCameras)
         EXPECT_STREQ(renderer.View(i)->name, names[i]);
     }
     const int32_t mainCam = miSim::FindCamera("mainCamera")->handle;
-    const struct
-    {
-        int32_t slot;
-        const char* target;
-        bool clearColour, clearDepth, depthOnly;
-        float colour0;
-        int32_t camera;
-    } scene[] = {
+    // Slot, target, colour and depth cleared, depth-only, first clear colour, camera.
+    const std::tuple<int32_t, const char*, bool, bool, bool, float, int32_t> scene[] = {
         {kViewShadow, "cascade0", true, true, true, 4000.0f, miSim::FindCamera("shadowCam")->handle},
         {kViewZPrepass, "worldZ", true, true, true, 2000.0f, mainCam},
         {kViewOpaque, "hdrMain", true, true, false, 0.0f, mainCam},
         {kViewSky, "hdrMain", false, false, false, 0.0f, mainCam},
         {kViewAtmosphere, "swapChain", true, false, false, 0.0f, mainCam},
     };
-    for (const auto& s : scene)
+    for (const auto& [slot, target, colour, depth, depthOnly, colour0, camera] : scene)
     {
-        const RenderView* v = renderer.SlotView(s.slot);
+        const RenderView* v = renderer.SlotView(slot);
         const ClearRecord& c = v->clears[0];
         EXPECT_EQ(std::make_tuple(v->targetCount, v->targetIds[0], c.clearColour, c.clearDepth,
                                   v->pipe.depthOnly, c.colour[0], v->cameraHandle),
-                  std::make_tuple(1u, host.targets[s.target].id, s.clearColour, s.clearDepth, s.depthOnly,
-                                  s.colour0, s.camera))
+                  std::make_tuple(1u, host.targets[target].id, colour, depth, depthOnly, colour0, camera))
             << v->name;
     }
     EXPECT_FLOAT_EQ(renderer.SlotView(kViewAtmosphere)->clears[0].colour[1], 1.0f);
