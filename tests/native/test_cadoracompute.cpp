@@ -33,18 +33,13 @@ namespace
 // resource 21.
 struct Created
 {
-    int32_t cbRegister = -1, cbBytes = 0;
-    void* cbData = nullptr;
+    std::tuple<int32_t, int32_t, void*> cb{-1, 0, nullptr}; // register, size, data
     std::string shaderSource;
     std::vector<float> seed;
 } g_created;
 
-const BusyDeviceOps g_fakeOps = {[](const char*, int32_t reg, int32_t bytes, void* data)
-                                 {
-                                     g_created.cbRegister = reg;
-                                     g_created.cbBytes = bytes;
-                                     g_created.cbData = data;
-                                     return 4;
+const BusyDeviceOps g_fakeOps = {[](const char*, int32_t reg, int32_t bytes, void* data) {
+                                     return g_created.cb = {reg, bytes, data}, 4;
                                  },
                                  [](const char*, const char* source)
                                  { return g_created.shaderSource = source, 9; },
@@ -75,9 +70,8 @@ std::string Frame()
     return out;
 }
 
-class Controller : public ::testing::Test
+struct Controller : ::testing::Test
 {
-  protected:
     void SetUp() override
     {
         SetPipeExecutors(&mirel::test::g_loggingExecutors);
@@ -127,9 +121,8 @@ TEST_F(Controller, ResetBuildsTheBusyWork)
     mirel::test::ReportCapture reports;
     g_cadoraCompute.Reset();
     EXPECT_EQ(reports.Count(), 0) << reports.Last();
-    EXPECT_EQ(std::make_tuple(g_created.cbRegister, g_created.cbBytes, g_cadoraCompute.loopSize),
-              std::make_tuple(1, 4, 100));
-    EXPECT_EQ(g_created.cbData, &g_cadoraCompute.loopSize);
+    EXPECT_EQ(g_created.cb, std::make_tuple(1, 4, static_cast<void*>(&g_cadoraCompute.loopSize)));
+    EXPECT_EQ(g_cadoraCompute.loopSize, 100);
     EXPECT_EQ(g_created.shaderSource, kBusyShaderSource);
     // What Wine's compiler refuses; what Windows refuses is test_shaderscan's.
     for (const char* refused : {"StructuredBuffer", "ByteAddressBuffer", "Interlocked", "GroupMemoryBarrier"})
@@ -215,7 +208,7 @@ TEST_F(Controller, EachFrameStepsThenDispatchesWithinTheGroupLimit)
     }
 }
 
-TEST_F(Controller, SettingsReadAtStart)
+TEST_F(Controller, SettingsReadAtStartAndTheUnattendedRunsPins)
 {
     ReadLoadSettings();
     EXPECT_EQ(State().variableFpsFreq, FLT_MAX) << "missing";
@@ -230,10 +223,6 @@ TEST_F(Controller, SettingsReadAtStart)
     mirel::SetPropertyString("cadora.useGPUQuery", "TRUE");
     ReadLoadSettings();
     EXPECT_FALSE(State().useGpuQuery);
-}
-
-TEST_F(Controller, UnattendedRunsPinTheRateOrTheSweep)
-{
     // debug.fixedFps and debug.sweep (null: absent); absurd rates are ignored.
     const std::tuple<const char*, const char*, float, float> cases[] = {
         {nullptr, nullptr, 45, 0}, {"40", nullptr, 40, 0},   {"52", nullptr, 52, 0},   {"0", nullptr, 45, 0},
