@@ -14,9 +14,8 @@ using namespace miCadora;
 namespace
 {
 
-class Overlay : public ::testing::Test
+struct Overlay : ::testing::Test
 {
-  protected:
     void SetUp() override { State().fade = State().barPosition = 0.0f; }
     bool started = false, ready = false;
 };
@@ -31,13 +30,11 @@ TEST_F(Overlay, LoadScreenFadesInWaitsAndFadesOut)
         EXPECT_TRUE(f.fadingIn && std::fabs(f.fadeIn - 0.1f * i) < 1e-5f) << i << ": " << f.fadeIn;
     }
     EXPECT_FALSE(started);
-    EXPECT_FLOAT_EQ(StepLoadScreen(0.11f, started, 0.0f, ready).fadeIn, 1.0f);
-    EXPECT_TRUE(started);
-    EXPECT_FLOAT_EQ(State().fade, 4.0f);
+    const float fadeIn = StepLoadScreen(0.11f, started, 0.0f, ready).fadeIn;
+    EXPECT_EQ(std::make_tuple(fadeIn, started, State().fade), std::make_tuple(1.0f, true, 4.0f));
     const LoadScreenFrame building = StepLoadScreen(0.5f, started, 0.6f, ready);
-    EXPECT_FALSE(building.fadingIn || building.fadingOut);
-    EXPECT_FLOAT_EQ(building.loadBar, 0.6f);
-    EXPECT_FLOAT_EQ(State().fade, 4.0f);
+    EXPECT_EQ(std::make_tuple(building.fadingIn, building.fadingOut, building.loadBar, State().fade),
+              std::make_tuple(false, false, 0.6f, 4.0f));
     // Frame time summed since the scene was built, and the blend weight then.
     const float t[] = {0.5f, 2.9f, 3.25f, 3.75f, 4.01f, 5.0f},
                 blend[] = {1.0f, 1.0f, 0.75f, 0.25f, 0.0f, 0.0f};
@@ -52,7 +49,7 @@ TEST_F(Overlay, LoadScreenFadesInWaitsAndFadesOut)
     // A long first frame completes the fade-in at once.
     started = false;
     State().fade = 0.0f;
-    EXPECT_FLOAT_EQ(StepLoadScreen(2.5f, started, 0.0f, ready).fadeIn, 1.0f);
+    EXPECT_EQ(StepLoadScreen(2.5f, started, 0.0f, ready).fadeIn, 1.0f);
     EXPECT_TRUE(started && State().fade == 4.0f);
 }
 
