@@ -17,7 +17,7 @@ const DisplayMode kModes[] = {
 };
 constexpr int32_t kCount = sizeof kModes / sizeof kModes[0];
 
-TEST(DeviceModes, RefreshChoice)
+TEST(DeviceModes, RefreshChoiceAndClosestSize)
 {
     // 59.94 and 60000/1001 share the whole part 59: the last such mode in list order wins.
     const std::tuple<const char*, float, uint32_t, uint32_t, int32_t, int32_t> cases[] = {
@@ -36,18 +36,14 @@ TEST(DeviceModes, RefreshChoice)
     // Only modes of exactly the chosen size count.
     EXPECT_EQ(ChooseRefresh(kModes, kCount, 1280, 720, -1.0f).maxRefreshHz, 60);
     EXPECT_EQ(ChooseRefresh(kModes, 0, 1280, 720, -1.0f).maxRefreshHz, 0);
-}
-
-TEST(DeviceModes, ClosestSize)
-{
     // 1323x710 is as close to 1366x700 as to 1280x720: the first listed wins.
-    const std::tuple<uint32_t, uint32_t, uint32_t, uint32_t> cases[] = {{1920, 1080, 1920, 1080},
-                                                                        {1366, 768, 1366, 700},
-                                                                        {1280, 800, 1280, 720},
-                                                                        {4000, 3000, 2560, 1440},
-                                                                        {1323, 710, 1280, 720}};
+    const uint32_t sizes[][4] = {{1920, 1080, 1920, 1080},
+                                 {1366, 768, 1366, 700},
+                                 {1280, 800, 1280, 720},
+                                 {4000, 3000, 2560, 1440},
+                                 {1323, 710, 1280, 720}};
     DisplayMode m{};
-    for (const auto& [w, h, expectW, expectH] : cases)
+    for (const auto& [w, h, expectW, expectH] : sizes)
     {
         ASSERT_TRUE(FindClosestMatchingMode(kModes, kCount, w, h, m));
         EXPECT_EQ(std::tie(m.width, m.height), std::tie(expectW, expectH)) << w << "x" << h;
