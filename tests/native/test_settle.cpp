@@ -7,7 +7,7 @@
 
 using namespace mirel;
 
-TEST(Settle, CapsScreenSizeAndPicksRefresh)
+TEST(Settle, CapsScreenSizePicksRefreshAndEnablesTheDebugHotkeys)
 {
     // Whether the size is capped at 1920x1080, the desktop mode and the detected rate; the size and
     // rate settled, and whether the mode is usable.
@@ -34,11 +34,7 @@ TEST(Settle, CapsScreenSizeAndPicksRefresh)
                                   GetPropertyFloat("render_init.monitorRefresh")),
                   std::make_tuple(x, y, hz));
     }
-    ClearProperties();
-}
-
-TEST(Settle, DebugHotkeyFlagFollowsExactTrueAndIsNeverClearedAtStartUp)
-{
+    // The debug hotkeys follow an exact "true", and are never switched off at start-up.
     g_debugHotkeysEnabled = false;
     ClearProperties();
     const char* values[] = {"TRUE", "true", "false"};
