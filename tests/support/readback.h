@@ -9,46 +9,40 @@
 #include <windows.h>
 
 #include <d3d11.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-// Empty when the copy cannot be made.
-inline std::vector<uint8_t> ReadPixels(ID3D11Device* device, ID3D11DeviceContext* context,
-                                       ID3D11Resource* resource)
+// The pixels of a texture of the current device, through a staging copy; zeros where the copy
+// cannot be made.
+inline std::vector<uint8_t> ReadPixels(ID3D11Resource* resource)
 {
-    std::vector<uint8_t> pixels;
-    ID3D11Texture2D* texture = nullptr;
-    if (!resource ||
-        FAILED(resource->QueryInterface(__uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&texture))))
-        return pixels;
+    miResources::PlatformDevice& d = *miResources::CurrentDevice();
     D3D11_TEXTURE2D_DESC desc{};
-    texture->GetDesc(&desc);
+    if (resource) static_cast<ID3D11Texture2D*>(resource)->GetDesc(&desc);
+    std::vector<uint8_t> pixels(static_cast<size_t>(desc.Width) * desc.Height * 4);
     desc.Usage = D3D11_USAGE_STAGING;
-    desc.BindFlags = 0;
+    desc.BindFlags = desc.MiscFlags = 0;
     desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
     ID3D11Texture2D* staging = nullptr;
-    if (SUCCEEDED(device->CreateTexture2D(&desc, nullptr, &staging)))
+    D3D11_MAPPED_SUBRESOURCE m{};
+    if (!resource || FAILED(d.device->CreateTexture2D(&desc, nullptr, &staging))) return pixels;
+    d.context->CopyResource(staging, resource);
+    if (SUCCEEDED(d.context->Map(staging, 0, D3D11_MAP_READ, 0, &m)))
     {
-        context->CopyResource(staging, texture);
-        D3D11_MAPPED_SUBRESOURCE m{};
-        if (SUCCEEDED(context->Map(staging, 0, D3D11_MAP_READ, 0, &m)))
-        {
-            pixels.resize(static_cast<size_t>(desc.Width) * desc.Height * 4);
-            for (uint32_t y = 0; y < desc.Height; ++y)
-                std::memcpy(&pixels[static_cast<size_t>(y) * desc.Width * 4],
-                            static_cast<const uint8_t*>(m.pData) + static_cast<size_t>(y) * m.RowPitch,
-                            desc.Width * 4);
-            context->Unmap(staging, 0);
-        }
-        staging->Release();
+        for (uint32_t y = 0; y < desc.Height; ++y)
+            std::memcpy(&pixels[static_cast<size_t>(y) * desc.Width * 4],
+                        static_cast<const uint8_t*>(m.pData) + static_cast<size_t>(y) * m.RowPitch,
+                        desc.Width * 4);
+        d.context->Unmap(staging, 0);
     }
-    texture->Release();
+    staging->Release();
     return pixels;
 }
 
@@ -60,10 +54,9 @@ struct Pixel
 // The pixel at (x, y) of a texture of the current device; zeros when it cannot be read.
 inline Pixel PixelAt(ID3D11Resource* resource, uint32_t x, uint32_t y)
 {
-    miResources::PlatformDevice& d = *miResources::CurrentDevice();
     D3D11_TEXTURE2D_DESC desc{};
     static_cast<ID3D11Texture2D*>(resource)->GetDesc(&desc);
-    const std::vector<uint8_t> px = ReadPixels(d.device, d.context, resource);
+    const std::vector<uint8_t> px = ReadPixels(resource);
     const size_t at = (static_cast<size_t>(y) * desc.Width + x) * 4;
     Pixel p{};
     if (x < desc.Width && at + 4 <= px.size()) std::memcpy(&p, &px[at], 4);
@@ -99,6 +92,54 @@ inline void OpenDevice(miResources::PlatformDevice& device, HWND window, uint32_
     s.height = h;
     device.Resize(s);
 }
+
+inline std::string LastReport()
+{
+    char buf[1024];
+    return mirel::LastAssertMessage(buf, sizeof buf);
+}
+
+inline ::testing::AssertionResult LastReportHas(const char* text)
+{
+    const std::string last = LastReport();
+    if (last.find(text) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the last report is: " << last;
+}
+
+// A suite's window of w x h and a device on it, over a private empty asset root, with quiet
+// reports counted afresh for each test; the per-frame constants the pipes bind are there.
+template <uint32_t W, uint32_t H, bool Shown = true> class DeviceSuite : public ::testing::Test
+{
+  public:
+    static void SetUpTestSuite()
+    {
+        mirel::SetAssertEcho(false);
+        root =
+            std::filesystem::temp_directory_path() / ("mirel-test-" + std::to_string(GetCurrentProcessId()));
+        std::filesystem::create_directories(root);
+        mirel::SetAssetRoot(root.generic_string().c_str());
+        window = TestWindow(L"MirelTest", W, H, Shown);
+        device = new miResources::PlatformDevice;
+        mirel::ResetAssertReports();
+        OpenDevice(*device, window, W, H);
+        static float perFrame[16] = {};
+        miResources::CreateConstantBuffer("perFrame", 0, 64, perFrame);
+    }
+    static void TearDownTestSuite()
+    {
+        miResources::ClearDx11Resources();
+        delete device;
+        DestroyWindow(window);
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+        mirel::SetAssertEcho(true);
+    }
+    void SetUp() override { mirel::ResetAssertReports(); }
+
+    static inline std::filesystem::path root;
+    static inline HWND window = nullptr;
+    static inline miResources::PlatformDevice* device = nullptr;
+};
 
 // A configuration and one material drawing with it, made in code; constants (16 bytes) go to b4.
 inline int32_t MakeMaterial(const char* name, const char* shader, const char* layout, float* constants)

@@ -6,8 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <string>
+#include <fstream>
 
 using namespace miResources;
 namespace fs = std::filesystem;
@@ -61,41 +60,19 @@ std::vector<uint8_t> SolidDds(uint32_t w, uint32_t h, const uint8_t rgba[4])
     return b;
 }
 
-class Dx11 : public ::testing::Test
+class Dx11 : public DeviceSuite<1280, 720>
 {
   public:
     static void SetUpTestSuite()
     {
-        mirel::SetAssertEcho(false);
-        root = fs::temp_directory_path() / ("mirel-dx11-" + std::to_string(GetCurrentProcessId()));
+        DeviceSuite::SetUpTestSuite();
+        initReports = mirel::AssertReportCount();
         fs::create_directories(root / "textures");
         fs::create_directories(root / "models");
         fs::copy_file(fs::path(mirel::GetExecutableDirectory()) / "unitcube.model",
                       root / "models" / "unitcube.model");
-        mirel::SetAssetRoot(root.generic_string().c_str());
-        window = TestWindow(L"MirelDx11Test", 1280, 720);
-        device = new PlatformDevice;
-        mirel::ResetAssertReports();
-        OpenDevice(*device, window, 1280, 720);
-        initReports = mirel::AssertReportCount();
-        static float perFrame[16] = {}, cascades[68] = {};
-        CreateConstantBuffer("perFrame", 0, 64, perFrame);
+        static float cascades[68] = {};
         CreateConstantBuffer("cascadedSM", 2, 272, cascades);
-    }
-    static void TearDownTestSuite()
-    {
-        ClearDx11Resources();
-        delete device;
-        DestroyWindow(window);
-        std::error_code ec;
-        fs::remove_all(root, ec);
-        mirel::SetAssertEcho(true);
-    }
-    void SetUp() override { mirel::ResetAssertReports(); }
-    static std::string Last()
-    {
-        char buf[1024];
-        return mirel::LastAssertMessage(buf, sizeof buf);
     }
     // One frame of a pipe: the swap chain cleared to clear, then what draw records.
     template <typename Draw> static void Frame(const float (&clear)[4], Draw&& draw)
@@ -109,39 +86,34 @@ class Dx11 : public ::testing::Test
         pipe.Execute();
     }
 
-    static inline fs::path root;
-    static inline HWND window = nullptr;
-    static inline PlatformDevice* device = nullptr;
     static inline int initReports = 0;
 };
 
 TEST_F(Dx11, DeviceAndSwapChainAndResize)
 {
-    EXPECT_EQ(initReports, 0) << Last();
+    EXPECT_EQ(initReports, 0) << LastReport();
     ASSERT_NE(device->swapChain, nullptr);
     EXPECT_EQ(CurrentDevice(), device);
-    EXPECT_EQ(device->swapChainDesc.BufferCount, 1u);
     EXPECT_EQ(device->swapChainDesc.Windowed, TRUE);
     // Wine's single mode reads 0 Hz, so only consistency can be checked here.
     EXPECT_EQ(device->settings.usedRefreshHz, device->settings.maxRefreshHz);
     EXPECT_NE(device->settings.adapters[0].name[0], '\0');
-    for (auto size : {std::pair<uint32_t, uint32_t>{800, 600}, {1280, 720}})
+    for (auto [w, h] : {std::pair<uint32_t, uint32_t>{800, 600}, {1280, 720}})
     {
         RenderSettings s = device->settings;
-        s.width = size.first;
-        s.height = size.second;
+        s.width = w;
+        s.height = h;
         device->Resize(s);
         DXGI_SWAP_CHAIN_DESC d{};
         device->swapChain->GetDesc(&d);
-        EXPECT_EQ(d.BufferDesc.Width, size.first);
-        EXPECT_EQ(d.BufferDesc.Height, size.second);
-        ASSERT_NE(device->backBufferView, nullptr);
-        ASSERT_NE(device->depthView, nullptr);
+        EXPECT_EQ(d.BufferDesc.Width, w);
+        EXPECT_EQ(d.BufferDesc.Height, h);
+        ASSERT_TRUE(device->backBufferView && device->depthView);
         D3D11_TEXTURE2D_DESC dd{};
         device->depthTexture->GetDesc(&dd);
-        EXPECT_EQ(dd.Width, size.first);
+        EXPECT_EQ(dd.Width, w);
     }
-    EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+    EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
 }
 
 TEST_F(Dx11, NamedRenderTargetsAndBorrowedDepth)
@@ -157,10 +129,11 @@ TEST_F(Dx11, NamedRenderTargetsAndBorrowedDepth)
     EXPECT_EQ(zRt->depthView, hdrRt->depthView);
     EXPECT_EQ(zRt->depthTexture, nullptr);
     EXPECT_NE(RenderTargets().FromHandle(cascade)->depthSrv, nullptr);
-    ASSERT_NE(GpuResources().Find("hdrMain_depth"), nullptr);
-    EXPECT_EQ(GpuResources().Find("hdrMain_depth")->srv, hdrRt->depthSrv);
+    auto depthEntry = [] { return GpuResources().Find("hdrMain_depth"); };
+    ASSERT_NE(depthEntry(), nullptr);
+    EXPECT_EQ(depthEntry()->srv, hdrRt->depthSrv);
     EXPECT_NE(GpuResources().Find("worldZ"), nullptr);
-    const int32_t depthEntry = GpuResources().Find("hdrMain_depth")->handle;
+    const int32_t depthId = depthEntry()->handle;
     // Releasing the borrower leaves the owner's depth view alive.
     hdrRt->depthView->AddRef();
     const ULONG before = hdrRt->depthView->Release();
@@ -169,12 +142,12 @@ TEST_F(Dx11, NamedRenderTargetsAndBorrowedDepth)
     EXPECT_EQ(hdrRt->depthView->Release(), before);
     // Re-creation keeps the ids, and the depth entry names the new view.
     EXPECT_EQ(CreateRenderTarget("hdrMain", w, h, 28, true, -1, -1), hdr);
-    EXPECT_EQ(GpuResources().Find("hdrMain_depth")->handle, depthEntry);
-    EXPECT_EQ(GpuResources().Find("hdrMain_depth")->srv, RenderTargets().FromHandle(hdr)->depthSrv);
-    EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+    EXPECT_EQ(depthEntry()->handle, depthId);
+    EXPECT_EQ(depthEntry()->srv, RenderTargets().FromHandle(hdr)->depthSrv);
+    EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
 
     CreateRenderTarget("badFormat", 64, 64, 2, false, -1, 1);
-    EXPECT_NE(Last().find("Trying to use a render target format that isn't supported"), std::string::npos);
+    EXPECT_TRUE(LastReportHas("Trying to use a render target format that isn't supported"));
     EXPECT_EQ(RenderTargets().Find("badFormat")->texture, nullptr);
 }
 
@@ -183,15 +156,13 @@ TEST_F(Dx11, DdsTextureIsSampled)
 {
     const uint8_t colour[4] = {200, 40, 10, 255};
     const std::vector<uint8_t> dds = SolidDds(8, 8, colour);
-    std::FILE* f = _wfopen((root / "textures" / "solid.dds").wstring().c_str(), L"wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(dds.data(), 1, dds.size(), f);
-    std::fclose(f);
+    std::ofstream(root / "textures" / "solid.dds", std::ios::binary)
+        .write(reinterpret_cast<const char*>(dds.data()), static_cast<std::streamsize>(dds.size()));
     Model* quad = CreateFullscreenQuad();
     ASSERT_NE(quad, nullptr);
     const int32_t mat = MakeMaterial("texmat", kTexShader, "pt", nullptr);
     const int32_t tex = LoadTexture("solid.dds");
-    ASSERT_NE(Textures().FromHandle(tex)->srv, nullptr) << Last();
+    ASSERT_NE(Textures().FromHandle(tex)->srv, nullptr) << LastReport();
     MaterialManager().FromHandle(mat)->srvIds[0][0] = Textures().FromHandle(tex)->gpuResourceId;
     Frame({0, 0, 0, 1},
           [&](miRender::PlatformDevicePipe& p) { p.DrawModel(quad->handle, nullptr, mat, -1, false, 1); });
@@ -199,7 +170,7 @@ TEST_F(Dx11, DdsTextureIsSampled)
     EXPECT_NEAR(p.r, colour[0], 2);
     EXPECT_NEAR(p.g, colour[1], 2);
     EXPECT_NEAR(p.b, colour[2], 2);
-    EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+    EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
 }
 
 TEST_F(Dx11, ModelDrawnThroughARecordedPipe)
@@ -207,9 +178,7 @@ TEST_F(Dx11, ModelDrawnThroughARecordedPipe)
     static float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
     MakeMaterial("unitcube", kSolidShader, "pnttb", colour);
     Model* cube = LoadModel("unitcube");
-    ASSERT_NE(cube, nullptr) << Last();
-    ASSERT_EQ(cube->surfaceCount, 1);
-    EXPECT_EQ(cube->surfaces[0].materialId, MaterialManager().Find("unitcube")->handle);
+    ASSERT_NE(cube, nullptr) << LastReport();
     static float world[16] = {1.6f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     miRender::Transform t{};
     std::memcpy(t.world, world, sizeof world);
@@ -228,7 +197,7 @@ TEST_F(Dx11, ModelDrawnThroughARecordedPipe)
     EXPECT_NEAR(outside.r, 26, 2);
     EXPECT_NEAR(outside.b, 77, 2);
     device->Present();
-    EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+    EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
 }
 
 TEST_F(Dx11, ComputeOverATypedViewTimedByTheQueryRing)
@@ -239,7 +208,7 @@ TEST_F(Dx11, ComputeOverATypedViewTimedByTheQueryRing)
     busy->stride = 16;
     busy->typedFormat = DXGI_FORMAT_R32_FLOAT;
     busy->Create();
-    ASSERT_NE(busy->uav, nullptr) << Last();
+    ASSERT_NE(busy->uav, nullptr) << LastReport();
     const uint8_t* initial = static_cast<const uint8_t*>(busy->ReadBack());
     ASSERT_NE(initial, nullptr);
     EXPECT_EQ(std::count(initial, initial + 1024 * 16, uint8_t{0xFF}), 1024 * 16);
@@ -248,7 +217,7 @@ TEST_F(Dx11, ComputeOverATypedViewTimedByTheQueryRing)
     device->context->UpdateSubresource(busy->buffer, 0, nullptr, zeros.data(), 1024 * 16, 1024 * 16);
 
     PlatformShader* cs = Shaders().Create("busyCS");
-    ASSERT_TRUE(CompileComputeShader(*cs, kBusyShader)) << Last();
+    ASSERT_TRUE(CompileComputeShader(*cs, kBusyShader)) << LastReport();
     miRender::PlatformDevicePipe pipe;
     pipe.Begin(miRender::PlatformDevicePipe::kNoBuffer);
     pipe.SetComputeUAV(busy->gpuResourceId, 0);
@@ -272,7 +241,7 @@ TEST_F(Dx11, ComputeOverATypedViewTimedByTheQueryRing)
     const float* v = static_cast<const float*>(busy->ReadBack());
     EXPECT_GT(v[0], 0.0f);
     EXPECT_GT(v[4095], 0.0f) << "the view covers every float of the buffer";
-    EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+    EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
 }
 
 TEST_F(Dx11, FailuresAreReportedAndTheProgramGoesOn)
@@ -292,8 +261,7 @@ TEST_F(Dx11, FailuresAreReportedAndTheProgramGoesOn)
     {
         mirel::ResetAssertReports();
         c.act();
-        EXPECT_GE(mirel::AssertReportCount(), 1) << c.message;
-        EXPECT_NE(Last().find(c.message), std::string::npos) << Last();
+        EXPECT_TRUE(LastReportHas(c.message));
     }
     EXPECT_EQ(Textures().Find("missing.png")->srv, nullptr);
     EXPECT_EQ(Shaders().Find("broken_pixel")->shader, nullptr);

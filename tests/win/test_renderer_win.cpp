@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace miResources;
 
 namespace
@@ -77,27 +79,18 @@ class Dx11Backend : public ::testing::Test
         mirel::SetAssetRoot((std::string(mirel::GetExecutableDirectory()) + "/renderer_assets").c_str());
         mirel::ClearProperties();
         for (const char* k : {"render_init.fullscreen", "render_init.vsyncOn"})
-        {
-            mirel::RegisterProperty(k, mirel::kPropString);
             mirel::SetPropertyString(k, "false");
-        }
-        for (const char* k : {"render_init.resolutionX", "render_init.resolutionY"})
-            mirel::RegisterProperty(k, mirel::kPropFloat);
         SetResolution(320, 240);
-
         // Never shown: the back end must not need a visible window.
         window = TestWindow(L"MirelBackendTest", 320, 240, false);
-
         miRender::InstallDx11FrameBackend();
         miRender::SetRenderer(&g_renderer);
         mirel::Backend().InitRenderDevice(window);
-
         miSim::CameraEnt* cam = miSim::g_cameraManager.Create("mainCamera");
         cam->transform.position = {0, 0, 4};
         cam->transform.dirty = 1;
         miSim::SetPerspective(*cam, 0.7855f, 0.1f, 100.0f, miCamera::OutputWidth(), miCamera::OutputHeight());
         miSim::UpdateMatrices(*cam);
-
         MakeMaterial("unitcube", kCubeShader, "pnttb", g_cubeColour);
         MakeMaterial("fill", kFillShader, "pt", g_fillColour);
         cube = miSim::BuildDynamicEnt("cube", "unitcube", {0, 0, 0}, {0, 0, 0});
@@ -135,15 +128,13 @@ class Dx11Backend : public ::testing::Test
     {
         DXGI_SWAP_CHAIN_DESC d{};
         CurrentDevice()->swapChain->GetDesc(&d);
-        EXPECT_EQ(d.BufferDesc.Width, w);
-        EXPECT_EQ(d.BufferDesc.Height, h);
-        EXPECT_EQ(g_renderer.outputWidth, w);
-        EXPECT_EQ(g_renderer.outputHeight, h);
-        EXPECT_EQ(miCamera::OutputWidth(), static_cast<int32_t>(w));
-        EXPECT_EQ(miCamera::OutputHeight(), static_cast<int32_t>(h));
+        const auto size = std::make_pair(w, h);
+        EXPECT_EQ(std::make_pair(d.BufferDesc.Width, d.BufferDesc.Height), size);
+        EXPECT_EQ(std::make_pair(g_renderer.outputWidth, g_renderer.outputHeight), size);
+        EXPECT_EQ(std::make_pair(miCamera::OutputWidth(), miCamera::OutputHeight()),
+                  std::make_pair(static_cast<int32_t>(w), static_cast<int32_t>(h)));
         ASSERT_NE(LdrMain(), nullptr);
-        EXPECT_EQ(LdrMain()->width, w);
-        EXPECT_EQ(LdrMain()->height, h);
+        EXPECT_EQ(std::make_pair(LdrMain()->width, LdrMain()->height), size);
     }
 
     static inline HWND window = nullptr;
@@ -159,28 +150,21 @@ TEST_F(Dx11Backend, StartsOnAHiddenWindowWithTheSharedBuffersAndModels)
     DXGI_SWAP_CHAIN_DESC d{};
     CurrentDevice()->swapChain->GetDesc(&d);
     ExpectOutputSize(d.BufferDesc.Width, d.BufferDesc.Height);
-    const struct
+    using Entry = std::tuple<const char*, int32_t, int32_t>;
+    const Entry buffers[] = {
+        {"perFrame", 64, 0}, {"cascadedSM", 272, 2}, {"physicsIdentityWorldConstant", 64, 3}};
+    for (const auto& [name, size, slot] : buffers)
     {
-        const char* name;
-        int32_t size, slot;
-    } buffers[] = {{"perFrame", 64, 0}, {"cascadedSM", 272, 2}, {"physicsIdentityWorldConstant", 64, 3}};
-    for (const auto& b : buffers)
-    {
-        PlatformConstantBuffer* cb = ConstantBuffers().Find(b.name);
-        ASSERT_NE(cb, nullptr) << b.name;
-        EXPECT_EQ(cb->byteSize, b.size);
-        EXPECT_EQ(cb->registerSlot, b.slot);
-        EXPECT_NE(cb->buffer, nullptr);
-    }
-    EXPECT_NE(Models().Find("fullscreen_quad"), nullptr);
-    EXPECT_NE(Models().Find("particleEmitterPoint"), nullptr);
-    // The shipped depth materials compiled and are the renderer's.
-    for (int layout = 0; layout < 7; ++layout)
-    {
-        EXPECT_GE(g_renderer.depthMaterialIds[layout], 0) << layout;
-        EXPECT_GE(g_renderer.depthAlphaMaterialIds[layout], 0) << layout;
+        const PlatformConstantBuffer* cb = ConstantBuffers().Find(name);
+        ASSERT_TRUE(cb && cb->buffer) << name;
+        EXPECT_EQ(std::make_pair(cb->byteSize, cb->registerSlot), std::make_pair(size, slot)) << name;
     }
     EXPECT_NE(ConstantBuffers().Find("cube_entConst"), nullptr);
+    EXPECT_TRUE(Models().Find("fullscreen_quad") && Models().Find("particleEmitterPoint"));
+    // The shipped depth materials compiled and are the renderer's.
+    for (int layout = 0; layout < 7; ++layout)
+        EXPECT_GE(std::min(g_renderer.depthMaterialIds[layout], g_renderer.depthAlphaMaterialIds[layout]), 0)
+            << layout;
 }
 
 TEST_F(Dx11Backend, OpaqueViewDrawsTheCubeIntoLdrMainAndCountsIt)

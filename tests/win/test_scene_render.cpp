@@ -113,7 +113,7 @@ TEST(SceneRender, SkyGroundWindmillAndItsShadow)
         miRender::UpdateFrameConstants();
         renderer.ExecuteViews();
     }
-    const std::vector<uint8_t> px = ReadPixels(device.device, device.context, device.backBuffer);
+    const std::vector<uint8_t> px = ReadPixels(device.backBuffer);
     ASSERT_EQ(px.size(), static_cast<size_t>(kWidth) * kHeight * 4);
     SaveImage("scene_render.ppm", px, kWidth, kHeight);
 

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 using namespace miResources;
 namespace fs = std::filesystem;
@@ -32,8 +33,7 @@ void WaitForGpu(PlatformDevice& d)
     d.context->End(q);
     BOOL done = FALSE;
     while (d.context->GetData(q, &done, sizeof done, 0) != S_OK)
-    {
-    }
+        YieldProcessor();
     q->Release();
 }
 
@@ -45,37 +45,14 @@ double Seconds()
     return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-class BusyWork : public ::testing::Test
+class BusyWork : public DeviceSuite<640, 360, false>
 {
   public:
-    static void SetUpTestSuite()
-    {
-        mirel::SetAssertEcho(false);
-        root = fs::temp_directory_path() / ("mirel-busy-" + std::to_string(GetCurrentProcessId()));
-        fs::create_directories(root);
-        mirel::SetAssetRoot(root.generic_string().c_str());
-        window = TestWindow(L"MirelBusyTest", 640, 360, false);
-        device = new PlatformDevice;
-        OpenDevice(*device, window, 640, 360);
-        static float perFrame[16] = {};
-        CreateConstantBuffer("perFrame", 0, 64, perFrame);
-    }
     static void TearDownTestSuite()
     {
         miCompute::ClearComputeContexts();
         miCadora::ResetLoadController();
-        ClearDx11Resources();
-        delete device;
-        DestroyWindow(window);
-        std::error_code ec;
-        fs::remove_all(root, ec);
-        mirel::SetAssertEcho(true);
-    }
-    void SetUp() override { mirel::ResetAssertReports(); }
-    static std::string Last()
-    {
-        char buf[1024];
-        return mirel::LastAssertMessage(buf, sizeof buf);
+        DeviceSuite::TearDownTestSuite();
     }
     // Best of reps frames of the controller with the load pinned to groups.
     static double FrameSeconds(int32_t groups, int reps = 3)
@@ -92,10 +69,6 @@ class BusyWork : public ::testing::Test
         }
         return best;
     }
-
-    static inline fs::path root;
-    static inline HWND window = nullptr;
-    static inline PlatformDevice* device = nullptr;
 };
 
 TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
@@ -106,7 +79,7 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
     miCadora::FillBusySeed(seed, 16);
     std::srand(11);
     miCadora::g_cadoraCompute.Reset();
-    EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+    EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
     EXPECT_GE(miCadora::g_cadoraCompute.shaderId, 0) << "the held shader compiled";
     PlatformStructuredBuffer* b = StructuredBuffers().Find("busy_buffer0");
     ASSERT_NE(b, nullptr);
@@ -121,7 +94,6 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
 
     // Eight groups: the x of elements 0-7 runs away (v += v * v from a seed of 1 or more), their
     // y, z, w and the elements beyond stay as seeded.
-    mirel::RegisterProperty("debug.fixedThreads", mirel::kPropFloat);
     mirel::SetPropertyFloat("debug.fixedThreads", 8.0f);
     miCompute::ClearComputeContexts();
     miCadora::RegisterLoadController();
@@ -152,8 +124,7 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
     // A second start-up finds the buffer there already, reports it and keeps the first one.
     miCadora::g_cadoraCompute.Reset();
     EXPECT_EQ(mirel::AssertReportCount(), 1);
-    EXPECT_NE(Last().find("Trying to create an object that already exists: busy_buffer0"), std::string::npos)
-        << Last();
+    EXPECT_TRUE(LastReportHas("Trying to create an object that already exists: busy_buffer0"));
     EXPECT_EQ(StructuredBuffers().Find("busy_buffer0"), b);
     EXPECT_EQ(miCadora::g_cadoraCompute.uavIds[0], b->gpuResourceId);
 }
@@ -161,7 +132,6 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
 TEST_F(BusyWork, MoreGroupsCostMoreGpuTime)
 {
     mirel::ClearProperties();
-    mirel::RegisterProperty("debug.fixedThreads", mirel::kPropFloat);
     miCompute::ClearComputeContexts();
     miCadora::RegisterLoadController();
     ASSERT_GE(miCadora::g_cadoraCompute.shaderId, 0) << "set up by the previous test";
@@ -177,7 +147,7 @@ TEST_F(BusyWork, MoreGroupsCostMoreGpuTime)
     EXPECT_GT(t4, 1.5 * t1);
     EXPECT_GT(t1, t0);
     EXPECT_GT(twoRows, 1.3 * oneRow) << "the second row was dropped";
-    EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+    EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
 }
 
 // The whole loop on the device: each frame the timer ticks, the controller steps and dispatches,
@@ -190,17 +160,12 @@ TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
     // 40 fps 10-30% of the frames within 1 ms, 55% within 5 ms, mean error -0.9 ms; the 45-60
     // sweep 14-21%, 69%, -0.3 ms. The 1 ms figure is printed, not judged; a broken law (wrong
     // sign, no steps, lost dispatches) pins the load at one end, far from a mean within 3 ms.
-    const struct
+    for (const auto& [what, sweep, frames] : std::initializer_list<std::tuple<const char*, float, int>>{
+             {"fixed40", 0.0f, 400}, {"sweep", 1.0f, 500}})
     {
-        const char* what;
-        float sweep;
-        int frames;
-    } cases[] = {{"fixed40", 0.0f, 400}, {"sweep", 1.0f, 500}};
-    for (const auto& c : cases)
-    {
+        SCOPED_TRACE(what);
         mirel::ClearProperties();
         // The controller keeps the shader and buffer of the first test; a cold start of the law.
-        ASSERT_GE(miCadora::g_cadoraCompute.shaderId, 0);
         const fs::path log = root / "cadoraLog.txt";
         miCadora::ResetLoadController();
         miCadora::g_loadState.logThreads = true;
@@ -209,12 +174,12 @@ TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
         miCompute::ClearComputeContexts();
         miCadora::RegisterLoadController();
         miCadora::State().targetFps = 40.0f;
-        miCadora::State().sweepSwitch = c.sweep;
+        miCadora::State().sweepSwitch = sweep;
         miCadora::State().sweepLowFps = 45.0f;
         miCadora::State().sweepHighFps = 60.0f;
         mirel::ResetAssertReports();
         mirel::g_frameTimer.Reset();
-        for (int f = 0; f < c.frames; ++f)
+        for (int f = 0; f < frames; ++f)
         {
             mirel::g_frameTimer.ticked = 0;
             mirel::g_frameTimer.Tick();
@@ -222,32 +187,28 @@ TEST_F(BusyWork, ClosedLoopTracksAFixedRateAndTheSweep)
             device->Present();
         }
         miCadora::CloseLoadLog();
-        EXPECT_EQ(mirel::AssertReportCount(), 0) << Last();
+        EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
         std::stringstream text;
         text << std::ifstream(log.string()).rdbuf();
         const std::vector<plotlog::Sample> samples = plotlog::ParseLog(text.str());
-        ASSERT_EQ(samples.size(), static_cast<size_t>(c.frames)) << c.what;
-        const plotlog::Tracking t = plotlog::Measure(samples, 3.0f, 5.0f);
-        const plotlog::Tracking close = plotlog::Measure(samples, 3.0f, 1.0f);
+        ASSERT_EQ(samples.size(), static_cast<size_t>(frames));
+        const plotlog::Tracking t = plotlog::Measure(samples, 3.0f, 5.0f),
+                                close = plotlog::Measure(samples, 3.0f, 1.0f);
         double clock = 0, sumError = 0;
         int counted = 0;
         for (const plotlog::Sample& s : samples)
-            if ((clock += s.currentMs / 1000.0) > 3.0)
-            {
-                sumError += s.currentMs - s.targetMs;
-                ++counted;
-            }
+            if ((clock += s.currentMs / 1000.0) > 3.0) sumError += s.currentMs - s.targetMs, ++counted;
         const double meanError = counted ? sumError / counted : 1e9;
         std::printf("%s: %d frames after 3 s, %.1f%% within 1 ms, %.1f%% within 5 ms, mean error %.2f ms, %d "
                     "groups at the end\n",
-                    c.what, t.frames, 100.0f * close.withinFraction, 100.0f * t.withinFraction, meanError,
+                    what, t.frames, 100.0f * close.withinFraction, 100.0f * t.withinFraction, meanError,
                     samples.back().threads);
-        EXPECT_GE(t.frames, 100) << c.what;
-        EXPECT_GE(t.withinFraction, 0.35f) << c.what;
-        EXPECT_LT(std::fabs(meanError), 3.0) << c.what;
+        EXPECT_GE(t.frames, 100);
+        EXPECT_GE(t.withinFraction, 0.35f);
+        EXPECT_LT(std::fabs(meanError), 3.0);
         // Kept for plotting (tools/plotlog) when asked for.
         if (const char* keep = std::getenv("MIREL_CONTROLLER_OUT"))
-            fs::copy_file(log, fs::path(keep) / (std::string("cadoraLog-") + c.what + ".txt"),
+            fs::copy_file(log, fs::path(keep) / (std::string("cadoraLog-") + what + ".txt"),
                           fs::copy_options::overwrite_existing);
         fs::remove(log);
     }

@@ -9,52 +9,38 @@
 #include "mainloop.h"
 #include "render/material.h"
 #include "support/fake_device.h"
+#include "support/readback.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
-#include <string>
+#include <tuple>
 
 TEST(DebugView, GatheredFiguresComeFromTheirOwners)
 {
-    mirel::g_frameTimer.delta = 0.02f;
-    mirel::g_frameTimer.fps = 48.0f;
-    mirel::g_frameTimer.instantFps = 50.0f;
-    mirel::g_frameTimer.averageFps = 49.0f;
-    mirel::g_engineState.gpuFrameMs = 11.0f;
-    mirel::g_engineState.gpuSecondMs = 13.0f;
-    mirel::g_engineState.gpuTimingBroken = 1;
-    mirel::g_engineState.frameCounter = 77;
-    mirel::g_updateMs = 2.5f;
-    mirel::g_presentMs = 3.5f;
-    miCadora::State().useGpuQuery = true;
-    miCadora::g_loadState.computeThreads = 900;
-    miCadora::g_loadState.threadIncrement = 9;
-    miCadora::g_loadState.historyCount = 1000; // beyond the array: only its capacity is read
-    miCadora::State().showStats = true;
+    mirel::FrameTimer& timer = mirel::g_frameTimer;
+    mirel::EngineState& engine = mirel::g_engineState;
+    miCadora::LoadState& load = miCadora::g_loadState;
+    timer.delta = 0.02f, timer.fps = 48.0f, timer.instantFps = 50.0f, timer.averageFps = 49.0f;
+    engine.gpuFrameMs = 11.0f, engine.gpuSecondMs = 13.0f, engine.gpuTimingBroken = 1,
+    engine.frameCounter = 77;
+    mirel::g_updateMs = 2.5f, mirel::g_presentMs = 3.5f;
+    load.computeThreads = 900, load.threadIncrement = 9;
+    load.historyCount = 1000; // beyond the array: only its capacity is read
+    miCadora::State().useGpuQuery = miCadora::State().showStats = true;
 
     const miCadora::StatsInputs in = miRender::GatherStatsInputs();
-    EXPECT_FLOAT_EQ(in.delta, 0.02f);
-    EXPECT_FLOAT_EQ(in.fps, 48.0f);
-    EXPECT_FLOAT_EQ(in.instantFps, 50.0f);
-    EXPECT_FLOAT_EQ(in.averageFps, 49.0f);
-    EXPECT_FLOAT_EQ(in.gpuFrameMs, 11.0f);
-    EXPECT_FLOAT_EQ(in.gpuSecondMs, 13.0f);
-    EXPECT_TRUE(in.gpuTimingFault);
-    EXPECT_EQ(in.frameCounter, 77u);
-    EXPECT_FLOAT_EQ(in.updateMs, 2.5f);
-    EXPECT_FLOAT_EQ(in.presentMs, 3.5f);
-    EXPECT_TRUE(in.useGpuQuery);
-    EXPECT_EQ(in.computeThreads, 900);
-    EXPECT_EQ(in.threadIncrement, 9);
-    EXPECT_EQ(in.threadHistory, miCadora::g_loadState.threadHistory);
-    EXPECT_EQ(in.threadHistoryCount, miCadora::kThreadHistoryMax);
-    EXPECT_TRUE(in.showStats);
+    EXPECT_EQ(std::make_tuple(in.delta, in.fps, in.instantFps, in.averageFps, in.gpuFrameMs, in.gpuSecondMs,
+                              in.updateMs, in.presentMs),
+              std::make_tuple(0.02f, 48.0f, 50.0f, 49.0f, 11.0f, 13.0f, 2.5f, 3.5f));
+    EXPECT_EQ(std::make_tuple(in.gpuTimingFault, in.frameCounter, in.useGpuQuery, in.computeThreads,
+                              in.threadIncrement, in.threadHistory, in.threadHistoryCount, in.showStats),
+              std::make_tuple(true, uint64_t{77}, true, 900, 9, +load.threadHistory,
+                              miCadora::kThreadHistoryMax, true));
     // Neither desktop property is registered here.
-    EXPECT_EQ(in.desktopX, FLT_MAX);
-    EXPECT_EQ(in.desktopY, FLT_MAX);
+    EXPECT_EQ(std::make_pair(in.desktopX, in.desktopY), std::make_pair(FLT_MAX, FLT_MAX));
     miCadora::State().showStats = false;
-    miCadora::g_loadState.historyCount = 0;
+    load.historyCount = 0;
 }
 
 TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
@@ -66,15 +52,14 @@ TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
     ASSERT_NE(overlay, nullptr);
     overlay->srvIds[0][0] = 3;
     ASSERT_EQ(miCadora::State().debugTextureIndex, -1);
-
+    const auto state = [&]
+    { return std::make_pair(miCadora::State().debugTextureIndex, overlay->srvIds[0][0]); };
     for (int round = 0; round < 2; ++round)
     {
         miRender::ToggleDebugTexture();
-        EXPECT_EQ(miCadora::State().debugTextureIndex, 0);
-        EXPECT_EQ(overlay->srvIds[0][0], 7);
+        EXPECT_EQ(state(), std::make_pair(0, 7));
         miRender::ToggleDebugTexture();
-        EXPECT_EQ(miCadora::State().debugTextureIndex, -1);
-        EXPECT_EQ(overlay->srvIds[0][0], 3);
+        EXPECT_EQ(state(), std::make_pair(-1, 3));
     }
 
     // Without the cascade the toggle is reported, and the material keeps its texture both ways.
@@ -84,13 +69,10 @@ TEST(DebugView, TTogglesTheShadowMapAndRestoresTheTexture)
     miRender::ToggleDebugTexture();
     EXPECT_EQ(overlay->srvIds[0][0], 3);
     miRender::ToggleDebugTexture();
-    char msg[512];
     EXPECT_EQ(mirel::AssertReportCount(), 1);
-    EXPECT_NE(std::string(mirel::LastAssertMessage(msg, sizeof msg)).find("Resource not found: cascade0"),
-              std::string::npos);
+    EXPECT_TRUE(LastReportHas("Resource not found: cascade0"));
     mirel::SetAssertEcho(true);
-    EXPECT_EQ(overlay->srvIds[0][0], 3);
-    EXPECT_EQ(miCadora::State().debugTextureIndex, -1);
+    EXPECT_EQ(state(), std::make_pair(-1, 3));
 
     miResources::MaterialManager().Clear();
     miRender::SetDeviceHost(nullptr);

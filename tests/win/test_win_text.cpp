@@ -37,25 +37,14 @@ Box InkBox(const SpriteFontData& font, const char* text, float x, float y)
     return b;
 }
 
-class TextDraw : public ::testing::Test
+// The swap chain's back buffer of a hidden window is the render target.
+class TextDraw : public DeviceSuite<kW, kH, false>
 {
   protected:
-    // The swap chain's back buffer of a hidden window is the render target.
-    static void SetUpTestSuite()
-    {
-        window = TestWindow(L"MirelTextTest", kW, kH, false);
-        device = new PlatformDevice;
-        OpenDevice(*device, window, kW, kH);
-        context = device->context;
-    }
-    static void TearDownTestSuite()
-    {
-        ClearDx11Resources();
-        delete device;
-        DestroyWindow(window);
-    }
     void SetUp() override
     {
+        DeviceSuite::SetUp();
+        context = device->context;
         ASSERT_NE(device->backBufferView, nullptr);
         context->OMSetRenderTargets(1, &device->backBufferView, nullptr);
         D3D11_VIEWPORT vp = {0, 0, static_cast<float>(kW), static_cast<float>(kH), 0, 1};
@@ -75,14 +64,12 @@ class TextDraw : public ::testing::Test
         for (const auto& line : lines)
             mirel::AppendText(list, line.first, line.second);
         overlay.Draw(list);
-        std::vector<uint8_t> px = ReadPixels(device->device, context, device->backBuffer);
+        std::vector<uint8_t> px = ReadPixels(device->backBuffer);
         px.resize(kW * kH * 4);
         return px;
     }
 
-    static inline HWND window = nullptr;
-    static inline PlatformDevice* device = nullptr;
-    static inline ID3D11DeviceContext* context = nullptr;
+    ID3D11DeviceContext* context = nullptr;
     PlatformHUDOverlay hud;
 };
 
@@ -164,15 +151,10 @@ TEST_F(TextDraw, GlyphQuadsBlendOverTheTargetAndTheStateIsRestored)
 
 TEST_F(TextDraw, MissingFontIsReportedAndDrawsNothing)
 {
-    mirel::SetAssertEcho(false);
-    mirel::ResetAssertReports();
     PlatformHUDOverlay missing;
     EXPECT_FALSE(missing.LoadFrom("C:\\no-such-folder", device->device, context));
-    char msg[512];
     EXPECT_EQ(mirel::AssertReportCount(), 1);
-    EXPECT_NE(std::string(mirel::LastAssertMessage(msg, sizeof msg)).find("Mirel Font not found"),
-              std::string::npos);
-    mirel::SetAssertEcho(true);
+    EXPECT_TRUE(LastReportHas("Mirel Font not found"));
     const std::vector<uint8_t> px = Draw(missing, 0, 0, 0, 0, 0, {{"nothing", kWhite}});
     EXPECT_EQ(std::count(px.begin(), px.end(), uint8_t{0}), kW * kH * 3) << "only the alpha bytes are set";
     // The loaded overlay picked the space as its default character.
