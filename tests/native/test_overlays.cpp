@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <tuple>
 #include <vector>
 
@@ -90,21 +91,21 @@ TEST_F(Overlay, RedbarFadesAndHandsTheFinalPassAZeroWeightOnce)
         {false, true, true, 0.75f},  {false, true, true, 0.5f},  {true, true, true, 0.75f},
         {false, true, true, 0.5f},   {false, true, true, 0.25f}, {false, false, true, 0.0f},
         {false, false, false, 0.0f}};
-    int n = 0;
-    for (const auto& [visible, draw, setFade, weight] : steps)
+    for (size_t i = 0; i < std::size(steps); ++i)
     {
+        SCOPED_TRACE(i);
+        const auto& [visible, draw, setFade, weight] = steps[i];
         const float bar = State().barPosition;
         const RedbarFrame f = StepRedbar(0.25f, visible, 0.65f);
         EXPECT_EQ(std::make_tuple(f.draw, f.setFade, f.redbarFade, State().fade),
-                  std::make_tuple(draw, setFade, weight, weight))
-            << n;
-        EXPECT_TRUE(f.draw || State().barPosition == bar) << n++;
+                  std::make_tuple(draw, setFade, weight, weight));
+        EXPECT_TRUE(f.draw || State().barPosition == bar);
     }
 }
 
 // The window always runs oldest to newest: after n samples of value 1, 2, 3, ... sample i is
 // the (n - 32 + i + 1)-th.
-TEST(FrameGraph, WindowKeepsTheLast32InTimeOrder)
+TEST(FrameGraph, WindowKeepsTheLast32InTimeOrderAndLinesSpanTheUpperRightBand)
 {
     for (int n : {32, 33, 40, 63, 64, 65, 100})
     {
@@ -114,10 +115,6 @@ TEST(FrameGraph, WindowKeepsTheLast32InTimeOrder)
         for (int i = 0; i < 32; ++i)
             EXPECT_FLOAT_EQ(g.Sample(i), static_cast<float>(n - 32 + i + 1)) << n << " " << i;
     }
-}
-
-TEST(FrameGraph, LinesSpanTheUpperRightBand)
-{
     // 60 fps: 16.667 ms on target; 16.0 too fast, 17.5 too slow, one sample exactly on target.
     // Nothing is drawn until the 32nd sample.
     FrameTimeGraph g;
