@@ -45,11 +45,7 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
         std::vector<uint8_t> bytes;
     };
 
-    FakeDevice()
-    {
-        for (int32_t& v : noIds)
-            v = -1;
-    }
+    FakeDevice() { std::fill(std::begin(noIds), std::end(noIds), -1); }
     ~FakeDevice() override
     {
         if (&miRender::GetDeviceHost() == this) miRender::SetDeviceHost(nullptr);
@@ -203,10 +199,7 @@ class FakeDevice : public miRender::DeviceHost, public miRender::PipeSource
     }
 
     // ---- compute
-    bool FindComputeUav(int32_t gpuResourceId, miRender::ComputeUavInfo& out) override
-    {
-        return Find(computeUavs, gpuResourceId, out);
-    }
+    bool FindComputeUav(int32_t id, miRender::ComputeUavInfo& o) override { return Find(computeUavs, id, o); }
 
     // ---- the pipe's lookups
     bool Target(int32_t id, miRender::PipeTargetInfo& out) override
