@@ -23,7 +23,7 @@ RenderView* FakeFactory()
     return nullptr;
 }
 
-TEST(SceneViews, OnlyTheForeignSlotsTakeFactories)
+TEST(SceneViews, OnlyTheForeignSlotsTakeFactoriesAndLoadingSetsTheEnabledViews)
 {
     for (int32_t i = -1; i <= kCadoraViewCount; ++i)
     {
@@ -33,23 +33,17 @@ TEST(SceneViews, OnlyTheForeignSlotsTakeFactories)
         SetCadoraViewFactory(i, nullptr);
         EXPECT_EQ(CadoraViewFactory(i), nullptr) << i;
     }
-}
-
-TEST(SceneViews, EnablingStatesAsLoadingFinishes)
-{
     // The views enabled before, the load progress, whether the scene is ready and the graph
-    // switched on; the views enabled after.
+    // switched on; the views enabled after. The renderer's test drives the other combinations
+    // through its loading flags.
     const std::tuple<const char*, float, bool, bool, const char*> cases[] = {
-        // Building: the load screen alone, whatever was on before.
-        {"1111111111", 0.0f, false, false, "1000000000"},
+        // Building, even when marked ready: the load screen alone.
         {"1111111111", 0.9f, true, true, "1000000000"},
         // Built, fading out: the scene without the overlays, even with the graph switched on.
-        {"1000000000", 1.1f, false, true, "1111110000"},
-        {"1000000000", 1.0f, false, false, "1111110000"},
-        // Ready: overlays on, the graph follows its switch, the scene passes keep their flags.
-        {"1111110000", 1.1f, true, false, "0111111110"},
-        {"1111110000", 1.1f, true, true, "0111111111"},
-        {"0101010001", 1.1f, true, false, "0101011110"},
+        {"1000000000", 1.0f, false, true, "1111110000"},
+        // Ready: the load screen off, the scene passes keep their flags, the overlays on, the graph
+        // follows its switch.
+        {"1101010001", 1.1f, true, false, "0101011110"},
     };
     for (const auto& [before, progress, ready, snappy, after] : cases)
     {
