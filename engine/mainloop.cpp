@@ -32,6 +32,7 @@ bool g_started = false;
 void* g_window = nullptr;
 std::atomic<int32_t> g_loopMode{kLoopLoading};
 int32_t g_warmUpCounter = 5;
+uint32_t g_stopResult = 0;
 uint64_t g_framesInMode[3] = {};
 
 sys::CriticalSection g_betweenFramesLock;
@@ -57,12 +58,19 @@ void RunQueuedWork()
 // replaces the targets a recording names, and the next step then records against the new ones.
 void RebuildIfResizePending()
 {
-    if (g_resizePending.exchange(0)) g_backend->RebuildForResize();
+    if (!g_stopResult && g_resizePending.exchange(0)) g_backend->RebuildForResize();
 }
 
 void PresentFrame(LoopMode mode)
 {
     g_backend->Present();
+    // Nothing more is asked of a lost device: the pass ends its bookkeeping and the pump stops.
+    if (const uint32_t lost = g_backend->DeviceLostResult())
+    {
+        if (!g_stopResult) Trace("device lost, loop stopped");
+        g_stopResult = lost;
+        return;
+    }
     // Screenshots of automated runs wait for this rather than for a guessed delay.
     if (g_engineState.frameCounter.fetch_add(1) == 0) Trace("first frame presented");
     ++g_framesInMode[mode];
@@ -301,6 +309,7 @@ void Start(void* windowHandle)
     g_loopMode.store(kLoopLoading);
     // The program starts once; tests start the engine several times in one process.
     g_warmUpCounter = 5;
+    g_stopResult = 0;
     for (uint64_t& n : g_framesInMode)
         n = 0;
     // A completion left over from an earlier run in this process must not count as this run's.
@@ -318,7 +327,7 @@ void Start(void* windowHandle)
 
 void RunLoopPass()
 {
-    if (!g_started) return;
+    if (!g_started || g_stopResult) return;
     switch (g_loopMode.load())
     {
     case kLoopPipelined:
@@ -352,6 +361,11 @@ void Shutdown()
     g_backend->ShutdownRenderer();
     if (g_app) g_app->Shutdown();
     g_backend->ClearObjectManagers();
+}
+
+uint32_t LoopStopResult()
+{
+    return g_stopResult;
 }
 
 LoopMode CurrentLoopMode()

@@ -83,6 +83,8 @@ class FrameBackend
     // Per-frame, camera and shadow constants (Loading passes only; later passes upload from the views).
     virtual void UploadFrameConstants() {}
     virtual void Present() {}
+    // Nonzero once the device is lost (the failing result); the loop then stops for good.
+    virtual uint32_t DeviceLostResult() { return 0; }
     virtual bool HasDevice() { return false; }
     // The application's switch for GPU timing.
     virtual bool GpuQueryEnabled() { return false; }
@@ -135,6 +137,8 @@ void RunUpdateStep();
 void Shutdown();
 
 LoopMode CurrentLoopMode();
+// The result the loop stopped on after a lost device, 0 while it runs; the pump then ends.
+uint32_t LoopStopResult();
 int32_t WarmUpCounter();
 void* MainWindow();
 // Frames presented in each mode since Start.

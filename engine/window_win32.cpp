@@ -221,7 +221,7 @@ int RunMessageLoop()
         if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
         {
             if (!state.paused) RunLoopPass();
-            if (msg.message == WM_QUIT) break;
+            if (msg.message == WM_QUIT || LoopStopResult()) break;
             continue;
         }
         // The pump runs on the window's own thread, where GetFocus() is valid.
@@ -237,6 +237,8 @@ int RunMessageLoop()
         if (msg.message == WM_QUIT) break;
     }
     Shutdown();
+    // A lost device ends the program with the failing result (an HRESULT) as its exit code.
+    if (const uint32_t lost = LoopStopResult()) return static_cast<int>(lost);
     // The last message decides: WM_QUIT carries 0, the Escape key-down VK_ESCAPE (27), so a
     // caller can tell the two exits apart.
     return static_cast<int>(msg.wParam);

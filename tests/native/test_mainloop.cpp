@@ -5,6 +5,7 @@
 #include "frametimer.h"
 #include "input/input.h"
 #include "mainloop.h"
+#include "render/device/devicelost.h"
 #include "scene/camera.h"
 #include "support/material_fixture.h"
 #include "support/fake_device.h"
@@ -141,6 +142,11 @@ class ScriptedBackend : public mirel::FrameBackend
             if (!overlapped) ++misses;
         }
         if (overlapped) h.overlappedPresents[mode].fetch_add(1);
+        ++presents;
+    }
+    uint32_t DeviceLostResult() override
+    {
+        return presents > lostAfter ? miResources::kDxgiErrorDeviceReset : 0;
     }
     void ShutdownRenderer() override { g_log.Add("backend:ShutdownRenderer"); }
     void ClearObjectManagers() override { g_log.Add("backend:ClearObjectManagers"); }
@@ -155,7 +161,7 @@ class ScriptedBackend : public mirel::FrameBackend
     void RecreateGpuQueryRing() override { ++ringRecreations; }
 
     int computeRuns = 0, rebuilds = 0, queriesBegun = 0, ringRecreations = 0;
-    int presentUs = 0;
+    int presentUs = 0, presents = 0, lostAfter = 1 << 30;
     int misses = 0; // presents that waited in vain; a few are enough to tell, so stop waiting
     bool gpuQueries = false, breakTimerOnFirstQuery = false;
 };
@@ -309,6 +315,58 @@ TEST_F(MainLoopTest, PipelinedHandOverOverlapsPresentsAndResizesRebuildBetweenFr
     EXPECT_EQ(handover_.executeBeforeRecord.load(), 0);
     EXPECT_EQ(handover_.executeDuringStep.load(), 0);
     EXPECT_EQ(mirel::g_resizePending.load(), 0);
+}
+
+// After a lost device's present nothing more is run, presented or rebuilt, and the pump learns why.
+TEST_F(MainLoopTest, ALostDeviceStopsTheLoopForGood)
+{
+    app_.loadingDoneAfter = 1;
+    mirel::Start(nullptr);
+    RunPipelinedFrames(3);
+    backend_.lostAfter = backend_.presents;
+    const int computeRuns = backend_.computeRuns, rebuilds = backend_.rebuilds;
+    mirel::g_resizePending.store(1);
+    RunPasses(5);
+    EXPECT_EQ(mirel::LoopStopResult(), miResources::kDxgiErrorDeviceReset);
+    EXPECT_EQ(backend_.presents, backend_.lostAfter + 1);
+    EXPECT_EQ(backend_.computeRuns, computeRuns + 1);
+    EXPECT_EQ(backend_.rebuilds, rebuilds);
+    EXPECT_EQ(mirel::FramesInMode(kLoopPipelined), 3u) << "the failed present is not a frame";
+    mirel::Shutdown();
+    const int presents = backend_.presents;
+    backend_.lostAfter = 1 << 30;
+    miInput::g_inputModule.Init();
+    mirel::Start(nullptr);
+    RunPasses(1);
+    EXPECT_EQ(mirel::LoopStopResult(), 0u) << "a new start runs again";
+    EXPECT_EQ(backend_.presents, presents + 1);
+}
+
+// Only the first loss is reported, whichever thread meets it; other failures are no loss.
+TEST(DeviceLoss, FirstLossIsLatchedAndNamed)
+{
+    using namespace miResources;
+    const std::pair<uint32_t, const char*> kResults[] = {
+        {kDxgiErrorDeviceRemoved, "DXGI_ERROR_DEVICE_REMOVED"},
+        {kDxgiErrorDeviceHung, "DXGI_ERROR_DEVICE_HUNG"},
+        {kDxgiErrorDeviceReset, "DXGI_ERROR_DEVICE_RESET"},
+        {kDxgiErrorDriverInternalError, "DXGI_ERROR_DRIVER_INTERNAL_ERROR"},
+        {0x80070057u, "E_INVALIDARG"},
+        {0x887A0004u, "0x887A0004"}};
+    for (const auto& [result, name] : kResults)
+    {
+        char text[40];
+        FormatDeviceResult(result, text, sizeof text);
+        EXPECT_STREQ(text, name);
+        ClearDeviceLoss();
+        const bool loss = (result >> 16) == 0x887Au && result != 0x887A0004u;
+        EXPECT_EQ(LatchDeviceLoss(result), loss) << name;
+        EXPECT_EQ(DeviceLossResult(), loss ? result : 0u) << name;
+        EXPECT_EQ(LatchDeviceLoss(kDxgiErrorDeviceHung), !loss) << name;
+        EXPECT_EQ(DeviceLossResult(), loss ? result : kDxgiErrorDeviceHung)
+            << name << ": the first loss stays";
+    }
+    ClearDeviceLoss();
 }
 
 TEST_F(MainLoopTest, ShutdownWaitsForAStepInFlight)

@@ -7,6 +7,8 @@
 #   demo_case.sh soak    DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR [SECONDS]
 #   demo_case.sh features DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (every widget and hotkey)
 #   demo_case.sh reload|nomodel DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (on a copy of the assets)
+#   demo_case.sh devicelost DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR   (a removed device, forced)
+#   demo_case.sh fault DEMO_EXE DRIVER_EXE STUB_DLL SHOTS_DIR "PATH KIND"   (one broken file)
 # Screenshots and logs are kept in SHOTS_DIR for people to look at.
 set -euo pipefail
 case=$1 exe=$2 driver=$3 stub=$4 shots=$5
@@ -39,7 +41,8 @@ finish_run() {
   tr -d '\r' <"$work/stderr.txt" >"$work/err.txt"
   cp "$work/err.txt" "$shots/$case-stderr.txt"
   cp "$work/cadoraLog.txt" "$shots/$case-cadoraLog.txt" 2>/dev/null || true
-  grep -q "driver: exit code 27" "$work/err.txt" || fail "the demo did not end with exit code 27 (Escape)"
+  grep -q "driver: exit code ${expected_exit:-27}$" "$work/err.txt" ||
+    fail "the demo did not end with exit code ${expected_exit:-27} (27: Escape)"
   local errors
   errors=$(grep -c "MIREL ERROR" "$work/err.txt" || true)
   if [ "$errors" -ne "${expected_errors:-0}" ]; then
@@ -108,5 +111,7 @@ soak) . "$here/demo_soak.sh" ;;
 features) . "$here/demo_features.sh" ;;
 reload) . "$here/demo_reload.sh" ;;
 nomodel) . "$here/demo_nomodel.sh" ;;
+devicelost) . "$here/demo_devicelost.sh" ;;
+fault) fault=$6 && . "$here/demo_fault.sh" ;;
 *) echo "unknown case $case" >&2; exit 2 ;;
 esac

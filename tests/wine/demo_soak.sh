@@ -31,12 +31,14 @@ for c in $counts; do [ "$c" -gt "$prev" ] || fail "frame counter did not advance
 bound_kb=${MIREL_SOAK_BOUND_KB:-32768}
 t0=$(head -1 "$samples" | cut -d' ' -f1)
 [ -n "$t0" ] || fail "no memory samples of the demo process"
-read -r base peak last < <(awk -v t0="$t0" '$1 - t0 >= 20 { if (!b) b = $2; if ($2 > p) p = $2; l = $2 } END { print b, p, l }' "$samples")
+read -r base at60 peak last < <(awk -v t0="$t0" '$1 - t0 >= 20 { if (!b) b = $2; if ($2 > p) p = $2; l = $2 }
+  $1 - t0 >= 60 && !m { m = $2 } END { print b, (m ? m : "-"), p, l }' "$samples")
 [ -n "$base" ] || fail "the run was too short to sample after warm-up"
 growth=$((peak - base))
 stats=$(grep '^loop frames:' "$work/err.txt") || fail "no loop counters"
 # All three loop modes, with enough frames to matter.
 read -r loading warmup total < <(echo "$stats" | sed -E 's/.*loading ([0-9]+) warmup ([0-9]+) pipelined [0-9]+ total ([0-9]+).*/\1 \2 \3/')
 [ "$loading" -ge 1 ] && [ "$warmup" -eq 4 ] && [ "$total" -ge 300 ] || fail "loop modes: $stats"
-echo "demo_case soak: ${seconds} s, $stats, resident after warm-up ${base} kB, peak ${peak} kB, last ${last} kB, growth ${growth} kB (bound ${bound_kb} kB)" | tee "$shots/soak-summary.txt"
+reports=$(grep -c "MIREL ERROR" "$work/err.txt" || true)
+echo "demo_case soak: ${seconds} s, $stats, $reports reports, resident at 20 s ${base} kB, at 60 s ${at60} kB, peak ${peak} kB, last ${last} kB, growth ${growth} kB (bound ${bound_kb} kB)" | tee "$shots/soak-summary.txt"
 [ "$growth" -le "$bound_kb" ] || fail "resident memory grew by $growth kB after warm-up"

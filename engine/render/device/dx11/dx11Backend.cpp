@@ -2,6 +2,7 @@
 
 #include "compute/computecontext.h"
 #include "scene/camera.h"
+#include "render/device/devicelost.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/device/dx11/dx11Resources.h"
 #include "render/material.h"
@@ -82,6 +83,7 @@ class Backend final : public mirel::FrameBackend
         if (Renderer* r = GetRenderer()) r->ExecuteViews();
     }
     void UploadFrameConstants() override { UpdateFrameConstants(); }
+    uint32_t DeviceLostResult() override { return DeviceLossResult(); }
     void Present() override
     {
         if (PlatformDevice* d = CurrentDevice()) d->Present();

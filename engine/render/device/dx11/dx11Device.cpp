@@ -1,6 +1,7 @@
 #include "render/device/dx11/dx11Device.h"
 
 #include "core/props.h"
+#include "render/device/devicelost.h"
 #include "render/device/modeselect.h"
 #include "core/utils.h"
 
@@ -16,7 +17,7 @@ PlatformDevice* g_current = nullptr;
 
 void Check(HRESULT hr, int line, const char* message)
 {
-    MIREL_ASSERT(SUCCEEDED(hr), line, "%s", message);
+    if (FAILED(hr) && !NoteDeviceLoss(hr, message)) MIREL_ASSERT(false, line, "%s", message);
 }
 
 void Narrow(const WCHAR* wide, char (&out)[256])
@@ -144,6 +145,21 @@ void ListUsableAdapters(RenderSettings& settings)
 PlatformDevice::~PlatformDevice()
 {
     Shutdown();
+}
+
+bool NoteDeviceLoss(HRESULT hr, const char* call)
+{
+    const uint32_t result = static_cast<uint32_t>(hr);
+    if (!IsDeviceLoss(result)) return false;
+    if (!LatchDeviceLoss(result)) return true;
+    const HRESULT reason = g_current && g_current->device ? g_current->device->GetDeviceRemovedReason() : hr;
+    char failed[40], why[40];
+    FormatDeviceResult(result, failed, sizeof failed);
+    FormatDeviceResult(static_cast<uint32_t>(reason), why, sizeof why);
+    MIREL_ASSERT(false, __LINE__,
+                 "The graphics device was lost: %s returned %s, removal reason %s. The demo ends.", call,
+                 failed, why);
+    return true;
 }
 
 void PlatformDevice::Init(HWND w, const RenderSettings& s)
@@ -371,7 +387,11 @@ void PlatformDevice::SetViewport(const Viewport& v)
 
 void PlatformDevice::Present()
 {
-    if (swapChain) swapChain->Present(settings.vsync ? 1 : 0, 0);
+    if (!swapChain || DeviceLossResult()) return;
+    HRESULT hr = swapChain->Present(settings.vsync ? 1 : 0, 0);
+    if (settings.deviceLossAtPresent && ++presents == settings.deviceLossAtPresent)
+        hr = static_cast<HRESULT>(kDxgiErrorDeviceRemoved);
+    NoteDeviceLoss(hr, "Present");
 }
 
 void PlatformDevice::Shutdown()

@@ -37,6 +37,8 @@ struct RenderSettings
     int32_t adapterCount = 0;
     int32_t adapterIndices[4] = {};
     AdapterRecord adapters[4] = {};
+    // A test switch (debug.deviceLossAtPresent): that present reports a removed device.
+    uint32_t deviceLossAtPresent = 0;
 };
 
 // Fills adapterCount and adapterIndices with the DXGI adapters that are not software ones.
@@ -92,10 +94,15 @@ class PlatformDevice : public Device
     ID3D11DepthStencilView* depthView = nullptr;
     ID3D11Resource* backBuffer = nullptr;
     GpuQueryRing queryRing;
+    uint32_t presents = 0;
 };
 
 // Releases and re-creates the device's GPU timing ring (its size is read again).
 void RecreateQueryRing(PlatformDevice& device);
+
+// True where hr says the device is gone; the first such result is reported once, with the
+// driver's removal reason, and latched for the loop (see devicelost.h).
+bool NoteDeviceLoss(HRESULT hr, const char* call);
 
 // The first device initialised; every resource operation uses it.
 PlatformDevice* CurrentDevice();

@@ -1,6 +1,7 @@
 #include "render/device/dx11/dx11Resources.h"
 
 #include "compute/computecontext.h"
+#include "core/props.h"
 #include "render/device/devicehost.h"
 #include "render/device/dx11/dx11Device.h"
 #include "render/material.h"
@@ -32,6 +33,8 @@ class Dx11Host final : public miRender::DeviceHost
         s.msaaSamples = renderer.settings.msaaSamples;
         s.width = renderer.settings.width;
         s.height = renderer.settings.height;
+        const float lossAt = mirel::GetPropertyFloat("debug.deviceLossAtPresent", 0.0f);
+        s.deviceLossAtPresent = lossAt >= 1.0f && lossAt < 1e9f ? static_cast<uint32_t>(lossAt) : 0;
         ListUsableAdapters(s);
         PlatformDevice* device = new PlatformDevice;
         renderer.devices.Push(device);

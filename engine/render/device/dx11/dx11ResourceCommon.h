@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/utils.h"
+#include "render/device/dx11/dx11Device.h"
 #include "render/device/dx11/dx11Resources.h"
 
 namespace miResources::detail
@@ -16,7 +17,7 @@ inline void Fail(int line, const char* message)
 }
 inline bool Check(HRESULT hr, int line, const char* message)
 {
-    if (FAILED(hr)) Fail(line, message);
+    if (FAILED(hr) && !NoteDeviceLoss(hr, message)) Fail(line, message);
     return SUCCEEDED(hr);
 }
 
