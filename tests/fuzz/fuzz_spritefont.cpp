@@ -4,14 +4,12 @@
 #include "render/spritefont.h"
 
 #include <cstdint>
-#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     mirel::SetAssertEcho(false);
-    std::vector<uint8_t> exact(data, data + size);
     miResources::SpriteFontData font;
-    if (!miResources::ParseSpriteFont(exact.data(), exact.size(), font, "fuzz")) return 0;
+    if (!miResources::ParseSpriteFont(data, size, font, "fuzz")) return 0;
     if (font.pixels.size() != static_cast<size_t>(font.pitch) * font.height) __builtin_trap();
     for (const auto& g : font.glyphs)
     {
