@@ -90,7 +90,7 @@ LoadInputs Sweep(float lowFps, float freq = 0.1f, float fps = 50, float sliderMa
     return in;
 }
 
-TEST(LoadControl, TargetsFromRateSweepAndSlider)
+TEST(LoadControl, TargetsFromRateSweepAndSliderAndSaneOnesFromDegenerateInputs)
 {
     LoadInputs free = Inputs(52, 0);
     free.debugGui = true;
@@ -99,7 +99,6 @@ TEST(LoadControl, TargetsFromRateSweepAndSlider)
         {"rounded down to a multiple of 5", Inputs(57, 0), 0, 55},
         {"free slider", free, 0, 52},
         // 35-60: A = 12, period 2 pi x 1.2 s; 45-60: A = 7, period 2 pi s.
-        {"sweep 35-60 at phase 0", Sweep(35), 0, 47},
         {"sweep 35-60 at its top", Sweep(35), 1.2f * pi / 2, 59},
         {"sweep 35-60 at its bottom", Sweep(35), 1.2f * 3 * pi / 2, 35},
         {"slowed sweep 35-60 at its top", Sweep(35, 0.3f), 3.6f * pi / 2, 59},
@@ -111,10 +110,7 @@ TEST(LoadControl, TargetsFromRateSweepAndSlider)
     };
     for (const auto& [what, in, clock, fps] : cases)
         EXPECT_NEAR(TargetFrameMs(in, clock), 1000.0f / fps, 0.01f) << what;
-}
-
-TEST(LoadControl, DegenerateInputsStillGiveASaneTarget)
-{
+    // Degenerate inputs still give a sane target.
     LoadInputs zeroFree = Inputs(0.0f, 0), empty = Sweep(0, 0), sliderFromZero = Sweep(35, 0.1f, 0, 1);
     zeroFree.debugGui = true;
     empty.sweepHighFps = 0.0f;
@@ -161,7 +157,9 @@ DetectionRecord Display(int32_t minMilliHz, int32_t maxMilliHz, bool multiGpu = 
     return r;
 }
 
-TEST(LoadControl, SweepRangeFromTheDisplay)
+std::vector<std::string> g_lines;
+
+TEST(LoadControl, SweepRangeFromTheDisplayAndTheFpsChoicesInIt)
 {
     const std::tuple<const char*, bool, DetectionRecord, int32_t, int32_t, int32_t, bool> cases[] = {
         {"40-144 Hz at 144", true, Display(40000, 144000), 144, 45, 60, true},
@@ -179,20 +177,15 @@ TEST(LoadControl, SweepRangeFromTheDisplay)
         const SweepRange r = ChooseSweepRange(hasRecord ? &record : nullptr, refresh);
         EXPECT_EQ(std::tie(r.lo, r.hi, r.capable), std::tie(lo, hi, capable)) << what;
     }
-}
-
-std::vector<std::string> g_lines;
-
-TEST(LoadControl, FpsChoicesDefaultsAndLines)
-{
+    // The menu's rate choices within a range, their default and debug lines.
     // lo, hi; firstUsable, upToHi, defaultFps and the box checked.
-    const std::tuple<bool, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t> cases[] = {
+    const std::tuple<bool, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t> choices[] = {
         {true, 45, 60, 2, 6, 50, 3},  {true, 55, 60, 4, 6, 55, 4}, {true, 60, 60, 5, 6, 60, 5},
         {true, 35, 35, 0, 1, 35, 0},  {true, 35, 40, 0, 2, 40, 1}, {true, 35, 45, 0, 3, 45, 2},
         {false, 35, 60, 2, 6, 50, 3}, // without a record the low end becomes 45
     };
     const DetectionRecord display = Display(40000, 144000);
-    for (const auto& [hasRecord, lo, hi, firstUsable, upToHi, defaultFps, checkedBox] : cases)
+    for (const auto& [hasRecord, lo, hi, firstUsable, upToHi, defaultFps, checkedBox] : choices)
     {
         SCOPED_TRACE(testing::Message() << lo << "-" << hi);
         g_lines.clear();
