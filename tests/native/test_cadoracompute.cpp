@@ -46,12 +46,6 @@ const BusyDeviceOps g_fakeOps = {[](const char*, int32_t reg, int32_t bytes, voi
                                  [](const char*, const float* seed, int32_t elements)
                                  { return g_created.seed.assign(seed, seed + elements * 4), 21; }};
 
-void SetString(const char* name, const char* value)
-{
-    mirel::RegisterProperty(name, mirel::kPropString);
-    mirel::SetPropertyString(name, value);
-}
-
 // The replayed shader, UAV and dispatch records; "busy" is the one object the fake device hands out.
 std::string Frame()
 {
@@ -147,8 +141,8 @@ TEST_F(Controller, LogOpensOnlyForAnExactTrueAndAppends)
     {
         ResetLoadController();
         mirel::ClearProperties();
-        SetString("debug.logThreads", value);
-        if (time) SetString("debug.logTime", "no");
+        mirel::SetPropertyString("debug.logThreads", value);
+        if (time) mirel::SetPropertyString("debug.logTime", "no");
         std::ofstream(dir_ / "cadoraLog.txt") << "earlier run\n";
         g_cadoraCompute.Reset();
         EXPECT_EQ(g_loadState.log != nullptr, logs) << value;
@@ -188,11 +182,7 @@ TEST_F(Controller, EachFrameStepsThenDispatchesWithinTheGroupLimit)
     for (const auto& [fixed, gpuMs, dispatched] : cases)
     {
         mirel::ClearProperties();
-        if (!std::isnan(fixed))
-        {
-            mirel::RegisterProperty("debug.fixedThreads", mirel::kPropFloat);
-            mirel::SetPropertyFloat("debug.fixedThreads", fixed);
-        }
+        if (!std::isnan(fixed)) mirel::SetPropertyFloat("debug.fixedThreads", fixed);
         g_loadState.computeThreads = 1;
         State().targetFps = 40.0f;
         State().useGpuQuery = mirel::g_engineState.gpuTimingBroken = gpuMs > 0;
@@ -213,10 +203,9 @@ TEST_F(Controller, SettingsReadAtStartAndTheUnattendedRunsPins)
     ReadLoadSettings();
     EXPECT_EQ(State().variableFpsFreq, FLT_MAX) << "missing";
     EXPECT_FALSE(State().useGpuQuery || State().debugGui);
-    mirel::RegisterProperty("cadora.variable_fps_freq", mirel::kPropFloat);
     mirel::SetPropertyFloat("cadora.variable_fps_freq", 0.25f);
-    SetString("cadora.useGPUQuery", "true");
-    SetString("debug.showDebugGui", "true");
+    mirel::SetPropertyString("cadora.useGPUQuery", "true");
+    mirel::SetPropertyString("debug.showDebugGui", "true");
     ReadLoadSettings();
     EXPECT_EQ(State().variableFpsFreq, 0.25f);
     EXPECT_TRUE(State().useGpuQuery && State().debugGui);

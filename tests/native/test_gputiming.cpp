@@ -80,11 +80,7 @@ TEST_F(GpuTiming, RingReadsTheFrameItsSizeLaterAndNeverTheCurrentOne)
     for (const auto& [property, size, frames, expected, polls] : cases)
     {
         mirel::ClearProperties();
-        if (!std::isnan(property))
-        {
-            mirel::RegisterProperty(GpuQueryRing::kSizeProperty, mirel::kPropFloat);
-            mirel::SetPropertyFloat(GpuQueryRing::kSizeProperty, property);
-        }
+        if (!std::isnan(property)) mirel::SetPropertyFloat(GpuQueryRing::kSizeProperty, property);
         src = FakeSource();
         ring.CreateRing(&src);
         ASSERT_EQ(ring.size, size);
