@@ -53,7 +53,6 @@ struct GpuTiming : ::testing::Test
         g_now = 0.0;
         ring.SetClock([] { return g_now; });
     }
-    void TearDown() override { mirel::ClearProperties(); }
     // One frame lasting ms of GPU time; returns what the ring reads back.
     float Frame(uint64_t ms)
     {

@@ -2,7 +2,6 @@
 // closed loop with a simulated GPU.
 #include "detect.h"
 #include "loadcontrol.h"
-#include "core/props.h"
 #include "plotlog.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +49,6 @@ LoadInputs Inputs(float fps, float frameTime, std::optional<float> gpuMs = {}, b
 
 TEST(LoadControl, StepsScaleWithTheLoadAndFollowTheMeasurement)
 {
-    mirel::ClearProperties();
     const std::tuple<int32_t, LoadInputs, int32_t, int32_t> cases[] = {
         {5000, Inputs(50, 0.017f), 100, 5100}, // 3 ms too quick: add 20 x 5
         {5000, Inputs(50, 0.023f), 100, 4900}, // 3 ms too slow: remove
@@ -129,7 +127,6 @@ TEST(LoadControl, TargetsFromRateSweepAndSliderAndSaneOnesFromDegenerateInputs)
 
 TEST(LoadControl, SweepClockWrapsAndHistoryKeepsTheLast21WhileShown)
 {
-    mirel::ClearProperties();
     LoadState st;
     LoadInputs in = Inputs(50.0f, 0.02f);
     st.sweepClock = 3599.99f;
@@ -233,7 +230,6 @@ std::vector<plotlog::Sample> Simulate(const Plant& p, LoadInputs in, int frames)
 
 TEST(LoadLoop, ReachesAFixedTargetAndFollowsTheSweep)
 {
-    mirel::ClearProperties();
     // The rate, the low end of a sweep up to 60 (0: none), the plant, and the least fractions within
     // 1 ms and 2.5 ms of the target.
     const std::tuple<float, float, Plant, float, float> cases[] = {
