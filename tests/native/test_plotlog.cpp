@@ -74,7 +74,6 @@ TEST(PlotLog, PngDecodesToTheImageAndCarriesNothingElse)
         const std::string chunks = ChunksOf(png);
         EXPECT_TRUE(std::regex_match(chunks, std::regex("IHDR (IDAT )+IEND "))) << name << ": " << chunks;
         EXPECT_EQ(png[24] << 8 | png[25], 8 << 8 | 2) << name << ": 8-bit RGB without alpha";
-
         png_image read{};
         read.version = PNG_IMAGE_VERSION;
         ASSERT_TRUE(png_image_begin_read_from_memory(&read, png.data(), png.size()))
