@@ -215,7 +215,6 @@ TEST_F(DetectTest, OutputAndRecord)
          Text(-1, -1, -1, ""), 0, 0, false, false},
         {"adapter count fails", With(kCapable, [](Scenario& s) { s.countStatus = 1; }), Text(-1, -1, -1, ""),
          0, 0, false, false},
-        // A first-target index outside the targets finds no primary.
         {"first target outside", kFirstOutside,
          Text(2, -1, -1, Display(0, 0, kNot) + kSep + Display(0, 1, "", 40, 75)), 40000, 75000, true, true},
         // Pass-two targets beyond what each adapter counted in pass one are dropped: never
