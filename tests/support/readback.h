@@ -63,18 +63,14 @@ inline Pixel PixelAt(ID3D11Resource* resource, uint32_t x, uint32_t y)
     return p;
 }
 
-// A window with a client area of w x h.
+// A window with a client area of w x h (of a system class: its messages need no handling here).
 inline HWND TestWindow(const wchar_t* name, uint32_t w, uint32_t h, bool shown = true)
 {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = name;
-    RegisterClassW(&wc);
     RECT r{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)};
     AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    return CreateWindowExW(0, name, name, WS_OVERLAPPEDWINDOW | (shown ? WS_VISIBLE : 0), 0, 0,
-                           r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+    return CreateWindowExW(0, L"STATIC", name, WS_OVERLAPPEDWINDOW | (shown ? WS_VISIBLE : 0), 0, 0,
+                           r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
 }
 
 // The device layer installed and a device on the window, sized w x h afterwards because the mode
@@ -84,12 +80,10 @@ inline void OpenDevice(miResources::PlatformDevice& device, HWND window, uint32_
     miResources::InstallDx11Resources();
     miResources::RenderSettings s;
     miResources::ListUsableAdapters(s);
-    s.width = w;
-    s.height = h;
+    s.width = w, s.height = h;
     device.Init(window, s);
     s = device.settings;
-    s.width = w;
-    s.height = h;
+    s.width = w, s.height = h;
     device.Resize(s);
 }
 
@@ -168,18 +162,4 @@ inline int32_t MakeMaterial(const char* name, const char* shader, const char* la
         m->constantBufferId =
             CreateConstantBuffer((std::string(name) + "_matConst").c_str(), 4, 16, constants);
     return m->handle;
-}
-
-// Kept for people to look at, in MIREL_TEST_OUTPUT or beside the program.
-inline void SaveImage(const char* name, const std::vector<uint8_t>& px, uint32_t w, uint32_t h)
-{
-    const char* out = std::getenv("MIREL_TEST_OUTPUT");
-    const std::string path = std::string(out && *out ? out : mirel::GetExecutableDirectory()) + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fprintf(f, "P6\n%u %u\n255\n", w, h);
-    for (size_t i = 0; i + 4 <= px.size(); i += 4)
-        std::fwrite(&px[i], 1, 3, f);
-    std::fclose(f);
-    std::printf("image: %s\n", path.c_str());
 }

@@ -1,7 +1,7 @@
 // The options menu and the load screen drawn by their views on Wine's Direct3D from the shipped
 // sheets and images, read back from the swap chain: the check boxes show their checked or
 // unchecked sprite where the layout puts them, the panel lies under the rest, and the load
-// screen shows its image with the progress bar. The images are kept beside the program.
+// screen shows its image with the progress bar.
 #include "overlayviews.h"
 
 #include "gui_rv.h"
@@ -79,19 +79,16 @@ class DeviceView : public ::testing::Test
         miSim::g_cameraManager.Clear();
         DestroyWindow(window);
     }
-    // Records and replays every view once over a black back buffer and reads it back when the
-    // image is to be kept.
-    std::vector<uint8_t> Frame(const char* imageName = nullptr)
+    // Records and replays every view once over a black back buffer, read back.
+    std::vector<uint8_t> Frame()
     {
         const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
         device.context->ClearRenderTargetView(device.backBufferView, black);
         miRender::UpdateFrameConstants();
         renderer.RecordViews();
         renderer.ExecuteViews();
-        if (!imageName) return {};
         std::vector<uint8_t> px = ReadPixels(device.backBuffer);
         px.resize(static_cast<size_t>(kWidth) * kHeight * 4);
-        SaveImage(imageName, px, kWidth, kHeight);
         return px;
     }
 
@@ -111,7 +108,7 @@ TEST_F(DeviceView, MenuCheckBoxesShowTheirStateWhereTheLayoutPutsThem)
     renderer.AddView(view);
     renderer.InitViews();
     EXPECT_EQ(mirel::AssertReportCount(), 0);
-    const std::vector<uint8_t> px = Frame("gui_menu.ppm");
+    const std::vector<uint8_t> px = Frame();
     EXPECT_EQ(view->drawnCount, 5 + 4 + 1 + 3); // fixed widgets, fps 45-60, sweep, camera modes
 
     // Bare boxes (26 x 26) are probed at their fill and their middle (a dark tick when checked);
@@ -164,7 +161,7 @@ TEST_F(DeviceView, LoadScreenShowsItsImageAndTheProgress)
     miCadora::State().loadStarted = false;
     miCadora::State().loadProgress = 0.5f;
     mirel::g_frameTimer.delta = 1.5f;
-    const std::vector<uint8_t> px = Frame("load_screen.ppm");
+    const std::vector<uint8_t> px = Frame();
     EXPECT_TRUE(miCadora::State().loadStarted);
     EXPECT_FLOAT_EQ(miCadora::State().fade, 4.0f);
 
@@ -210,12 +207,12 @@ TEST_F(DeviceView, FrameTimeGraphDrawsInTheUpperRightBand)
         Frame();
     }
     mirel::g_frameTimer.delta = 1.0f / 60.0f;
-    const std::vector<uint8_t> early = Frame("graph_early.ppm");
+    const std::vector<uint8_t> early = Frame();
     EXPECT_EQ(redCount(early, 0, 0, w, h), 0);
     // The 32nd sample draws; eight more on target make the newest part flat.
     for (int frame = 0; frame < 8; ++frame)
         Frame();
-    const std::vector<uint8_t> px = Frame("graph.ppm");
+    const std::vector<uint8_t> px = Frame();
     // x from 0 to 0.97 and y from 0.7 to 1.0 of the -1..1 square: the right half's top 15 %.
     EXPECT_GT(redCount(px, w / 2, 0, w, h * 15 / 100 + 1), w / 4);
     EXPECT_EQ(redCount(px, 0, 0, w / 2 - 1, h), 0);

@@ -50,19 +50,16 @@ TEST(ShippedShaders, EveryStageCompiles)
         for (int32_t s = 0; s < kStageCount; ++s)
         {
             if (!(cfg.stageMask & (1u << s))) continue;
-            ID3DBlob* code = nullptr;
-            ID3DBlob* errors = nullptr;
+            ID3DBlob *code = nullptr, *errors = nullptr;
             // The whole text with its terminator, no macros, no include handler, flags 0.
             const HRESULT hr = D3DCompile(cfg.source, cfg.sourceLength + 1, nullptr, nullptr, nullptr,
                                           kStages[s][0], kStages[s][1], 0, 0, &code, &errors);
             const bool ok = SUCCEEDED(hr) && code && code->GetBufferSize() > 0;
             EXPECT_TRUE(ok) << cfg.shaderName << " " << kStages[s][1] << ":\n"
-                            << (errors ? std::string(static_cast<const char*>(errors->GetBufferPointer()),
-                                                     errors->GetBufferSize())
-                                       : "");
+                            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
             compiled += ok;
-            if (code) code->Release();
-            if (errors) errors->Release();
+            for (ID3DBlob* blob : {code, errors})
+                if (blob) blob->Release();
         }
     }
     EXPECT_GE(configurations, 17);
