@@ -54,7 +54,7 @@ TEST_F(Overlay, LoadScreenFadesInWaitsAndFadesOut)
     EXPECT_TRUE(started && State().fade == 4.0f);
 }
 
-TEST_F(Overlay, RedbarAdvancesWithItsSliderAndRestartsPastTheEdge)
+TEST_F(Overlay, RedbarAdvancesRestartsFadesAndHandsTheFinalPassAZeroWeightOnce)
 {
     const float slider[] = {0.65f, 0.3f, 1.0f, 25.0f, -2.0f},
                 perSecond[] = {0.312f, 0.144f, 0.48f, 4.8f, 0.0f};
@@ -78,12 +78,9 @@ TEST_F(Overlay, RedbarAdvancesWithItsSliderAndRestartsPastTheEdge)
         prev = f.barPosition;
     }
     EXPECT_EQ(wraps, 1);
-}
-
-// Fades in and out by the frame time and reverses mid-fade; hidden, the bar does not move. The
-// final pass blends with the last weight it was handed, so switching off must end on a 0, once.
-TEST_F(Overlay, RedbarFadesAndHandsTheFinalPassAZeroWeightOnce)
-{
+    // Fades in and out by the frame time and reverses mid-fade; hidden, the bar does not move. The
+    // final pass blends with the last weight it was handed, so switching off must end on a 0, once.
+    State().fade = State().barPosition = 0.0f;
     // Visible; then whether it is drawn, sets the weight, and the weight.
     const std::tuple<bool, bool, bool, float> steps[] = {
         {false, false, false, 0.0f}, {true, true, true, 0.25f},  {true, true, true, 0.5f},

@@ -92,7 +92,7 @@ TEST(Stats, RatesFollowTheGpuTimingAndAreClampedForShow)
     }
 }
 
-TEST(Stats, SummaryPositionFollowsTheOutputHeight)
+TEST(Stats, SummaryPositionFollowsTheOutputHeightAndAbsentDesktopPropertiesShowZero)
 {
     const int32_t w[] = {1280, 1920, 1920, 3840}, h[] = {720, 1079, 1080, 2160};
     const float x[] = {930.0f, 1570.0f, 10.0f, 10.0f}, y[] = {10.0f, 10.0f, 780.0f, 780.0f};
@@ -107,10 +107,7 @@ TEST(Stats, SummaryPositionFollowsTheOutputHeight)
             BuildSummary(in, list);
             EXPECT_TRUE(list.x == x[i] && list.y == y[i]) << h[i] << ": " << list.x << ", " << list.y;
         }
-}
-
-TEST(Stats, AbsentDesktopPropertiesShowZeroNotAnUndefinedConversion)
-{
+    // Absent desktop properties show 0, not an undefined conversion.
     StatsInputs in = kTypical;
     in.desktopX = FLT_MAX;
     in.desktopY = 1599.9f;
@@ -121,7 +118,7 @@ TEST(Stats, AbsentDesktopPropertiesShowZeroNotAnUndefinedConversion)
         EXPECT_EQ(TruncateToInt(v[i]), out[i]) << v[i];
 }
 
-TEST(Stats, RedBlockLines)
+TEST(Stats, RedBlockLinesAndMenuLabelsBesideTheMenuOrigin)
 {
     DetectionRecord both, maxOnly;
     both.minRefreshMilliHz = 48500;
@@ -159,10 +156,7 @@ TEST(Stats, RedBlockLines)
         EXPECT_EQ(Texts(list, kStatsRed), expected) << c.historyCount;
         EXPECT_TRUE(list.x == 360.0f && list.y == 400.0f);
     }
-}
-
-TEST(Stats, MenuLabelsSitBesideTheMenuOrigin)
-{
+    // The menu labels sit beside the menu origin.
     mirel::TextList lists[3];
     BuildMenuLabels(100.0f, 50.0f, 45.0f, lists);
     const char* texts[] = {"FPS", "45.000000", "Sweep"};
