@@ -94,7 +94,7 @@ struct Tagged : ComputeContext
 
 } // namespace
 
-TEST_F(Compute, BindingClearsBuffersByTheirContentRule)
+TEST_F(Compute, BindingClearsBuffersByTheirContentRuleAndMissingResourcesAreReported)
 {
     Tagged c(0);
     c.uavIds[0] = 12; // kept
@@ -120,23 +120,21 @@ TEST_F(Compute, BindingClearsBuffersByTheirContentRule)
     g_replayed.clear();
     RunComputeContexts();
     EXPECT_EQ(Log(), frame);
-}
-
-TEST_F(Compute, MissingResourcesAreReportedAndTheRestStillRuns)
-{
-    Tagged c(0);
+    // Missing resources are reported and the rest still runs.
+    c.Reset();
     c.uavIds[1] = 99;
+    c.uavIds[2] = 10;
     c.shaderId = 42;
     c.groupsX = 1;
-    RegisterComputeContext(&c);
-    mirel::test::ReportCapture reports;
+    g_replayed.clear();
     RunComputeContexts();
     EXPECT_EQ(reports.Count(), 2);
     EXPECT_NE(reports.Last().find("Shader not found"), std::string::npos) << reports.Last();
-    EXPECT_EQ(Log(), (std::vector<std::string>{"dispatch 1 0 0", "uav 0+7 0"}));
+    EXPECT_EQ(Log(),
+              (std::vector<std::string>{"clear 2014 0", "uav 2+1 2014", "dispatch 1 0 0", "uav 0+7 0"}));
     // No device layer natively: every UAV is missing. Shader -1 unbinds, without a report.
     SetDeviceHost(nullptr);
-    c.uavIds[1] = 10;
+    c.uavIds[1] = -1;
     c.shaderId = -1;
     mirel::ResetAssertReports();
     g_replayed.clear();
