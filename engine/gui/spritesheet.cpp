@@ -89,6 +89,7 @@ SpriteSheet* LoadSpriteSheet(const char* name, float texWidth, float texHeight)
     mirel::TextParser in(16, path);
     MIREL_ASSERT(in.IsOpen(), 91, "Menu file not found: %s", path);
     if (in.IsOpen()) ReadSpriteRecords(in, *sheet);
+    sheet->missingReported = !in.IsOpen();
 
     char file[128];
     std::snprintf(file, sizeof file, "%s.png", name);

@@ -22,7 +22,11 @@ static_assert(sizeof(Sprite) == 36, "sprite records are 36 bytes");
 class SpriteSheet : public mirel::ManagedResource
 {
   public:
-    void OnRelease() override { sprites.Clear(); }
+    void OnRelease() override
+    {
+        sprites.Clear();
+        missingReported = false;
+    }
     // Null for an index the sheet does not have.
     const Sprite* At(int32_t index) const
     {
@@ -33,6 +37,8 @@ class SpriteSheet : public mirel::ManagedResource
     int32_t textureId = -1;
     float texWidth = 0.0f;
     float texHeight = 0.0f;
+    // One report per broken sheet: its missing file, or the first sprite a widget asked for in vain.
+    mutable bool missingReported = false;
 };
 
 constexpr int32_t kSpriteSheetPoolSize = 20;

@@ -32,7 +32,12 @@ const Sprite* SpriteOf(const Widget& w, int32_t index)
 void TakeSize(Widget& w, int32_t index)
 {
     const Sprite* s = SpriteOf(w, index);
-    MIREL_ASSERT(s != nullptr, __LINE__, "Sprite not found: %d", index);
+    const SpriteSheet* sheet = BatchSheet(w.batch);
+    if (!s && !(sheet && sheet->missingReported))
+    {
+        MIREL_ASSERT(false, __LINE__, "Sprite not found: %d", index);
+        if (sheet) sheet->missingReported = true;
+    }
     w.width = s ? s->width : 0.0f;
     w.height = s ? s->height : 0.0f;
 }

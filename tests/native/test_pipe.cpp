@@ -318,6 +318,12 @@ TEST_F(Pipe, LookupFailuresAreReportedAndRecordNothing)
         EXPECT_NE(reports.Last().find(message), std::string::npos) << message << " / " << reports.Last();
         EXPECT_EQ(p.RecordCount(), 0u) << message;
     }
+    // A broken material fails every draw of it, in every view: one report per material.
+    mirel::test::ReportCapture again;
+    source.pipeMaterials[2].cfgId = 17;
+    for (int32_t material : {1, 2, 1, 2})
+        p.DrawModel(3, nullptr, material, -1, false, 1);
+    EXPECT_EQ(again.Count(), 1);
 }
 
 TEST_F(Pipe, LinesUploadTheirVerticesAndDrawWithTheIdentityWorld)

@@ -1,12 +1,12 @@
 # Sourced by demo_case.sh: one file the demo reads is broken in one way, FAULT="PATH KIND": PATH
-# as in the run's copy (assets/..., or config.ini beside the program), KIND missing, half (its
+# as in the run's copy (assets/..., or config.ini and the font beside the program), KIND missing, half (its
 # first half) or random (as many seeded random bytes). The demo must load, go on drawing, end on
 # Escape (exit code 27) and report the broken file a few times at most, not once a frame.
 # Prints "fault: PATH KIND reports N exit C frames F picture S" (F: frames after loading; S: the
 # spread of the screenshot's grey levels, 0 for a uniform picture) before judging.
 read -r fpath kind <<<"$fault"
 case $fpath in
-config.ini) target=$work/config.ini ;;
+config.ini | mirelFont.spritefont) target=$work/$fpath ;;
 *) target=$top/$fpath ;;
 esac
 [ -f "$target" ] || fail "no file $fpath in the run's copy"

@@ -2,8 +2,11 @@
 
 #include "core/utils.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace miRender
 {
@@ -35,6 +38,19 @@ bool HasShader(const PipeCfgInfo* cfg, int32_t stage)
 {
     return cfg && cfg->shaderIds[stage] >= 0;
 }
+
+// A material that failed to load fails every draw of it, in every view and frame: one report each.
+std::mutex g_unbindableLock;
+std::vector<int32_t> g_unbindable;
+void ReportUnbindable(int32_t materialId, int line, const char* message)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_unbindableLock);
+        if (std::find(g_unbindable.begin(), g_unbindable.end(), materialId) != g_unbindable.end()) return;
+        g_unbindable.push_back(materialId);
+    }
+    mirel::Assert(false, kSource, line, "%s", message);
+}
 } // namespace
 
 void SetPipeExecutors(const PipeExecutors* table)
@@ -48,6 +64,8 @@ const PipeExecutors& GetPipeExecutors()
 void SetPipeSource(PipeSource* source)
 {
     g_source = source;
+    std::lock_guard<std::mutex> lock(g_unbindableLock);
+    g_unbindable.clear();
 }
 PipeSource* GetPipeSource()
 {
@@ -229,13 +247,13 @@ bool PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantB
     PipeMaterialInfo mat{};
     if (!g_source->Material(materialId, mat))
     {
-        mirel::Assert(false, kSource, __LINE__, "Material Cfg not found");
+        ReportUnbindable(materialId, __LINE__, "Material Cfg not found");
         return false;
     }
     const PipeCfgInfo* cfg = g_source->Cfg(mat.cfgId);
     if (!cfg)
     {
-        mirel::Assert(false, kSource, __LINE__, "MatCfg not found");
+        ReportUnbindable(materialId, __LINE__, "MatCfg not found");
         return false;
     }
 

@@ -24,6 +24,8 @@ void PlatformMaterialCfg::OnCreate()
     std::memset(samplerKeys, 0, sizeof samplerKeys);
     std::memset(samplerObjects, 0, sizeof samplerObjects);
     pipeInfo = miRender::PipeCfgInfo{};
+    // Until Create fills it, no draw may use it: zeroed shader ids would bind shader 0 to every stage.
+    pipeInfo.id = -1;
 }
 
 void PlatformMaterialCfg::OnRelease()

@@ -105,7 +105,8 @@ class Source final : public miRender::PipeSource
     const miRender::PipeCfgInfo* Cfg(int32_t id) override
     {
         auto* cfg = static_cast<PlatformMaterialCfg*>(PlatformCfgs().FromHandle(id));
-        return cfg ? &cfg->pipeInfo : nullptr;
+        // A configuration whose file failed to load is never created.
+        return cfg && cfg->pipeInfo.id >= 0 ? &cfg->pipeInfo : nullptr;
     }
     bool Shader(int32_t id, miRender::PipeShaderInfo& out) override
     {
