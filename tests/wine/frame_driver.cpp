@@ -3,13 +3,15 @@
 // or a WM_CLOSE, and checks the demo's exit code: 27 after Escape, 0 after WM_CLOSE.
 //
 //   frame_driver.exe DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close] [--marker FILE]
+//                    [--debug-out FILE] [--start-when FILE] [--at MS ACTION]...
 //
 // --marker: FILE is created once the window has been up for a moment (a cue for screenshots).
 // --debug-out FILE: the driver is the demo's debugger; every debugger line it sends goes to FILE.
-// --at MS type TEXT: each character as its real key strokes (with shift where the layout needs it).
-// --at MS focus other|demo: a window of the driver's own takes the focus, or the demo gets it back.
-// --at MS hold VK MS: a key held down; --at MS drag left|middle X0 Y0 X1 Y1: a button dragged.
 // --start-when FILE: the --at times count from when FILE exists.
+// ACTION: key VK, ctrl-key VK, hold VK MS (a key held down), click X Y, resize W H, mark FILE,
+// drag left|middle X0 Y0 X1 Y1 (a button dragged), type TEXT (each character as its real key
+// strokes, with shift where the layout needs it), focus other|demo (a window of the driver's own
+// takes the focus, or the demo gets it back).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -21,6 +23,7 @@
 #include <cstring>
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -36,62 +39,49 @@ __attribute__((format(printf, 1, 2))) void Say(const char* format, ...)
     std::fflush(stderr);
 }
 
-struct FindContext
+HWND FindDemoWindow(DWORD pid)
 {
-    DWORD pid;
-    HWND window;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
-{
-    auto* ctx = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t cls[64] = {}, title[64] = {};
-    GetClassNameW(window, cls, 64);
-    GetWindowTextW(window, title, 64);
-    if (pid == ctx->pid && std::wcscmp(cls, L"TutorialWindowClass") == 0 &&
-        std::wcscmp(title, L"Cadora Demo") == 0)
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"TutorialWindowClass", L"Cadora Demo"));)
     {
-        ctx->window = window;
-        return FALSE;
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid) return w;
     }
-    return TRUE;
+    return nullptr;
 }
 
-void PrintClient(HWND window, const char* when)
+SIZE ClientSize(HWND window)
 {
     RECT rc{};
     GetClientRect(window, &rc);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    Say("driver: client %s %ldx%ld at %ld %ld\n", when, rc.right - rc.left, rc.bottom - rc.top, origin.x,
-        origin.y);
+    return {rc.right - rc.left, rc.bottom - rc.top};
 }
 
 bool ClientIs(HWND window, long w, long h)
 {
-    RECT rc{};
-    GetClientRect(window, &rc);
-    return rc.right - rc.left == w && rc.bottom - rc.top == h;
+    const SIZE s = ClientSize(window);
+    return s.cx == w && s.cy == h;
+}
+
+void PrintClient(HWND window, const char* when)
+{
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    const SIZE s = ClientSize(window);
+    Say("driver: client %s %ldx%ld at %ld %ld\n", when, s.cx, s.cy, origin.x, origin.y);
 }
 
 void SendKey(WORD vk, bool up)
 {
-    INPUT key = {};
-    key.type = INPUT_KEYBOARD;
-    key.ki.wVk = vk;
-    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    INPUT key{INPUT_KEYBOARD, {}};
+    key.ki = {vk, 0, static_cast<DWORD>(up ? KEYEVENTF_KEYUP : 0), 0, 0};
     SendInput(1, &key, sizeof(INPUT));
 }
 
 void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0)
 {
-    INPUT m = {};
-    m.type = INPUT_MOUSE;
-    m.mi.dx = dx;
-    m.mi.dy = dy;
-    m.mi.dwFlags = flags;
+    INPUT m{INPUT_MOUSE, {}};
+    m.mi = {dx, dy, 0, flags, 0, 0};
     SendInput(1, &m, sizeof(INPUT));
 }
 
@@ -147,15 +137,8 @@ HWND g_other = nullptr;
 void FocusOther()
 {
     if (!g_other)
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"FrameDriverOther";
-        RegisterClassW(&wc);
-        g_other = CreateWindowExW(0, wc.lpszClassName, L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
-                                  150, nullptr, nullptr, wc.hInstance, nullptr);
-    }
+        g_other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 150,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetForegroundWindow(g_other);
     SetFocus(g_other);
 }
@@ -205,32 +188,36 @@ void Drag(HWND window, bool middle, long x0, long y0, long x1, long y1)
     SendMouse(middle ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_LEFTUP);
 }
 
-// The demo started under a debugger loop on a thread of its own (debug events go to the thread
-// that created the process); the lines are written as they arrive, without their zero.
-struct DebugCapture
-{
-    std::string command;
-    STARTUPINFOA si;
-    const char* outPath;
-    HANDLE started;
-    PROCESS_INFORMATION pi;
-    BOOL ok;
-    DWORD error;
-};
+// The demo's process: started here, or under a debugger loop on a thread of its own (debug events
+// go to the thread that created the process), whose lines are written as they arrive.
+std::string g_command;
+STARTUPINFOA g_si{};
+PROCESS_INFORMATION g_pi{};
+BOOL g_started = FALSE;
+DWORD g_startError = 0;
+const char* g_debugOut = nullptr;
+HANDLE g_startDone = nullptr;
 
-void WriteDebugString(std::FILE* out, HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info)
+void Start(DWORD flags)
+{
+    g_started =
+        CreateProcessA(nullptr, &g_command[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &g_si, &g_pi);
+    g_startError = GetLastError();
+}
+
+// Without its terminating zero; characters beyond ASCII as '?'.
+void WriteDebugString(std::FILE* out, const OUTPUT_DEBUG_STRING_INFO& info)
 {
     const size_t unit = info.fUnicode ? 2 : 1;
-    std::vector<char> raw(static_cast<size_t>(info.nDebugStringLength) * unit);
+    std::vector<unsigned char> raw(static_cast<size_t>(info.nDebugStringLength) * unit);
     SIZE_T got = 0;
-    if (raw.empty() || !ReadProcessMemory(process, info.lpDebugStringData, raw.data(), raw.size(), &got))
+    if (raw.empty() ||
+        !ReadProcessMemory(g_pi.hProcess, info.lpDebugStringData, raw.data(), raw.size(), &got))
         return;
     std::string text;
     for (size_t i = 0; i + unit <= got; i += unit)
     {
-        const unsigned c =
-            unit == 2 ? static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8
-                      : static_cast<unsigned char>(raw[i]);
+        const unsigned c = unit == 2 ? raw[i] | raw[i + 1] << 8 : raw[i];
         if (c == 0) break;
         text += c < 0x80 ? static_cast<char>(c) : '?';
     }
@@ -238,48 +225,24 @@ void WriteDebugString(std::FILE* out, HANDLE process, const OUTPUT_DEBUG_STRING_
     std::fflush(out);
 }
 
-void Start(DebugCapture& d, DWORD flags)
+DWORD WINAPI DebugLoop(LPVOID)
 {
-    d.ok =
-        CreateProcessA(nullptr, &d.command[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &d.si, &d.pi);
-    d.error = GetLastError();
-}
-
-DWORD WINAPI DebugLoop(LPVOID param)
-{
-    auto* d = static_cast<DebugCapture*>(param);
-    Start(*d, DEBUG_ONLY_THIS_PROCESS);
-    SetEvent(d->started);
-    if (!d->ok) return 1;
-    std::FILE* out = std::fopen(d->outPath, "wb");
-    for (bool running = true; running;)
+    Start(DEBUG_ONLY_THIS_PROCESS);
+    SetEvent(g_startDone);
+    if (!g_started) return 1;
+    std::FILE* out = std::fopen(g_debugOut, "wb");
+    for (DEBUG_EVENT ev{}; WaitForDebugEvent(&ev, INFINITE);)
     {
-        DEBUG_EVENT ev{};
-        if (!WaitForDebugEvent(&ev, INFINITE)) break;
-        DWORD status = DBG_CONTINUE;
-        switch (ev.dwDebugEventCode)
-        {
-        case OUTPUT_DEBUG_STRING_EVENT:
-            if (out) WriteDebugString(out, d->pi.hProcess, ev.u.DebugString);
-            break;
-        case EXCEPTION_DEBUG_EVENT:
-            // The program's own handlers see every exception but the loader's breakpoint.
-            if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
-                status = DBG_EXCEPTION_NOT_HANDLED;
-            break;
-        case CREATE_PROCESS_DEBUG_EVENT:
-            if (ev.u.CreateProcessInfo.hFile) CloseHandle(ev.u.CreateProcessInfo.hFile);
-            break;
-        case LOAD_DLL_DEBUG_EVENT:
-            if (ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
-            break;
-        case EXIT_PROCESS_DEBUG_EVENT:
-            running = false;
-            break;
-        default:
-            break;
-        }
-        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
+        const DWORD code = ev.dwDebugEventCode;
+        if (code == OUTPUT_DEBUG_STRING_EVENT && out) WriteDebugString(out, ev.u.DebugString);
+        if (code == CREATE_PROCESS_DEBUG_EVENT && ev.u.CreateProcessInfo.hFile)
+            CloseHandle(ev.u.CreateProcessInfo.hFile);
+        if (code == LOAD_DLL_DEBUG_EVENT && ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
+        // The program's own handlers see every exception but the loader's breakpoint.
+        const bool passOn = code == EXCEPTION_DEBUG_EVENT &&
+                            ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT;
+        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, passOn ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
+        if (code == EXIT_PROCESS_DEBUG_EVENT) break;
     }
     if (out) std::fclose(out);
     return 0;
@@ -312,8 +275,7 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fprintf(stderr, "usage: frame_driver DEMO.exe [--expect W H] [--run-ms N] [--resize W H] "
-                             "[--close] [--at MS key VK|ctrl-key VK|click X Y|resize W H|mark FILE]...\n");
+        Say("usage: frame_driver DEMO.exe [OPTION]... (frame_driver.cpp describes them)\n");
         return 2;
     }
     long expectW = -1, expectH = -1, resizeW = -1, resizeH = -1;
@@ -323,115 +285,89 @@ int main(int argc, char** argv)
     // The timeline starts once this file exists (the test's script makes it when the demo
     // says it has loaded), so that slow start-ups do not shift the actions into the load.
     const char* startWhen = nullptr;
-    const char* debugOut = nullptr;
-    const struct
-    {
-        const char* name;
-        const char** to;
-    } files[] = {{"--start-when", &startWhen}, {"--marker", &marker}, {"--debug-out", &debugOut}};
-    const struct
-    {
-        const char* name;
-        long *w, *h;
-    } sizes[] = {{"--expect", &expectW, &expectH}, {"--resize", &resizeW, &resizeH}};
     // The numbers each action takes (key codes in any base), or -1 for one word; a drag's first
     // word is its button.
-    const struct
-    {
-        const char* name;
-        char kind;
-        int numbers;
-    } actions[] = {{"key", 'k', 1},   {"ctrl-key", 'K', 1}, {"hold", 'h', 2},
-                   {"click", 'c', 2}, {"resize", 'r', 2},   {"drag", 'd', 4},
-                   {"type", 't', -1}, {"focus", 'f', -1},   {"mark", 'm', -1}};
+    const std::tuple<const char*, char, int> actions[] = {
+        {"key", 'k', 1},  {"ctrl-key", 'K', 1}, {"hold", 'h', 2},   {"click", 'c', 2}, {"resize", 'r', 2},
+        {"drag", 'd', 4}, {"type", 't', -1},    {"focus", 'f', -1}, {"mark", 'm', -1}};
     std::vector<Event> events;
     for (int i = 2; i < argc; ++i)
     {
-        const char* arg = argv[i];
-        for (const auto& f : files)
-            if (!std::strcmp(arg, f.name) && i + 1 < argc) *f.to = argv[++i];
-        for (const auto& size : sizes)
-            if (!std::strcmp(arg, size.name) && i + 2 < argc)
-            {
-                *size.w = std::atol(argv[++i]);
-                *size.h = std::atol(argv[++i]);
-            }
-        if (!std::strcmp(arg, "--run-ms") && i + 1 < argc)
-            runMs = static_cast<DWORD>(std::atol(argv[++i]));
-        else if (!std::strcmp(arg, "--close"))
+        const std::string arg = argv[i];
+        const auto next = [&] { return i + 1 < argc ? argv[++i] : ""; };
+        if (arg == "--start-when")
+            startWhen = next();
+        else if (arg == "--marker")
+            marker = next();
+        else if (arg == "--debug-out")
+            g_debugOut = next();
+        else if (arg == "--expect")
+            expectW = std::atol(next()), expectH = std::atol(next());
+        else if (arg == "--resize")
+            resizeW = std::atol(next()), resizeH = std::atol(next());
+        else if (arg == "--run-ms")
+            runMs = static_cast<DWORD>(std::atol(next()));
+        else if (arg == "--close")
             close = true;
-        else if (!std::strcmp(arg, "--at") && i + 3 < argc)
+        else if (arg == "--at")
         {
-            Event e{static_cast<DWORD>(std::atol(argv[i + 1])), 0, {}, {}};
-            const char* what = argv[i + 2];
-            i += 2;
-            for (const auto& a : actions)
+            Event e{static_cast<DWORD>(std::atol(next())), 0, {}, {}};
+            const std::string what = next();
+            for (const auto& [name, kind, numbers] : actions)
             {
-                const int words = a.numbers < 0 ? 1 : a.numbers + (a.kind == 'd');
-                if (std::strcmp(what, a.name) != 0 || i + words >= argc) continue;
-                e.kind = a.kind;
-                if (a.numbers < 0) e.text = argv[i + 1];
-                if (a.kind == 'd' && !std::strcmp(argv[i + 1], "middle")) e.kind = 'D';
-                for (int n = 0; n < a.numbers; ++n)
-                {
-                    const char* word = argv[i + words - a.numbers + 1 + n];
-                    e.v[n] = n == 0 && (a.kind == 'k' || a.kind == 'K' || a.kind == 'h')
-                                 ? std::strtol(word, nullptr, 0)
-                                 : std::atol(word);
-                }
-                i += words;
-                break;
+                if (what != name) continue;
+                e.kind = kind;
+                if (numbers < 0) e.text = next();
+                if (kind == 'd' && !std::strcmp(next(), "middle")) e.kind = 'D';
+                for (int n = 0; n < numbers; ++n)
+                    e.v[n] = std::strtol(next(), nullptr, n == 0 && std::strchr("kKh", kind) ? 0 : 10);
             }
             if (!e.kind)
             {
-                std::fprintf(stderr, "driver: unknown action %s\n", what);
+                Say("driver: unknown action %s\n", what.c_str());
                 return 2;
             }
             events.push_back(e);
         }
     }
 
-    std::string command = std::string("\"") + argv[1] + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    DebugCapture capture{command, si, debugOut, CreateEventW(nullptr, TRUE, FALSE, nullptr), {}, FALSE, 0};
+    g_command = std::string("\"") + argv[1] + "\"";
+    g_si.cb = sizeof g_si;
+    g_si.dwFlags = STARTF_USESTDHANDLES;
+    g_si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    g_si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    g_si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     HANDLE debugThread = nullptr;
-    if (debugOut)
+    if (g_debugOut)
     {
-        debugThread = CreateThread(nullptr, 0, DebugLoop, &capture, 0, nullptr);
-        WaitForSingleObject(capture.started, INFINITE);
+        g_startDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        debugThread = CreateThread(nullptr, 0, DebugLoop, nullptr, 0, nullptr);
+        WaitForSingleObject(g_startDone, INFINITE);
     }
     else
-        Start(capture, 0);
-    const PROCESS_INFORMATION& pi = capture.pi;
-    if (!capture.ok)
+        Start(0);
+    const PROCESS_INFORMATION& pi = g_pi;
+    if (!g_started)
     {
-        std::fprintf(stderr, "driver: cannot start %s (%lu)\n", argv[1], capture.error);
+        Say("driver: cannot start %s (%lu)\n", argv[1], g_startError);
         return 2;
     }
 
-    FindContext ctx{pi.dwProcessId, nullptr};
-    for (int i = 0; i < 400 && !ctx.window; ++i)
-    {
-        if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&ctx));
-    }
+    HWND window = nullptr;
+    for (int i = 0; i < 400 && !window && WaitForSingleObject(pi.hProcess, 50) != WAIT_OBJECT_0; ++i)
+        window = FindDemoWindow(pi.dwProcessId);
     int failures = 0;
-    if (!ctx.window)
+    if (!window)
     {
-        std::fprintf(stderr, "driver: no \"Cadora Demo\" window of class TutorialWindowClass\n");
+        Say("driver: no \"Cadora Demo\" window of class TutorialWindowClass\n");
         TerminateProcess(pi.hProcess, 3);
         return 3;
     }
-    std::fprintf(stderr, "driver: window found\n");
-    PrintClient(ctx.window, "at start");
-    if (expectW >= 0 && !ClientIs(ctx.window, expectW, expectH))
+    Say("driver: window found\n");
+    PrintClient(window, "at start");
+    if (expectW >= 0 && !ClientIs(window, expectW, expectH))
     {
-        std::fprintf(stderr, "driver: expected client %ldx%ld\n", expectW, expectH);
+        Say("driver: expected client %ldx%ld\n", expectW, expectH);
         ++failures;
     }
 
@@ -460,42 +396,42 @@ int main(int argc, char** argv)
         // with it, also at the few frames per second of a loaded software rasteriser (a pinned
         // 5 fps with other runs beside it makes frames of 300 ms and more).
         if (e.kind == 'k' || e.kind == 'K')
-            PressKey(ctx.window, static_cast<WORD>(e.v[0]), e.kind == 'K' ? 800 : 400, e.kind == 'K');
+            PressKey(window, static_cast<WORD>(e.v[0]), e.kind == 'K' ? 800 : 400, e.kind == 'K');
         else if (e.kind == 'h')
-            PressKey(ctx.window, static_cast<WORD>(e.v[0]), static_cast<DWORD>(e.v[1]));
+            PressKey(window, static_cast<WORD>(e.v[0]), static_cast<DWORD>(e.v[1]));
         else if (e.kind == 'd' || e.kind == 'D')
-            Drag(ctx.window, e.kind == 'D', e.v[0], e.v[1], e.v[2], e.v[3]);
+            Drag(window, e.kind == 'D', e.v[0], e.v[1], e.v[2], e.v[3]);
         else if (e.kind == 'c')
-            ClickAt(ctx.window, e.v[0], e.v[1]);
+            ClickAt(window, e.v[0], e.v[1]);
         else if (e.kind == 'r')
-            ResizeClient(ctx.window, e.v[0], e.v[1]);
+            ResizeClient(window, e.v[0], e.v[1]);
         else if (e.kind == 't')
-            TypeText(ctx.window, e.text);
+            TypeText(window, e.text);
         else if (e.kind == 'f' && e.text == "other")
             FocusOther();
         else if (e.kind == 'f')
-            FocusDemo(ctx.window);
+            FocusDemo(window);
         else if (FILE* f = std::fopen(e.text.c_str(), "w"))
             std::fclose(f);
         Say("driver: at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin), e.kind);
     }
     const DWORD spent = GetTickCount() - begin;
     if (spent < runMs) PumpFor(runMs - spent);
-    FocusDemo(ctx.window);
+    FocusDemo(window);
     if (resizeW > 0)
     {
-        ResizeClient(ctx.window, resizeW, resizeH);
+        ResizeClient(window, resizeW, resizeH);
         // Let the loop see the new size before quitting.
         Sleep(500);
     }
 
     if (close)
-        PostMessageW(ctx.window, WM_CLOSE, 0, 0);
+        PostMessageW(window, WM_CLOSE, 0, 0);
     else
-        PressKey(ctx.window, VK_ESCAPE, 0);
+        PressKey(window, VK_ESCAPE, 0);
     if (WaitForSingleObject(pi.hProcess, 15000) != WAIT_OBJECT_0)
     {
-        std::fprintf(stderr, "driver: the demo did not end after %s\n", close ? "WM_CLOSE" : "Escape");
+        Say("driver: the demo did not end after %s\n", close ? "WM_CLOSE" : "Escape");
         TerminateProcess(pi.hProcess, 4);
         return 4;
     }
@@ -507,7 +443,7 @@ int main(int argc, char** argv)
     const DWORD expected = close ? 0 : 27;
     if (code != expected)
     {
-        std::fprintf(stderr, "driver: expected exit code %lu\n", expected);
+        Say("driver: expected exit code %lu\n", expected);
         ++failures;
     }
     return failures ? 5 : 0;
