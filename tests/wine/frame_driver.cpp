@@ -3,8 +3,9 @@
 // or a WM_CLOSE, and checks the demo's exit code: 27 after Escape, 0 after WM_CLOSE.
 //
 //   frame_driver.exe DEMO.exe [--expect W H] [--run-ms N] [--resize W H] [--close] [--marker FILE]
-//                    [--debug-out FILE] [--start-when FILE] [--at MS ACTION]...
+//                    [--debug-out FILE] [--start-when FILE] [--exit-code N] [--at MS ACTION]...
 //
+// --exit-code N: the demo must end by itself within --run-ms, with exit code N.
 // --marker: FILE is created once the window has been up for a moment (a cue for screenshots).
 // --debug-out FILE: the driver is the demo's debugger; every debugger line it sends goes to FILE.
 // --start-when FILE: the --at times count from when FILE exists.
@@ -281,6 +282,8 @@ int main(int argc, char** argv)
     long expectW = -1, expectH = -1, resizeW = -1, resizeH = -1;
     DWORD runMs = 3000;
     bool close = false;
+    // A demo expected to end by itself with this code (--exit-code) is waited for, not quit.
+    long long exitCode = -1;
     const char* marker = nullptr;
     // The timeline starts once this file exists (the test's script makes it when the demo
     // says it has loaded), so that slow start-ups do not shift the actions into the load.
@@ -309,6 +312,8 @@ int main(int argc, char** argv)
             runMs = static_cast<DWORD>(std::atol(next()));
         else if (arg == "--close")
             close = true;
+        else if (arg == "--exit-code")
+            exitCode = std::strtoll(next(), nullptr, 0);
         else if (arg == "--at")
         {
             Event e{static_cast<DWORD>(std::atol(next())), 0, {}, {}};
@@ -415,20 +420,28 @@ int main(int argc, char** argv)
             std::fclose(f);
         Say("driver: at %lu ms %c\n", static_cast<unsigned long>(GetTickCount() - begin), e.kind);
     }
-    const DWORD spent = GetTickCount() - begin;
-    if (spent < runMs) PumpFor(runMs - spent);
-    FocusDemo(window);
-    if (resizeW > 0)
+    while (GetTickCount() - begin < runMs && WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
+        PumpFor(50);
+    const bool ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
+    if (exitCode >= 0 && !ended)
     {
-        ResizeClient(window, resizeW, resizeH);
-        // Let the loop see the new size before quitting.
-        Sleep(500);
+        Say("driver: the demo did not end by itself within %lu ms\n", static_cast<unsigned long>(runMs));
+        ++failures;
     }
-
-    if (close)
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    else
-        PressKey(window, VK_ESCAPE, 0);
+    if (!ended)
+    {
+        FocusDemo(window);
+        if (resizeW > 0)
+        {
+            ResizeClient(window, resizeW, resizeH);
+            // Let the loop see the new size before quitting.
+            Sleep(500);
+        }
+        if (close)
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        else
+            PressKey(window, VK_ESCAPE, 0);
+    }
     if (WaitForSingleObject(pi.hProcess, 15000) != WAIT_OBJECT_0)
     {
         Say("driver: the demo did not end after %s\n", close ? "WM_CLOSE" : "Escape");
@@ -440,7 +453,7 @@ int main(int argc, char** argv)
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     Say("driver: exit code %lu\n", code);
-    const DWORD expected = close ? 0 : 27;
+    const DWORD expected = exitCode >= 0 ? static_cast<DWORD>(exitCode) : close ? 0 : 27;
     if (code != expected)
     {
         Say("driver: expected exit code %lu\n", expected);
