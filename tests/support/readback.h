@@ -140,21 +140,15 @@ inline int32_t MakeMaterial(const char* name, const char* shader, const char* la
 {
     using namespace miResources;
     PlatformMaterialCfg* cfg = static_cast<PlatformMaterialCfg*>(MaterialCfgs().Create(name));
-    cfg->fillMode = 3;
-    cfg->cullMode = 1;
-    cfg->depthClip = 1;
-    cfg->writeMask = 0xF;
-    cfg->blendOp = cfg->blendOpAlpha = 1;
-    cfg->srcBlend = cfg->srcBlendAlpha = 2;
-    cfg->destBlend = cfg->destBlendAlpha = 1;
-    cfg->depthFunc = 8;
-    cfg->stageMask = 3;
+    // Solid, no culling, all channels written, the source copied (one, zero), depth always passing;
+    // the pixel and vertex stages, triangle lists.
+    cfg->fillMode = 3, cfg->cullMode = 1, cfg->depthClip = 1, cfg->writeMask = 0xF, cfg->depthFunc = 8;
+    cfg->blendOp = cfg->blendOpAlpha = 1, cfg->srcBlend = cfg->srcBlendAlpha = 2;
+    cfg->destBlend = cfg->destBlendAlpha = 1, cfg->stageMask = 3, cfg->topology = 4;
     cfg->layout = FindVertexLayout(layout);
-    cfg->topology = 4;
     cfg->samplers[0][0] = SamplerRecord{1, 0, 3, 3, 3, 1, 0.0f, 1000.0f};
     std::snprintf(cfg->shaderName, sizeof cfg->shaderName, "%s", name);
-    cfg->source = static_cast<char*>(std::malloc(std::strlen(shader) + 1));
-    std::strcpy(cfg->source, shader);
+    cfg->source = strdup(shader);
     cfg->Create();
     Material* m = MaterialManager().Create(name);
     m->configId = cfg->handle;

@@ -24,10 +24,7 @@ cbuffer View : register(b1) { float4x4 camWorld; float4x4 viewMatrix; float4x4 p
 cbuffer World : register(b3) { float4x4 objectWorld; };
 cbuffer Mat : register(b4) { float4 colour; };
 struct VSIn { float3 pos : POSITION; float3 n : NORMAL; float2 uv : TEXCOORD0; float3 t : TANGENT; float3 b : BINORMAL; };
-float4 mainVS(VSIn i) : SV_Position
-{
-    return mul(mul(mul(float4(i.pos, 1), objectWorld), viewMatrix), projMatrix);
-}
+float4 mainVS(VSIn i) : SV_Position { return mul(mul(mul(float4(i.pos, 1), objectWorld), viewMatrix), projMatrix); }
 float4 mainPS(float4 p : SV_Position) : SV_Target { return colour; }
 )";
 
@@ -87,8 +84,7 @@ class Dx11Backend : public ::testing::Test
         miRender::SetRenderer(&g_renderer);
         mirel::Backend().InitRenderDevice(window);
         miSim::CameraEnt* cam = miSim::g_cameraManager.Create("mainCamera");
-        cam->transform.position = {0, 0, 4};
-        cam->transform.dirty = 1;
+        cam->transform.position = {0, 0, 4}, cam->transform.dirty = 1;
         miSim::SetPerspective(*cam, 0.7855f, 0.1f, 100.0f, miCamera::OutputWidth(), miCamera::OutputHeight());
         miSim::UpdateMatrices(*cam);
         MakeMaterial("unitcube", kCubeShader, "pnttb", g_cubeColour);
@@ -119,8 +115,7 @@ class Dx11Backend : public ::testing::Test
     }
     static void MoveCube(float z)
     {
-        cube->transform.position = {0, 0, z};
-        cube->transform.dirty = 1;
+        cube->transform.position = {0, 0, z}, cube->transform.dirty = 1;
         miSim::UpdateTransform(cube->transform, true);
     }
     // The back buffer's size is the output size everywhere, and ldrMain's.
@@ -128,13 +123,12 @@ class Dx11Backend : public ::testing::Test
     {
         DXGI_SWAP_CHAIN_DESC d{};
         CurrentDevice()->swapChain->GetDesc(&d);
-        const auto size = std::make_pair(w, h);
-        EXPECT_EQ(std::make_pair(d.BufferDesc.Width, d.BufferDesc.Height), size);
-        EXPECT_EQ(std::make_pair(g_renderer.outputWidth, g_renderer.outputHeight), size);
-        EXPECT_EQ(std::make_pair(miCamera::OutputWidth(), miCamera::OutputHeight()),
-                  std::make_pair(static_cast<int32_t>(w), static_cast<int32_t>(h)));
         ASSERT_NE(LdrMain(), nullptr);
-        EXPECT_EQ(std::make_pair(LdrMain()->width, LdrMain()->height), size);
+        const auto camera = std::make_pair(miCamera::OutputWidth(), miCamera::OutputHeight());
+        EXPECT_EQ(std::make_tuple(d.BufferDesc.Width, d.BufferDesc.Height, g_renderer.outputWidth,
+                                  g_renderer.outputHeight, LdrMain()->width, LdrMain()->height),
+                  std::make_tuple(w, h, w, h, w, h));
+        EXPECT_EQ(camera, std::make_pair(static_cast<int32_t>(w), static_cast<int32_t>(h)));
     }
 
     static inline HWND window = nullptr;

@@ -1,7 +1,7 @@
 // The load controller on Wine's Direct3D: its start-up builds the busy shader it holds (no
 // shader file in the asset tree) and the R32_FLOAT view of its buffer, each group works on its
-// element's x, and a frame with more groups costs more GPU time, also past the 65535-group limit
-// of one dimension.
+// element's x, groups past the 65535-group limit of one dimension run, and the closed loop tracks
+// its targets.
 #include "cadoracompute.h"
 #include "demostate.h"
 #include "core/props.h"
@@ -82,13 +82,12 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
     EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
     EXPECT_GE(miCadora::g_cadoraCompute.shaderId, 0) << "the held shader compiled";
     PlatformStructuredBuffer* b = StructuredBuffers().Find("busy_buffer0");
-    ASSERT_NE(b, nullptr);
-    ASSERT_NE(b->uav, nullptr);
+    ASSERT_TRUE(b && b->uav);
     D3D11_UNORDERED_ACCESS_VIEW_DESC view{};
     b->uav->GetDesc(&view);
-    EXPECT_EQ(view.Format, DXGI_FORMAT_R32_FLOAT);
-    EXPECT_EQ(view.Buffer.NumElements, 400000u) << "all 100000 16-byte elements as floats";
-    EXPECT_EQ(miCadora::g_cadoraCompute.uavIds[0], b->gpuResourceId);
+    EXPECT_EQ(std::make_tuple(view.Format, view.Buffer.NumElements, miCadora::g_cadoraCompute.uavIds[0]),
+              std::make_tuple(DXGI_FORMAT_R32_FLOAT, 400000u, b->gpuResourceId))
+        << "all 100000 16-byte elements as floats, the controller's view";
     ASSERT_NE(ConstantBuffers().Find("BusyConstBuffer"), nullptr);
     EXPECT_EQ(ConstantBuffers().Find("BusyConstBuffer")->registerSlot, 1);
 
@@ -101,8 +100,7 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
     D3D11_BUFFER_DESC sd{};
     b->buffer->GetDesc(&sd);
     sd.Usage = D3D11_USAGE_STAGING;
-    sd.BindFlags = 0;
-    sd.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    sd.BindFlags = 0, sd.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
     ID3D11Buffer* staging = nullptr;
     ASSERT_EQ(device->device->CreateBuffer(&sd, nullptr, &staging), S_OK);
     device->context->CopyResource(staging, b->buffer);
@@ -110,12 +108,10 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
     ASSERT_EQ(device->context->Map(staging, 0, D3D11_MAP_READ, 0, &m), S_OK);
     const float* got = static_cast<const float*>(m.pData);
     for (int i = 0; i < 16 * 4; ++i)
-    {
         if (i % 4 == 0 && i / 4 < 8 && seed[i] >= 1.0f)
             EXPECT_TRUE(std::isinf(got[i])) << "float " << i << ": " << got[i];
         else
             EXPECT_EQ(got[i], seed[i]) << "float " << i;
-    }
     device->context->Unmap(staging, 0);
     staging->Release();
     miCompute::ClearComputeContexts();
@@ -125,27 +121,26 @@ TEST_F(BusyWork, StartUpBuildsTheShaderAndTheTypedBuffer)
     miCadora::g_cadoraCompute.Reset();
     EXPECT_EQ(mirel::AssertReportCount(), 1);
     EXPECT_TRUE(LastReportHas("Trying to create an object that already exists: busy_buffer0"));
-    EXPECT_EQ(StructuredBuffers().Find("busy_buffer0"), b);
-    EXPECT_EQ(miCadora::g_cadoraCompute.uavIds[0], b->gpuResourceId);
+    EXPECT_EQ(std::make_pair(StructuredBuffers().Find("busy_buffer0"), miCadora::g_cadoraCompute.uavIds[0]),
+              std::make_pair(b, b->gpuResourceId));
 }
 
-TEST_F(BusyWork, MoreGroupsCostMoreGpuTime)
+// That more groups cost more time is the closed loop's premise, judged below; this is the part it
+// never reaches: past one row of 65535 groups the second row goes through the other dimension and
+// must run too. Such a frame takes seconds on the software rasteriser, so one try each; the build
+// machine's other jobs were seen to move such a frame by half, hence the wide margin.
+TEST_F(BusyWork, GroupsPastOneRowRunToo)
 {
     mirel::ClearProperties();
     miCompute::ClearComputeContexts();
     miCadora::RegisterLoadController();
     ASSERT_GE(miCadora::g_cadoraCompute.shaderId, 0) << "set up by the previous test";
     mirel::ResetAssertReports();
-    FrameSeconds(1); // first use: compilation and residency out of the way
-    const double t0 = FrameSeconds(0), t1 = FrameSeconds(64), t4 = FrameSeconds(256);
-    // One full row, then two: the second row goes through the other dimension and must run too.
-    // A frame of 65535 groups takes seconds on the software rasteriser, so one try each; the
-    // build machine's other jobs were seen to move such a frame by half, hence the wide margin.
+    // First use, compilation and residency out of the way at the loads the closed loop runs.
+    for (int32_t groups : {1, 0, 64, 256})
+        FrameSeconds(groups);
     const double oneRow = FrameSeconds(65535, 1), twoRows = FrameSeconds(2 * 65535, 1);
-    std::printf("busy frame: 0 groups %.2f ms, 64 %.2f ms, 256 %.2f ms, 65535 %.0f ms, 131070 %.0f ms\n",
-                t0 * 1e3, t1 * 1e3, t4 * 1e3, oneRow * 1e3, twoRows * 1e3);
-    EXPECT_GT(t4, 1.5 * t1);
-    EXPECT_GT(t1, t0);
+    std::printf("busy frame: 65535 groups %.0f ms, 131070 %.0f ms\n", oneRow * 1e3, twoRows * 1e3);
     EXPECT_GT(twoRows, 1.3 * oneRow) << "the second row was dropped";
     EXPECT_EQ(mirel::AssertReportCount(), 0) << LastReport();
 }
