@@ -1,7 +1,8 @@
-// Windows-side behaviour of the core services, run under Wine: reports, paths, the config file,
-// events, and the Win32 side of the thread pool and the critical section (the pool's logic is
-// shared with the native build and tested there).
-#include "core/props.h"
+// The Win32 side of the core's events, thread pool and critical section, run under Wine (the
+// pool's logic is shared with the native build and tested there). Reports, the program's folder,
+// the asset root and config.ini beside the program are the whole-program Wine runs' (every run
+// finds its assets and reads its config.ini, wine_startup_config compares the properties read, and
+// the reports they expect come out without blocking).
 #include "core/sys.h"
 #include "core/threading.h"
 #include "core/utils.h"
@@ -13,53 +14,11 @@
 #endif
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <fstream>
-#include <string>
 #include <thread>
 
 using namespace mirel;
 using namespace miThreads;
-
-TEST(WinUtils, AssertReportsWithoutBlockingWhenSwitchIsSet)
-{
-    // The runner sets the switch; without it this call would wait on a message box forever.
-    ASSERT_TRUE(sys::EnvironmentFlag("MIREL_ASSERT_STDERR"));
-    SetAssertEcho(false);
-    ResetAssertReports();
-    Assert(false, "core/utils", 7, "value %d of %s", 3, "x");
-    EXPECT_EQ(AssertReportCount(), 1);
-    char buf[256];
-    EXPECT_STREQ(LastAssertMessage(buf, sizeof buf), "\n\nfile: core/utils, line: 7 \n\nvalue 3 of x");
-    SetAssertEcho(true);
-}
-
-TEST(WinUtils, ExecutableDirectoryAndAssetRoot)
-{
-    const std::string dir = GetExecutableDirectory();
-    ASSERT_GT(dir.size(), 2u);
-    EXPECT_EQ(dir[1], ':'); // a drive path from GetModuleFileNameA
-    EXPECT_NE(dir.back(), '\\');
-    BuildAssetRoot();
-    std::string expected = dir + "/../assets";
-    std::replace(expected.begin(), expected.end(), '\\', '/');
-    EXPECT_EQ(GetAssetRoot(), expected);
-}
-
-TEST(WinUtils, ConfigIniBesideTheProgramIsRead)
-{
-    const std::string path = std::string(GetExecutableDirectory()) + "\\config.ini";
-    std::ofstream(path, std::ios::binary) << "[render_init]\r\nfullscreen = false\r\nresolutionX = 1024\r\n";
-    ClearProperties();
-    RegisterDefaults();
-    std::remove(path.c_str());
-    EXPECT_TRUE(IsPropertyFalse("render_init.fullscreen"));
-    EXPECT_FLOAT_EQ(GetPropertyFloat("render_init.resolutionX"), 1024.0f);
-    EXPECT_FLOAT_EQ(GetPropertyFloat("camera.translate_speed"), 100.0f);
-    ClearProperties();
-}
 
 TEST(WinUtils, NamedAutoResetEvent)
 {
