@@ -1,6 +1,7 @@
 #include "render/material.h"
 
 #include "render/device/devicehost.h"
+#include "render/device/devicepipe.h"
 #include "render/shaderexpand.h"
 #include "core/utils.h"
 
@@ -462,13 +463,13 @@ void Material::Load(bool forceConfigReload)
     if (!AssetPath(path, "materials", name, "mat") || !CanOpen(path))
     {
         MIREL_ASSERT(false, __LINE__, "Material file not found: %s", path);
-        return;
+        return miRender::MarkMaterialReported(handle);
     }
     {
         mirel::TextParser first(kMaterialTokenSlots, path);
         if (!first.ReadLine() || !IsWord(first.Token(0), "config") || first.tokenCount < 3 ||
             !CopyName64(configName, first.Token(2)))
-            return ParseError(__LINE__);
+            return ParseError(__LINE__), miRender::MarkMaterialReported(handle);
     }
 
     MaterialCfgPool& configs = MaterialCfgs();
@@ -488,6 +489,8 @@ void Material::Load(bool forceConfigReload)
         ParseMaterialCfg(*cfg);
     }
     configId = cfg->handle;
+    // A configuration that failed to load was reported then; drawing it need not report again.
+    if (!cfg->source) miRender::MarkMaterialReported(handle);
 
     vars.Clear();
     MaterialCfg* source = configs.FromHandle(configId);
@@ -533,10 +536,13 @@ void Material::ResolveTextures()
             }
             if (b.kind < kTex2d || b.kind > kTexCube || host->FindTexture(b.name) >= 0) continue;
             int32_t gpuResource = -1;
+            const auto reportsBefore = mirel::AssertReportCount();
             b.resourceId = host->CreateTexture(b.name, b.kind, gpuResource);
             if (b.kind == kTexAlphaTest) alphaTestTextureId = gpuResource;
             id = host->FindGpuResource(b.name);
-            MIREL_ASSERT(id >= 0, __LINE__, "A resource should have been created: %s", b.name);
+            // A file that failed to load has been reported by its reader already.
+            MIREL_ASSERT(id >= 0 || mirel::AssertReportCount() != reportsBefore, __LINE__,
+                         "A resource should have been created: %s", b.name);
             if (id >= 0) srvIds[s][b.slot] = id;
         }
     }

@@ -1,10 +1,11 @@
-# Sourced by demo_case.sh: one file the demo reads is broken in one way, FAULT="PATH KIND": PATH
+# Sourced by demo_case.sh: one file the demo reads is broken in one way, FAULT="PATH KIND [N]": PATH
 # as in the run's copy (assets/..., or config.ini and the font beside the program), KIND missing, half (its
 # first half) or random (as many seeded random bytes). The demo must load, go on drawing, end on
-# Escape (exit code 27) and report the broken file a few times at most, not once a frame.
+# Escape (exit code 27) and report the broken file a few times at most (N times where given), not
+# once a frame.
 # Prints "fault: PATH KIND reports N exit C frames F picture S" (F: frames after loading; S: the
 # spread of the screenshot's grey levels, 0 for a uniform picture) before judging.
-read -r fpath kind <<<"$fault"
+read -r fpath kind want <<<"$fault"
 case $fpath in
 config.ini | mirelFont.spritefont) target=$work/$fpath ;;
 *) target=$top/$fpath ;;
@@ -40,4 +41,8 @@ echo "fault: $fpath $kind reports $reports exit ${code:--} frames ${frames:--} p
 [ "${code:-}" = 27 ] || fail "the demo did not end with exit code 27 on Escape (driver status $rc)"
 [ "${frames:-0}" -ge 1 ] || fail "no frame after loading"
 [ "$spread" -ge 20 ] || fail "nothing drawn: the picture is uniform"
-[ "$reports" -le "${MIREL_FAULT_MAX_REPORTS:-3}" ] || fail "$reports reports: a flood, not one per broken file"
+if [ -n "${want:-}" ]; then
+  [ "$reports" -eq "$want" ] || fail "$reports reports, expected $want"
+else
+  [ "$reports" -le "${MIREL_FAULT_MAX_REPORTS:-3}" ] || fail "$reports reports: a flood, not one per broken file"
+fi

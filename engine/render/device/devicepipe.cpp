@@ -61,6 +61,13 @@ const PipeExecutors& GetPipeExecutors()
 {
     return *g_exec;
 }
+void MarkMaterialReported(int32_t materialId)
+{
+    std::lock_guard<std::mutex> lock(g_unbindableLock);
+    if (std::find(g_unbindable.begin(), g_unbindable.end(), materialId) == g_unbindable.end())
+        g_unbindable.push_back(materialId);
+}
+
 void SetPipeSource(PipeSource* source)
 {
     g_source = source;

@@ -274,6 +274,8 @@ class PipeSource
     virtual int32_t DepthMaterial(uint32_t layout, bool alphaTested) = 0;
 };
 void SetPipeSource(PipeSource* source);
+// A material whose files failed to load, already reported: its draws then fail without a report.
+void MarkMaterialReported(int32_t materialId);
 PipeSource* GetPipeSource();
 
 // Draw counters shown by the statistics overlay; counted only while *countEnabled is set.
