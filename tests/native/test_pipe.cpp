@@ -326,6 +326,13 @@ TEST_F(Pipe, LookupFailuresAreReportedAndRecordNothing)
     for (int32_t material : {1, 2, 1, 2, 4})
         p.DrawModel(3, nullptr, material, -1, false, 1);
     EXPECT_EQ(again.Count(), 1);
+    // A vertex stage whose compile failed (reported by the compiler) draws nothing, silently.
+    source.shaders[10].shader = nullptr;
+    p.DrawModel(3, nullptr, 0, -1, false, 1);
+    EXPECT_EQ(again.Count(), 1);
+    const auto log = Replay();
+    EXPECT_EQ(CountOps(log, kOpDrawIndexed) + CountOps(log, kOpDrawIndexedInstanced) + CountOps(log, kOpDraw),
+              0);
 }
 
 TEST_F(Pipe, LinesUploadTheirVerticesAndDrawWithTheIdentityWorld)

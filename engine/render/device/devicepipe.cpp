@@ -319,6 +319,8 @@ bool PlatformDevicePipe::BindMaterial(int32_t materialId, int32_t worldConstantB
             mirel::Assert(false, kSource, __LINE__, "Bad Shader ID");
         else if (!g_source->Shader(vs, shader))
             mirel::Assert(false, kSource, __LINE__, "Shader not found");
+        else if (!shader.shader)
+            return false; // its compile failed, reported then; a draw without a vertex stage is invalid
         else
         {
             Record(kOpInputLayout, StatePayload{shader.inputLayout});
