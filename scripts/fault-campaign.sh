@@ -28,9 +28,11 @@ for f in $files; do
   for k in $kinds; do
     log=$out/run.log
     result=pass
-    # A shared include breaks every file that includes it: one compile or parse report each.
-    includers=$(grep -rlE "^@include .*$(basename "$f")" assets | wc -l)
-    MIREL_FAULT_MAX_REPORTS=$((3 + 2 * includers)) bash tests/wine/demo_case.sh fault build/mingw/bin/CadoraDemo.exe build/mingw/tests/wine/frame_driver.exe \
+    # A shared include breaks every file that includes it: one compile or parse report each. The
+    # camera path reports each bad line.
+    bound=$((3 + 2 * $(grep -rlE "^@include .*$(basename "$f")" assets | wc -l)))
+    case $f in *camera_back_forth.txt) bound=$((bound + $(wc -l <"$f"))) ;; esac
+    MIREL_FAULT_MAX_REPORTS=$bound bash tests/wine/demo_case.sh fault build/mingw/bin/CadoraDemo.exe build/mingw/tests/wine/frame_driver.exe \
       build/mingw/tools/tesklib_stub/tesklib.dll "$out" "$f $k" >"$log" 2>&1 || result=fail
     if [ $result = fail ]; then
       failed=$((failed + 1))
