@@ -42,14 +42,16 @@ bool HasShader(const PipeCfgInfo* cfg, int32_t stage)
 // A material that failed to load fails every draw of it, in every view and frame: one report each.
 std::mutex g_unbindableLock;
 std::vector<int32_t> g_unbindable;
+bool FirstFailureOf(int32_t materialId)
+{
+    std::lock_guard<std::mutex> lock(g_unbindableLock);
+    if (std::find(g_unbindable.begin(), g_unbindable.end(), materialId) != g_unbindable.end()) return false;
+    g_unbindable.push_back(materialId);
+    return true;
+}
 void ReportUnbindable(int32_t materialId, int line, const char* message)
 {
-    {
-        std::lock_guard<std::mutex> lock(g_unbindableLock);
-        if (std::find(g_unbindable.begin(), g_unbindable.end(), materialId) != g_unbindable.end()) return;
-        g_unbindable.push_back(materialId);
-    }
-    mirel::Assert(false, kSource, line, "%s", message);
+    if (FirstFailureOf(materialId)) mirel::Assert(false, kSource, line, "%s", message);
 }
 } // namespace
 
@@ -63,9 +65,7 @@ const PipeExecutors& GetPipeExecutors()
 }
 void MarkMaterialReported(int32_t materialId)
 {
-    std::lock_guard<std::mutex> lock(g_unbindableLock);
-    if (std::find(g_unbindable.begin(), g_unbindable.end(), materialId) == g_unbindable.end())
-        g_unbindable.push_back(materialId);
+    FirstFailureOf(materialId);
 }
 
 void SetPipeSource(PipeSource* source)
